@@ -1,0 +1,96 @@
+// CommChannel: the one way a receiver talks to its receiver. It holds a
+// serial link and a TCP/IP link side by side and forwards each operation to
+// the one its type selects. Bytes are bytes: frames and replies are
+// std::string used as a byte buffer (0x00 and 0x80..0xFF pass unchanged).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "interfaces/receivertypes.h"
+
+namespace quorvin {
+
+class SerialLink;
+class SocketLink;
+
+// The receiver side of a link's notifications. `dataReceived` is true when
+// data arrived and false for a line error reported while receive
+// notification is on.
+class LinkOwner {
+public:
+    virtual ~LinkOwner() = default;
+    virtual void onLinkData(bool dataReceived) = 0;
+};
+
+// Link error numbers, shared by both links.
+enum LinkError : int {
+    LinkOk = 0,
+    LinkClosed = 1,
+    LinkLoop = 2,
+    LinkTimeOut = 3,
+    LinkBadAddr = 4,
+    LinkDataError = 5,
+    LinkOpenError = 6,
+    LinkOtherError = 7,
+    LinkNoControl = 99,
+};
+
+// Channel error number → ConnErr (0 → 1000, 1 → 1001, …, 99 → 999,
+// anything else → 1010).
+ConnErr mapLinkError(int linkError);
+
+class CommChannel {
+public:
+    enum Type : std::int32_t { SerialType = 0, SocketType = 1 };
+
+    explicit CommChannel(LinkOwner* owner);
+    ~CommChannel();
+    CommChannel(const CommChannel&) = delete;
+    CommChannel& operator=(const CommChannel&) = delete;
+
+    // Reads C_Type, then the serial and the socket settings, from
+    // "SOFTWARE\Korvane Software\<driverKey>\<instanceKey>".
+    bool Load(const std::string& driverKey, const std::string& instanceKey);
+    void SaveType();
+    // The channel selection dialog, then the chosen link's settings dialog.
+    // Returns 1 (OK) or 0 (cancelled).
+    int Configure(const std::string& title);
+
+    bool Open(bool open);
+    bool IsOpen();
+    bool Write(const std::string& bytes, int charDelayMs, int afterDelayMs);
+    std::string Read(int delayMs);
+
+    // The selected link's last error, as ConnErr and as the raw number.
+    ConnErr LastError();
+    int LinkErrorNumber();
+
+    void SetBusAddressing(bool inUse);
+    std::int16_t BusAddress();
+    std::int16_t SetBusAddress(std::int16_t address);
+    std::int32_t SetSpeed(std::int32_t speed);
+    std::int16_t SetDataBits(std::int16_t bits);
+    char SetParity(char parity);
+    std::int16_t SetStopBits(std::int16_t bits);
+    void SetEventMode(bool on);
+    int AddedLatency();
+
+    Type type() const { return m_type; }
+    void setType(Type type) { m_type = type; }
+    const std::string& driverKey() const { return m_driverKey; }
+    const std::string& instanceKey() const { return m_instanceKey; }
+    SerialLink& serial() { return *m_serial; }
+    SocketLink& socket() { return *m_socket; }
+
+private:
+    LinkOwner* m_owner;
+    Type m_type = SerialType;
+    std::string m_driverKey;
+    std::string m_instanceKey;
+    std::unique_ptr<SerialLink> m_serial;
+    std::unique_ptr<SocketLink> m_socket;
+};
+
+}  // namespace quorvin

@@ -1,0 +1,438 @@
+// SQLite-backed settings store; see settingsstore.h for the semantics.
+#include "settingsstore.h"
+
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+
+namespace platform {
+
+namespace {
+
+constexpr const char* kFormatTag = "korvane-settings-1";
+
+// Splits a backslash path into its non-empty components.
+std::vector<std::string_view> splitPath(std::string_view path)
+{
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('\\', start);
+        if (end == std::string_view::npos) {
+            end = path.size();
+        }
+        if (end > start) {
+            parts.push_back(path.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return parts;
+}
+
+// A prepared statement that finalizes itself.
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql)
+    {
+        if (db == nullptr || sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) != SQLITE_OK) {
+            m_stmt = nullptr;
+        }
+    }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool ok() const { return m_stmt != nullptr; }
+    void bind(int i, std::int64_t v) { sqlite3_bind_int64(m_stmt, i, v); }
+    void bind(int i, std::string_view v)
+    {
+        sqlite3_bind_text(m_stmt, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+    }
+    int step() { return m_stmt ? sqlite3_step(m_stmt) : SQLITE_ERROR; }
+    std::int64_t int64(int col) { return sqlite3_column_int64(m_stmt, col); }
+    std::string text(int col)
+    {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, col));
+        const int n = sqlite3_column_bytes(m_stmt, col);
+        return p ? std::string(p, static_cast<std::size_t>(n)) : std::string();
+    }
+
+private:
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+std::unique_ptr<SettingsStore>& sharedSlot()
+{
+    static std::unique_ptr<SettingsStore> store;
+    return store;
+}
+
+}  // namespace
+
+SettingsStore::SettingsStore(const std::string& filePath) : m_path(filePath)
+{
+    if (!openFile(filePath)) {
+        openMemory();
+    }
+}
+
+SettingsStore::~SettingsStore()
+{
+    sqlite3_close(m_db);
+}
+
+SettingsStore& SettingsStore::shared()
+{
+    auto& slot = sharedSlot();
+    if (!slot) {
+        slot = std::make_unique<SettingsStore>(defaultPath());
+    }
+    return *slot;
+}
+
+void SettingsStore::resetShared(const std::string& filePath)
+{
+    sharedSlot() = std::make_unique<SettingsStore>(filePath);
+}
+
+std::string SettingsStore::defaultPath()
+{
+    if (const char* env = std::getenv(kSettingsEnvVar); env != nullptr && *env != '\0') {
+        return env;
+    }
+    std::filesystem::path base;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg == '/') {
+        base = xdg;
+    } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+        base = std::filesystem::path(home) / ".config";
+    } else {
+        base = std::filesystem::temp_directory_path();
+    }
+    return (base / "korvane" / "settings.db").string();
+}
+
+std::string SettingsStore::join(std::string_view parent, std::string_view child)
+{
+    std::string out(parent);
+    if (!out.empty() && !child.empty() && out.back() != '\\') {
+        out += '\\';
+    }
+    out += child;
+    return out;
+}
+
+void SettingsStore::fail(const std::string& what)
+{
+    m_lastError = what;
+    if (m_db != nullptr) {
+        m_lastError += ": ";
+        m_lastError += sqlite3_errmsg(m_db);
+    }
+}
+
+bool SettingsStore::exec(const char* sql)
+{
+    char* err = nullptr;
+    const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, &err);
+    if (rc != SQLITE_OK) {
+        m_lastError = err ? err : "SQLite error";
+        sqlite3_free(err);
+        return false;
+    }
+    return true;
+}
+
+bool SettingsStore::openFile(const std::string& path)
+{
+    std::error_code ec;
+    const std::filesystem::path p(path);
+    if (p.has_parent_path()) {
+        std::filesystem::create_directories(p.parent_path(), ec);
+    }
+    const bool existed = std::filesystem::exists(p, ec);
+    if (sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+        fail("cannot open settings file " + path);
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        return false;
+    }
+    sqlite3_busy_timeout(m_db, 5000);
+
+    // A file that exists must be a store of ours (or an empty database);
+    // anything else is left untouched.
+    Statement tables(m_db, "SELECT count(*) FROM sqlite_master");
+    if (!tables.ok() || tables.step() != SQLITE_ROW) {
+        fail("settings file " + path + " is not readable");
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        return false;
+    }
+    const std::int64_t tableCount = tables.int64(0);
+    if (tableCount > 0) {
+        Statement tag(m_db, "SELECT value FROM meta WHERE name = 'format'");
+        if (!tag.ok() || tag.step() != SQLITE_ROW || tag.text(0) != kFormatTag) {
+            fail("settings file " + path + " is not a settings store");
+            sqlite3_close(m_db);
+            m_db = nullptr;
+            return false;
+        }
+    } else if (existed && std::filesystem::file_size(p, ec) > 0) {
+        // Non-empty file with no tables: not ours.
+        fail("settings file " + path + " is not a settings store");
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        return false;
+    }
+    if (!createSchema()) {
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        return false;
+    }
+    m_persistent = true;
+    return true;
+}
+
+void SettingsStore::openMemory()
+{
+    sqlite3_open_v2(":memory:", &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    createSchema();
+    m_persistent = false;
+}
+
+bool SettingsStore::createSchema()
+{
+    const bool ok = exec("PRAGMA foreign_keys = ON;"
+                         "CREATE TABLE IF NOT EXISTS meta(name TEXT PRIMARY KEY, value TEXT);"
+                         "CREATE TABLE IF NOT EXISTS keys("
+                         " id INTEGER PRIMARY KEY,"
+                         " parent INTEGER NOT NULL,"
+                         " name TEXT NOT NULL COLLATE NOCASE,"
+                         " UNIQUE(parent, name));"
+                         "CREATE TABLE IF NOT EXISTS vals("
+                         " key INTEGER NOT NULL,"
+                         " name TEXT NOT NULL COLLATE NOCASE,"
+                         " type INTEGER NOT NULL,"
+                         " num INTEGER,"
+                         " txt TEXT,"
+                         " PRIMARY KEY(key, name));"
+                         "INSERT OR IGNORE INTO meta(name, value) VALUES('format', 'korvane-settings-1');");
+    return ok;
+}
+
+std::optional<std::int64_t> SettingsStore::findKey(std::string_view path)
+{
+    std::int64_t id = 0;
+    for (std::string_view part : splitPath(path)) {
+        Statement q(m_db, "SELECT id FROM keys WHERE parent = ?1 AND name = ?2");
+        q.bind(1, id);
+        q.bind(2, part);
+        if (q.step() != SQLITE_ROW) {
+            return std::nullopt;
+        }
+        id = q.int64(0);
+    }
+    return id;
+}
+
+std::optional<std::int64_t> SettingsStore::ensureKey(std::string_view path)
+{
+    std::int64_t id = 0;
+    for (std::string_view part : splitPath(path)) {
+        Statement ins(m_db, "INSERT OR IGNORE INTO keys(parent, name) VALUES(?1, ?2)");
+        ins.bind(1, id);
+        ins.bind(2, part);
+        if (ins.step() != SQLITE_DONE) {
+            fail("cannot create key");
+            return std::nullopt;
+        }
+        Statement q(m_db, "SELECT id FROM keys WHERE parent = ?1 AND name = ?2");
+        q.bind(1, id);
+        q.bind(2, part);
+        if (q.step() != SQLITE_ROW) {
+            fail("cannot create key");
+            return std::nullopt;
+        }
+        id = q.int64(0);
+    }
+    return id;
+}
+
+bool SettingsStore::createKey(std::string_view path)
+{
+    if (splitPath(path).empty()) {
+        return false;
+    }
+    if (!exec("BEGIN IMMEDIATE")) {
+        return false;
+    }
+    const bool ok = ensureKey(path).has_value();
+    exec(ok ? "COMMIT" : "ROLLBACK");
+    return ok;
+}
+
+bool SettingsStore::keyExists(std::string_view path)
+{
+    return !splitPath(path).empty() && findKey(path).has_value();
+}
+
+std::vector<std::string> SettingsStore::subkeys(std::string_view path)
+{
+    std::vector<std::string> names;
+    const auto id = findKey(path);
+    if (!id) {
+        return names;
+    }
+    Statement q(m_db, "SELECT name FROM keys WHERE parent = ?1 ORDER BY name COLLATE NOCASE, name");
+    q.bind(1, *id);
+    while (q.step() == SQLITE_ROW) {
+        names.push_back(q.text(0));
+    }
+    return names;
+}
+
+std::vector<ValueInfo> SettingsStore::values(std::string_view path)
+{
+    std::vector<ValueInfo> out;
+    const auto id = findKey(path);
+    if (!id) {
+        return out;
+    }
+    Statement q(m_db, "SELECT name, type, num, txt FROM vals WHERE key = ?1 ORDER BY name COLLATE NOCASE, name");
+    q.bind(1, *id);
+    while (q.step() == SQLITE_ROW) {
+        ValueInfo v;
+        v.name = q.text(0);
+        v.type = q.int64(1) == 0 ? ValueType::Number : ValueType::Text;
+        v.number = static_cast<std::int32_t>(q.int64(2));
+        v.text = q.text(3);
+        out.push_back(std::move(v));
+    }
+    return out;
+}
+
+std::optional<std::int32_t> SettingsStore::readNumber(std::string_view path, std::string_view name)
+{
+    const auto id = findKey(path);
+    if (!id) {
+        return std::nullopt;
+    }
+    Statement q(m_db, "SELECT num FROM vals WHERE key = ?1 AND name = ?2 AND type = 0");
+    q.bind(1, *id);
+    q.bind(2, name);
+    if (q.step() != SQLITE_ROW) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(q.int64(0));
+}
+
+std::optional<std::string> SettingsStore::readText(std::string_view path, std::string_view name)
+{
+    const auto id = findKey(path);
+    if (!id) {
+        return std::nullopt;
+    }
+    Statement q(m_db, "SELECT txt FROM vals WHERE key = ?1 AND name = ?2 AND type = 1");
+    q.bind(1, *id);
+    q.bind(2, name);
+    if (q.step() != SQLITE_ROW) {
+        return std::nullopt;
+    }
+    return q.text(0);
+}
+
+std::int32_t SettingsStore::readNumber(std::string_view path, std::string_view name, std::int32_t fallback)
+{
+    return readNumber(path, name).value_or(fallback);
+}
+
+std::string SettingsStore::readText(std::string_view path, std::string_view name, std::string_view fallback)
+{
+    auto v = readText(path, name);
+    return v ? *v : std::string(fallback);
+}
+
+bool SettingsStore::writeValue(std::string_view path, std::string_view name, ValueType type, std::int32_t number,
+                               std::string_view text)
+{
+    if (splitPath(path).empty() || !exec("BEGIN IMMEDIATE")) {
+        return false;
+    }
+    const auto id = ensureKey(path);
+    bool ok = id.has_value();
+    if (ok) {
+        // Keep the spelling of an existing value's name, as the registry does.
+        Statement up(m_db, "UPDATE vals SET type = ?3, num = ?4, txt = ?5 WHERE key = ?1 AND name = ?2");
+        up.bind(1, *id);
+        up.bind(2, name);
+        up.bind(3, type == ValueType::Number ? 0 : 1);
+        up.bind(4, number);
+        up.bind(5, text);
+        ok = up.step() == SQLITE_DONE;
+        if (ok && sqlite3_changes(m_db) == 0) {
+            Statement ins(m_db, "INSERT INTO vals(key, name, type, num, txt) VALUES(?1, ?2, ?3, ?4, ?5)");
+            ins.bind(1, *id);
+            ins.bind(2, name);
+            ins.bind(3, type == ValueType::Number ? 0 : 1);
+            ins.bind(4, number);
+            ins.bind(5, text);
+            ok = ins.step() == SQLITE_DONE;
+        }
+        if (!ok) {
+            fail("cannot write value");
+        }
+    }
+    exec(ok ? "COMMIT" : "ROLLBACK");
+    return ok;
+}
+
+bool SettingsStore::writeNumber(std::string_view path, std::string_view name, std::int32_t value)
+{
+    return writeValue(path, name, ValueType::Number, value, {});
+}
+
+bool SettingsStore::writeText(std::string_view path, std::string_view name, std::string_view value)
+{
+    return writeValue(path, name, ValueType::Text, 0, value);
+}
+
+bool SettingsStore::deleteValue(std::string_view path, std::string_view name)
+{
+    const auto id = findKey(path);
+    if (!id) {
+        return false;
+    }
+    Statement del(m_db, "DELETE FROM vals WHERE key = ?1 AND name = ?2");
+    del.bind(1, *id);
+    del.bind(2, name);
+    return del.step() == SQLITE_DONE && sqlite3_changes(m_db) > 0;
+}
+
+bool SettingsStore::deleteTree(std::string_view path)
+{
+    if (splitPath(path).empty() || !exec("BEGIN IMMEDIATE")) {
+        return false;
+    }
+    const auto id = findKey(path);
+    bool ok = id.has_value();
+    if (ok) {
+        static constexpr const char* kSubtree =
+            "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL SELECT k.id FROM keys k JOIN sub ON k.parent = sub.id) ";
+        Statement vals(m_db, (std::string(kSubtree) + "DELETE FROM vals WHERE key IN (SELECT id FROM sub)").c_str());
+        vals.bind(1, *id);
+        ok = vals.step() == SQLITE_DONE;
+        if (ok) {
+            Statement keys(m_db, (std::string(kSubtree) + "DELETE FROM keys WHERE id IN (SELECT id FROM sub)").c_str());
+            keys.bind(1, *id);
+            ok = keys.step() == SQLITE_DONE;
+        }
+        if (!ok) {
+            fail("cannot delete key");
+        }
+    }
+    exec(ok ? "COMMIT" : "ROLLBACK");
+    return ok;
+}
+
+}  // namespace platform

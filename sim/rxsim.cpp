@@ -1,0 +1,69 @@
+// rxsim: serves simulated receivers on pseudo-terminals or TCP ports until
+// SIGTERM or SIGINT. See rxsim --help.
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <mutex>
+
+#include "rxsimoptions.h"
+#include "simserver.h"
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    sim::RxsimOptions options;
+    std::string error;
+    if (!sim::parseRxsimArgs(args, options, error)) {
+        std::cerr << "rxsim: " << error << "\n";
+        return 2;
+    }
+    if (options.help) {
+        std::cout << sim::rxsimHelp();
+        return 0;
+    }
+
+    // Signals are taken by sigwait below; the serving threads inherit the mask.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    static std::mutex traceMutex;
+    std::vector<std::unique_ptr<sim::SimServer>> servers;
+    for (std::size_t i = 0; i < options.lines.size(); ++i) {
+        const sim::LineSpec& spec = options.lines[i];
+        auto server = std::make_unique<sim::SimServer>(sim::SimLine::fromSpec(spec, options.modelOptions), spec.text);
+        const bool ok = options.pty
+                            ? server->openPty(&error)
+                            : server->listenTcp(
+                                  static_cast<std::uint16_t>(options.port == 0 ? 0 : options.port + i), &error);
+        if (!ok) {
+            std::cerr << "rxsim: " << spec.text << ": " << error << "\n";
+            return 1;
+        }
+        server->setFaults(options.faults);
+        if (options.trace) {
+            server->setTrace([](const std::string& line) {
+                std::lock_guard<std::mutex> lock(traceMutex);
+                std::fprintf(stderr, "%s\n", line.c_str());
+                std::fflush(stderr);
+            });
+        }
+        servers.push_back(std::move(server));
+    }
+    for (auto& server : servers) {
+        std::cout << server->name() << " " << server->endpoint() << "\n";
+        server->start();
+    }
+    std::cout.flush();
+
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    for (auto& server : servers) {
+        server->stop();
+    }
+    return 0;
+}

@@ -23,7 +23,10 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    // Signals are taken by sigwait below; the serving threads inherit the mask.
+    // Signals are taken by sigwait below; the serving threads inherit the
+    // mask. A parent that ignored them must not keep rxsim from stopping.
+    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGINT, SIG_DFL);
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGTERM);

@@ -71,6 +71,9 @@ bool RxsimProcess::start(const std::vector<std::string>& args, std::string* erro
         return fail(std::string("fork: ") + std::strerror(errno));
     }
     if (pid == 0) {
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
         ::dup2(fds[1], STDOUT_FILENO);
         ::execv(path.c_str(), argv.data());
         ::_exit(127);

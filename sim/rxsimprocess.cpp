@@ -131,28 +131,51 @@ int RxsimProcess::port(std::size_t i) const
     return std::atoi(ep.c_str() + colon + 1);
 }
 
-int RxsimProcess::terminate(int timeoutMs)
+int RxsimProcess::wait(int timeoutMs)
 {
     if (m_pid <= 0) {
         return -1;
     }
     int status = 0;
-    ::kill(m_pid, SIGTERM);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    pid_t done = 0;
-    while ((done = ::waitpid(m_pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline) {
+    for (;;) {
+        const pid_t done = ::waitpid(m_pid, &status, WNOHANG);
+        if (done == m_pid || (done < 0 && errno != EINTR)) {
+            const bool exited = done == m_pid;
+            reaped();
+            return exited ? status : -1;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return -1;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    if (done == 0) {
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, &status, 0);
+}
+
+int RxsimProcess::terminate(int timeoutMs)
+{
+    if (m_pid <= 0) {
+        return -1;
     }
+    ::kill(m_pid, SIGTERM);
+    const int status = wait(timeoutMs);
+    if (m_pid <= 0) {
+        return status;
+    }
+    int killed = 0;
+    ::kill(m_pid, SIGKILL);
+    ::waitpid(m_pid, &killed, 0);
+    reaped();
+    return killed;
+}
+
+void RxsimProcess::reaped()
+{
     m_pid = -1;
     if (m_stdout >= 0) {
         ::close(m_stdout);
         m_stdout = -1;
     }
-    return status;
 }
 
 }  // namespace sim

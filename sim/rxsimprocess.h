@@ -35,8 +35,14 @@ public:
     // Sends SIGTERM and waits up to timeoutMs (then SIGKILL). Returns the
     // exit status as waitpid gives it, -1 if nothing was running.
     int terminate(int timeoutMs = 5000);
+    // Waits up to timeoutMs for rxsim to end by itself (after a signal the
+    // caller sent, for instance). Returns the exit status, or -1 while it
+    // still runs.
+    int wait(int timeoutMs);
 
 private:
+    void reaped();
+
     pid_t m_pid = -1;
     int m_stdout = -1;
     std::vector<std::string> m_lines;

@@ -3,6 +3,7 @@
 // ends cleanly on SIGTERM.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <sys/wait.h>
 
@@ -157,5 +158,23 @@ TEST(RxsimProgram, PtyLinesAndFaultSwitches)
     EXPECT_EQ(c.read(1), "\x7f");
     const int status = rxsim.terminate();
     ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(RxsimProgram, StopsOnSigintAndReportsAPortInUse)
+{
+    sim::RxsimProcess first;
+    std::string error;
+    ASSERT_TRUE(first.start({"NRD535", "--tcp", "0"}, &error)) << error;
+    const int port = first.port(0);
+    ASSERT_GT(port, 0);
+
+    auto [text, code] = runRxsim("RA1792 --tcp " + std::to_string(port));
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(text.find("cannot listen on 127.0.0.1:" + std::to_string(port)), std::string::npos) << text;
+
+    ::kill(first.pid(), SIGINT);
+    const int status = first.wait(5000);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }

@@ -61,6 +61,25 @@ SimServer::~SimServer()
     closeFd(m_wakeWrite);
 }
 
+std::unique_ptr<SimServer> SimServer::create(std::string_view lineText, Transport transport, std::uint16_t port,
+                                             std::string* error, const ModelOptions& options)
+{
+    LineSpec spec;
+    std::string message;
+    if (!parseLineSpec(lineText, spec, message)) {
+        if (error) {
+            *error = message;
+        }
+        return nullptr;
+    }
+    auto server = std::make_unique<SimServer>(SimLine::fromSpec(spec, options), spec.text);
+    const bool open = transport == Pty ? server->openPty(error) : server->listenTcp(port, error);
+    if (!open || !server->start()) {
+        return nullptr;
+    }
+    return server;
+}
+
 bool SimServer::openPty(std::string* error)
 {
     if (m_masterFd >= 0 || m_listenFd >= 0) {
@@ -263,7 +282,7 @@ void SimServer::acceptClient()
     std::lock_guard<std::mutex> lock(m_mutex);
     m_injector.newConnection();
     m_line.resetInput();
-    trace("client " + std::to_string(ntohs(peer.sin_port)) + " connected");
+    trace("client 127.0.0.1:" + std::to_string(ntohs(peer.sin_port)) + " connected");
 }
 
 void SimServer::closeClient(const char* why)

@@ -7,7 +7,10 @@
 //     server.start();                 // serves in its own thread
 //     ... connect to server.endpoint() / server.devicePath() ...
 //     server.withLine([](sim::SimLine& line) { line.as<sim::Nrd535Sim>()->state().frequency; });
-// A test that wants no thread calls step() from its own loop instead of start().
+// Or in one call: auto server = sim::SimServer::create("RA1792:1+RA1792:2", sim::SimServer::Tcp, 0, &error);
+// A test that wants no thread calls step() from its own loop instead of
+// start() (step(0) from a QTimer fits a Qt event loop). A driver that sleeps
+// while it waits for an answer needs the server in its own thread.
 //
 // A pty stays served while clients close and reopen its device (the server
 // keeps the device open itself, so nothing is lost between clients; bytes
@@ -21,6 +24,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -34,7 +38,15 @@ class SimServer {
 public:
     using TraceSink = std::function<void(const std::string& line)>;
 
+    enum Transport { Pty, Tcp };
+
     explicit SimServer(SimLine line, std::string name = "line");
+
+    // Parses a LINE ("NRD535", "RA1792:1+RA1792:2"), opens it on a pty or on
+    // 127.0.0.1:port (0: any free port) and starts serving in a thread.
+    // nullptr with a message when the LINE or the port is refused.
+    static std::unique_ptr<SimServer> create(std::string_view lineText, Transport transport, std::uint16_t port = 0,
+                                             std::string* error = nullptr, const ModelOptions& options = {});
     ~SimServer();
     SimServer(const SimServer&) = delete;
     SimServer& operator=(const SimServer&) = delete;

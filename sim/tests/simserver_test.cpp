@@ -91,6 +91,19 @@ TEST(SimServerTcp, NewClientTakesTheLineOver)
     EXPECT_EQ(second.readLines('\n', 1), "F7.050000D6I3M1X0\r\n");
 }
 
+TEST(SimServerTcp, CreateInOneCall)
+{
+    std::string error;
+    EXPECT_EQ(sim::SimServer::create("RA6790", sim::SimServer::Tcp, 0, &error), nullptr);
+    EXPECT_NE(error.find("no simulator yet"), std::string::npos) << error;
+    auto server = sim::SimServer::create("RA1792:9", sim::SimServer::Tcp, 0, &error);
+    ASSERT_NE(server, nullptr) << error;
+    EXPECT_TRUE(server->isRunning());
+    Client c = Client::tcp(server->port());
+    c.send("$09G\r\n");
+    EXPECT_EQ(c.readLines('\n', 1), "F7.050000D6I3M1X0\r\n");
+}
+
 TEST(SimServerTcp, TwoAddressesShareOneLine)
 {
     auto line = lineOf("RA1792:1+RA1792:2");

@@ -137,7 +137,7 @@ bool parseRxsimArgs(const std::vector<std::string>& args, RxsimOptions& options,
             if (options.faults.garbageAfter < 0) {
                 options.faults.garbageAfter = 0;
             }
-        } else if (name == "--truncate") {
+        } else if (name == "--truncate" || name == "--partial") {
             if (!after(options.faults.truncateAfter)) {
                 return false;
             }
@@ -251,6 +251,7 @@ std::string rxsimHelp()
            "  --garbage-bytes HEX  answer exactly these bytes instead (e.g. 7F7F)\n"
            "  --truncate[=N]     cut every reply short after N replies (half of it)\n"
            "  --truncate-to K    ... keeping K bytes (always less than the whole)\n"
+           "  --partial[=N]      the same as --truncate\n"
            "  --hangup[=N]       after N replies close the TCP client instead of\n"
            "                     answering (the port stays open for the next one);\n"
            "                     on a pty, hang up the device for good\n"

@@ -219,6 +219,10 @@ int SimServer::dataFd() const
 
 bool SimServer::step(int timeoutMs)
 {
+    // Serving runs in one thread only: the server's own once started.
+    if (m_thread.joinable() && std::this_thread::get_id() != m_thread.get_id()) {
+        return false;
+    }
     if (m_hungUp.load() || (m_masterFd < 0 && m_listenFd < 0)) {
         return false;
     }

@@ -62,7 +62,7 @@ public:
     bool isRunning() const { return m_thread.joinable(); }
     // One round of serving in the caller's thread: waits up to timeoutMs
     // for traffic, handles it, returns. False once the line is hung up or
-    // was never opened.
+    // was never opened, and when called while start() serves already.
     bool step(int timeoutMs);
 
     std::string name() const { return m_name; }

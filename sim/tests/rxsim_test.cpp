@@ -111,7 +111,7 @@ TEST(RxsimProgram, HelpNamesEveryModelAndSwitch)
     auto [text, code] = runRxsim("--help");
     EXPECT_EQ(code, 0);
     for (const char* word : {"NRD535", "RA6790", "RA1792", "TRC243", "REK085", "NDX264", "TRC294", "HF2050", "--pty",
-                             "--tcp", "--silence", "--garbage", "--garbage-bytes", "--truncate", "--truncate-to",
+                             "--tcp", "--silence", "--garbage", "--garbage-bytes", "--truncate", "--truncate-to", "--partial",
                              "--hangup", "--drop", "--delay", "--seed", "--option", "--trace"}) {
         EXPECT_NE(text.find(word), std::string::npos) << word;
     }

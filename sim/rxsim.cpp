@@ -37,14 +37,14 @@ int main(int argc, char** argv)
     static std::mutex traceMutex;
     std::vector<std::unique_ptr<sim::SimServer>> servers;
     for (std::size_t i = 0; i < options.lines.size(); ++i) {
-        const sim::LineSpec& spec = options.lines[i];
-        auto server = std::make_unique<sim::SimServer>(sim::SimLine::fromSpec(spec, options.modelOptions), spec.text);
+        const sim::LineConfig& config = options.lines[i];
+        auto server = std::make_unique<sim::SimServer>(sim::SimLine::fromConfig(config, options.modelOptions), config.text);
         const bool ok = options.pty
                             ? server->openPty(&error)
                             : server->listenTcp(
                                   static_cast<std::uint16_t>(options.port == 0 ? 0 : options.port + i), &error);
         if (!ok) {
-            std::cerr << "rxsim: " << spec.text << ": " << error << "\n";
+            std::cerr << "rxsim: " << config.text << ": " << error << "\n";
             return 1;
         }
         server->setFaults(options.faults);

@@ -63,11 +63,11 @@ bool parseRxsimArgs(const std::vector<std::string>& args, RxsimOptions& options,
             return false;
         }
         if (arg[0] != '-') {
-            LineSpec spec;
-            if (!parseLineSpec(arg, spec, error)) {
+            LineConfig config;
+            if (!parseLineConfig(arg, config, error)) {
                 return false;
             }
-            options.lines.push_back(std::move(spec));
+            options.lines.push_back(std::move(config));
             continue;
         }
         const std::size_t eq = arg.find('=');

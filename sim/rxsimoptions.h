@@ -12,7 +12,7 @@
 namespace sim {
 
 struct RxsimOptions {
-    std::vector<LineSpec> lines;
+    std::vector<LineConfig> lines;
     bool pty = false;
     bool tcp = false;
     std::uint16_t port = 0;  // the first LINE's port; the next take PORT+1, ...

@@ -74,9 +74,9 @@ std::string builtModelNames()
     return names;
 }
 
-bool parseLineSpec(std::string_view text, LineSpec& spec, std::string& error)
+bool parseLineConfig(std::string_view text, LineConfig& config, std::string& error)
 {
-    spec = LineSpec{std::string(text), {}};
+    config = LineConfig{std::string(text), {}};
     if (text.empty()) {
         error = "empty LINE";
         return false;
@@ -100,7 +100,7 @@ bool parseLineSpec(std::string_view text, LineSpec& spec, std::string& error)
             error = std::string(model->name) + " has no simulator yet (simulated models: " + builtModelNames() + ")";
             return false;
         }
-        ReceiverSpec receiver{model, model->defaultAddress};
+        ReceiverConfig receiver{model, model->defaultAddress};
         if (colon != std::string_view::npos) {
             if (model->defaultAddress < 0) {
                 error = std::string(model->name) + " has no bus address: use \"" + std::string(model->name) + "\"";
@@ -114,18 +114,18 @@ bool parseLineSpec(std::string_view text, LineSpec& spec, std::string& error)
             }
             receiver.address = static_cast<int>(*address);
         }
-        spec.receivers.push_back(receiver);
+        config.receivers.push_back(receiver);
         start = end + 1;
     }
-    if (spec.receivers.size() > 1) {
-        for (std::size_t i = 0; i < spec.receivers.size(); ++i) {
-            const ReceiverSpec& r = spec.receivers[i];
+    if (config.receivers.size() > 1) {
+        for (std::size_t i = 0; i < config.receivers.size(); ++i) {
+            const ReceiverConfig& r = config.receivers[i];
             if (r.address < 0) {
                 error = std::string(r.model->name) + " has no bus address and cannot share a line";
                 return false;
             }
             for (std::size_t j = 0; j < i; ++j) {
-                if (spec.receivers[j].address == r.address) {
+                if (config.receivers[j].address == r.address) {
                     error = "two receivers at address " + std::to_string(r.address) + " on LINE " + std::string(text);
                     return false;
                 }
@@ -142,11 +142,11 @@ SimLine::SimLine(std::vector<std::unique_ptr<SimReceiver>> receivers) : m_receiv
     }
 }
 
-SimLine SimLine::fromSpec(const LineSpec& spec, const ModelOptions& options)
+SimLine SimLine::fromConfig(const LineConfig& config, const ModelOptions& options)
 {
     std::vector<std::unique_ptr<SimReceiver>> receivers;
     ModelOptions own = options;
-    for (const ReceiverSpec& r : spec.receivers) {
+    for (const ReceiverConfig& r : config.receivers) {
         receivers.push_back(r.model->create(r.address, own));
         ++own.seed;  // each receiver wanders on its own
     }

@@ -37,19 +37,19 @@ const SimModel* findSimModel(std::string_view name);
 // "NRD535, RA1792": the models that have a simulator.
 std::string builtModelNames();
 
-struct ReceiverSpec {
+struct ReceiverConfig {
     const SimModel* model = nullptr;
     int address = -1;
 };
 
 // One LINE of the command line: MODEL[:ADDRESS], several joined with "+".
-struct LineSpec {
+struct LineConfig {
     std::string text;
-    std::vector<ReceiverSpec> receivers;
+    std::vector<ReceiverConfig> receivers;
 };
 
 // Parses and checks a LINE; on failure returns false and a message for the operator.
-bool parseLineSpec(std::string_view text, LineSpec& spec, std::string& error);
+bool parseLineConfig(std::string_view text, LineConfig& config, std::string& error);
 
 // The receivers on one line. Every receiver sees every byte, as on a real
 // bus; each answers only what is addressed to it.
@@ -57,7 +57,7 @@ class SimLine {
 public:
     SimLine() = default;
     explicit SimLine(std::vector<std::unique_ptr<SimReceiver>> receivers);
-    static SimLine fromSpec(const LineSpec& spec, const ModelOptions& options = {});
+    static SimLine fromConfig(const LineConfig& config, const ModelOptions& options = {});
 
     Frames feed(std::string_view bytes);
     void resetInput();

@@ -64,15 +64,15 @@ SimServer::~SimServer()
 std::unique_ptr<SimServer> SimServer::create(std::string_view lineText, Transport transport, std::uint16_t port,
                                              std::string* error, const ModelOptions& options)
 {
-    LineSpec spec;
+    LineConfig config;
     std::string message;
-    if (!parseLineSpec(lineText, spec, message)) {
+    if (!parseLineConfig(lineText, config, message)) {
         if (error) {
             *error = message;
         }
         return nullptr;
     }
-    auto server = std::make_unique<SimServer>(SimLine::fromSpec(spec, options), spec.text);
+    auto server = std::make_unique<SimServer>(SimLine::fromConfig(config, options), config.text);
     const bool open = transport == Pty ? server->openPty(error) : server->listenTcp(port, error);
     if (!open || !server->start()) {
         return nullptr;

@@ -2,7 +2,7 @@
 // pseudo-terminal or on a TCP port of 127.0.0.1, with fault injection.
 //
 // In-process use (tests):
-//     sim::SimServer server(sim::SimLine::fromSpec(spec));
+//     sim::SimServer server(sim::SimLine::fromConfig(config));
 //     server.listenTcp(0);            // or server.openPty()
 //     server.start();                 // serves in its own thread
 //     ... connect to server.endpoint() / server.devicePath() ...

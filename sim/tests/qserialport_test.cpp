@@ -25,10 +25,10 @@ QByteArray exchange(QSerialPort& port, const QByteArray& command, char terminato
 
 TEST(SimServerPty, QSerialPortOpensClosesAndReopens)
 {
-    sim::LineSpec spec;
+    sim::LineConfig config;
     std::string error;
-    ASSERT_TRUE(sim::parseLineSpec("NRD535", spec, error));
-    sim::SimServer server(sim::SimLine::fromSpec(spec));
+    ASSERT_TRUE(sim::parseLineConfig("NRD535", config, error));
+    sim::SimServer server(sim::SimLine::fromConfig(config));
     ASSERT_TRUE(server.openPty(&error)) << error;
     server.start();
     for (int round = 0; round < 3; ++round) {

@@ -119,10 +119,10 @@ TEST(Ra1792Sim, AnswersOnlyItsOwnAddressAndLongNoiseIsDropped)
 
 TEST(Ra1792Sim, SharedLineEachAddressAnswersAndOneAdapter)
 {
-    sim::LineSpec spec;
+    sim::LineConfig config;
     std::string error;
-    ASSERT_TRUE(sim::parseLineSpec("RA1792:1+RA1792:2", spec, error)) << error;
-    sim::SimLine line = sim::SimLine::fromSpec(spec);
+    ASSERT_TRUE(sim::parseLineConfig("RA1792:1+RA1792:2", config, error)) << error;
+    sim::SimLine line = sim::SimLine::fromConfig(config);
     ASSERT_EQ(line.size(), 2u);
     line.as<Ra1792Sim>(1)->state().frequency = 12345678;
     EXPECT_EQ(line.feed("?\r\n").size(), 1u);  // one adapter on the line

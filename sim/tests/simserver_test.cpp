@@ -18,10 +18,10 @@ namespace {
 
 sim::SimLine lineOf(const std::string& text, sim::ModelOptions options = {})
 {
-    sim::LineSpec spec;
+    sim::LineConfig config;
     std::string error;
-    EXPECT_TRUE(sim::parseLineSpec(text, spec, error)) << error;
-    return sim::SimLine::fromSpec(spec, options);
+    EXPECT_TRUE(sim::parseLineConfig(text, config, error)) << error;
+    return sim::SimLine::fromConfig(config, options);
 }
 
 // Collects the trace of a server for tests that must know a frame was handled.

@@ -1,7 +1,11 @@
 // rxsim: serves simulated receivers on pseudo-terminals or TCP ports until
 // SIGTERM or SIGINT. See rxsim --help.
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -57,6 +61,35 @@ int main(int argc, char** argv)
         }
         servers.push_back(std::move(server));
     }
+    // Stable names for the ptys: only a symbolic link (ours from an earlier
+    // run, say) is ever replaced or removed.
+    std::vector<std::string> madeLinks;
+    auto removeLinks = [&madeLinks] {
+        for (const std::string& link : madeLinks) {
+            struct stat st {};
+            if (::lstat(link.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+                ::unlink(link.c_str());
+            }
+        }
+    };
+    for (std::size_t i = 0; i < options.links.size(); ++i) {
+        const std::string& link = options.links[i];
+        struct stat st {};
+        if (::lstat(link.c_str(), &st) == 0) {
+            if (!S_ISLNK(st.st_mode)) {
+                std::cerr << "rxsim: " << link << " exists and is no symbolic link; left alone\n";
+                removeLinks();
+                return 1;
+            }
+            ::unlink(link.c_str());
+        }
+        if (::symlink(servers[i]->devicePath().c_str(), link.c_str()) != 0) {
+            std::cerr << "rxsim: cannot link " << link << ": " << std::strerror(errno) << "\n";
+            removeLinks();
+            return 1;
+        }
+        madeLinks.push_back(link);
+    }
     for (auto& server : servers) {
         std::cout << server->name() << " " << server->endpoint() << "\n";
         server->start();
@@ -68,5 +101,6 @@ int main(int argc, char** argv)
     for (auto& server : servers) {
         server->stop();
     }
+    removeLinks();
     return 0;
 }

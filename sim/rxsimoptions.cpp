@@ -180,6 +180,13 @@ bool parseRxsimArgs(const std::vector<std::string>& args, RxsimOptions& options,
                 return false;
             }
             options.modelOptions.options.insert(*v);
+        } else if (name == "--link") {
+            auto v = required();
+            if (!v || v->empty()) {
+                error = v ? "empty --link" : error;
+                return false;
+            }
+            options.links.push_back(*v);
         } else if (name == "--trace" && !value) {
             options.trace = true;
         } else {
@@ -193,6 +200,14 @@ bool parseRxsimArgs(const std::vector<std::string>& args, RxsimOptions& options,
     }
     if (options.pty == options.tcp) {
         error = "give exactly one of --pty and --tcp PORT";
+        return false;
+    }
+    if (!options.links.empty() && !options.pty) {
+        error = "--link names a pty: it needs --pty";
+        return false;
+    }
+    if (options.links.size() > options.lines.size()) {
+        error = "more --link names than LINEs";
         return false;
     }
     if (options.tcp && options.port != 0 && options.port + options.lines.size() - 1 > 65535) {
@@ -237,6 +252,10 @@ std::string rxsimHelp()
            "Options:\n"
            "  --pty              serve each LINE on a new pseudo-terminal\n"
            "  --tcp PORT         serve each LINE on a TCP port of 127.0.0.1\n"
+           "  --link PATH        also make PATH a symbolic link to the pty of the next\n"
+           "                     LINE (repeat for each), so a port table can name a\n"
+           "                     fixed path; an old link there is replaced, anything\n"
+           "                     else is left alone; removed again on exit\n"
            "  --option NAME      fit a model option; NRD535: H (reported in the\n"
            "                     identification; adds the variable bandwidth, \"W\")\n"
            "  --trace            log every byte received and sent on stderr\n"

@@ -18,6 +18,7 @@ struct RxsimOptions {
     std::uint16_t port = 0;  // the first LINE's port; the next take PORT+1, ...
     FaultPlan faults;
     ModelOptions modelOptions;
+    std::vector<std::string> links;  // --link: a stable name for each pty, in LINE order
     bool trace = false;
     bool help = false;
 };

@@ -5,7 +5,9 @@
 
 #include <csignal>
 #include <cstdio>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "rxsimoptions.h"
 #include "rxsimprocess.h"
@@ -97,6 +99,8 @@ TEST(RxsimOptions, MistakesGetClearMessages)
         {{"NRD535", "--pty", "--silence=x"}, "bad count"},
         {{"NRD535", "--pty", "--garbage-bytes=7"}, "hexadecimal"},
         {{"NRD535", "--pty", "--frobnicate"}, "unknown option"},
+        {{"NRD535", "--tcp", "0", "--link", "/tmp/x"}, "needs --pty"},
+        {{"NRD535", "--pty", "--link", "/tmp/x", "--link", "/tmp/y"}, "more --link"},
     };
     for (const Case& c : cases) {
         EXPECT_FALSE(parse(c.args, o, error)) << c.says;
@@ -112,7 +116,7 @@ TEST(RxsimProgram, HelpNamesEveryModelAndSwitch)
     EXPECT_EQ(code, 0);
     for (const char* word : {"NRD535", "RA6790", "RA1792", "TRC243", "REK085", "NDX264", "TRC294", "HF2050", "--pty",
                              "--tcp", "--silence", "--garbage", "--garbage-bytes", "--truncate", "--truncate-to", "--partial",
-                             "--hangup", "--drop", "--delay", "--seed", "--option", "--trace"}) {
+                             "--hangup", "--drop", "--delay", "--seed", "--option", "--trace", "--link"}) {
         EXPECT_NE(text.find(word), std::string::npos) << word;
     }
 }
@@ -177,4 +181,37 @@ TEST(RxsimProgram, StopsOnSigintAndReportsAPortInUse)
     const int status = first.wait(5000);
     ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(RxsimProgram, LinkGivesThePtyAStableName)
+{
+    char dir[] = "/tmp/rxsim-link-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const std::string link = std::string(dir) + "/nrd535";
+    const std::string plain = std::string(dir) + "/plain";
+    {
+        sim::RxsimProcess rxsim;
+        std::string error;
+        ASSERT_TRUE(rxsim.start({"NRD535", "--pty", "--link", link}, &error)) << error;
+        Client c = Client::device(link);
+        ASSERT_TRUE(c.isOpen());
+        c.send("?\r");
+        EXPECT_EQ(c.readLines('\r', 1), "NRD-535\r");
+        c.close();
+        EXPECT_EQ(WEXITSTATUS(rxsim.terminate()), 0);
+    }
+    struct stat st {};
+    EXPECT_NE(::lstat(link.c_str(), &st), 0);  // removed on exit
+
+    // A file that is no link is never replaced.
+    FILE* f = std::fopen(plain.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    auto [text, code] = runRxsim("NRD535 --pty --link " + plain);
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(text.find("left alone"), std::string::npos) << text;
+    EXPECT_EQ(::lstat(plain.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    ::unlink(plain.c_str());
+    ::rmdir(dir);
 }

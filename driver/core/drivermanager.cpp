@@ -15,12 +15,6 @@ namespace quorvin {
 
 namespace {
 
-SelectionDialog& selectionDialog()
-{
-    static SelectionDialog dialog;
-    return dialog;
-}
-
 bool sameNameIgnoringCase(const std::string& a, const std::string& b)
 {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -32,11 +26,6 @@ bool sameNameIgnoringCase(const std::string& a, const std::string& b)
 constexpr std::size_t kMaxKeyName = 1024;
 
 }  // namespace
-
-void setSelectionDialog(SelectionDialog dialog)
-{
-    selectionDialog() = std::move(dialog);
-}
 
 DriverManager::DriverManager() = default;
 
@@ -77,8 +66,7 @@ bool DriverManager::DrvConfigure(const std::string& name, ConfMode mode, std::in
         *result = 1;
         return true;
     }
-    if (const auto& dialog = selectionDialog()) {
-        dialog(*this);
+    if (runSelectionDialog(*this)) {
         if (m_changed && !wasEmpty) {
             DrvUpdated(static_cast<std::int32_t>(m_instances.size()));
         }

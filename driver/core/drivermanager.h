@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "driver/core/dialogseams.h"
 #include "driver/core/driverevents.h"
 #include "interfaces/ireceiverdriverevents.h"
 #include "interfaces/receivertypes.h"
@@ -121,11 +122,5 @@ private:
     std::vector<std::pair<std::uint32_t, IReceiverDriverEvents*>> m_sinks;
     std::uint32_t m_nextCookie = 1;
 };
-
-// The selection dialog: the dialogs target installs it; it runs modally,
-// parented to the active window, on the manager it is given. Without one,
-// DrvConfigure shows nothing and never blocks.
-using SelectionDialog = std::function<void(DriverManager& manager)>;
-void setSelectionDialog(SelectionDialog dialog);
 
 }  // namespace quorvin

@@ -4,6 +4,9 @@
 
 #include <dlfcn.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "driver/core/drivermanager.h"
 #include "driver/core/receiverdriver.h"
 #include "driver/core/timerregistry.h"
@@ -309,7 +312,12 @@ TEST_F(FacadeTest, RoutedMembersReachTheModel)
     EXPECT_EQ(drv->get_RxFltName(0, 2, &text), S_OK);
     EXPECT_EQ(text, "FL2");
     EXPECT_EQ(drv->RxConfigure(0, &i32), S_OK);
+    EXPECT_EQ(i32, 0);  // no settings dialog installed: nothing shown
+    setModelDialog(DrvNRD535, [](Receiver& rx) { return rx.Index() + 1; });
+    EXPECT_EQ(drv->RxConfigure(0, &i32), S_OK);
     EXPECT_EQ(i32, 1);
+    setModelDialog(DrvNRD535, nullptr);
+    EXPECT_EQ(model(0).configureCalls, 2);
     EXPECT_EQ(drv->get_RxFrq(0, NONE, &i32), S_OK);
     EXPECT_EQ(i32, -1);
     EXPECT_EQ(drv->put_RxNBlLvl(0, 12), S_OK);
@@ -478,6 +486,23 @@ TEST_F(FacadeTest, DisconnectReportsTheClosedLink)
     EXPECT_EQ(result, ConnectNoError);
     EXPECT_EQ(sink.events, std::vector<std::string>{"ConnState 0 1001"});
     EXPECT_EQ(model(0).closeCalls, 1);
+}
+
+TEST_F(FacadeTest, AnUnreadableSettingsFileIsLeftAlone)
+{
+    const std::string file = temp.dir() + "/broken.db";
+    const std::string garbage = "not a settings store\n";
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << garbage;
+    }
+    platform::SettingsStore::resetShared(file);
+    EXPECT_EQ(configure("Site"), 0);
+    installDialog([](DriverManager& m) { m.AddInstance(DrvNRD535, "A"); });
+    EXPECT_EQ(configure("Site"), 1);  // runs from defaults in memory
+    std::ifstream in(file, std::ios::binary);
+    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(content, garbage);
 }
 
 class ForwardingTest : public FacadeTest {

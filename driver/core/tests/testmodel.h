@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/core/dialogseams.h"
 #include "driver/core/receiver.h"
 
 namespace quorvin::test {
@@ -26,7 +27,11 @@ public:
     static void registerFor(std::initializer_list<DrvType> types);
 
     // ---- Receiver ----
-    std::int32_t RxConfigure() override { return ++configureCalls; }
+    std::int32_t RxConfigure() override
+    {
+        ++configureCalls;
+        return runModelDialog(type, *this);
+    }
     std::int32_t RxFrqMax() override { return frqMax; }
     std::int32_t RxFrqMin() override { return frqMin; }
     std::int32_t RxFrqStp() override { return 1; }

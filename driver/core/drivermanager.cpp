@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "driver/core/activity.h"
+#include "driver/core/clienttext.h"
 #include "driver/core/configstore.h"
 #include "driver/core/modelregistry.h"
 #include "driver/core/receiver.h"
@@ -244,6 +245,9 @@ void DriverManager::ForwardChange(std::int16_t index, EchoCounter counter,
     if (m_forward == kNoForward || (m_forward != kAllMasters && m_forward != index)) {
         return;
     }
+    // The targets' setters may wait for their receivers: keep the list
+    // as it is until the loop is done.
+    ActivityScope scope;
     for (std::size_t i = 0; i < m_instances.size(); ++i) {
         if (static_cast<std::int32_t>(i) == index) {
             continue;
@@ -326,7 +330,8 @@ void DriverManager::RxAttUpdated(std::int16_t index, ATTSTATE att, std::int16_t 
 void DriverManager::RxSMtUpdated(std::int16_t index, std::int32_t frq, std::int16_t locale, std::int16_t dbuv,
                                  const std::string& sPoint)
 {
-    Fire([&](IReceiverDriverEvents& s) { return s.RxSMtUpdated(index, frq, locale, dbuv, sPoint); });
+    const std::string text = toClientText(sPoint);
+    Fire([&](IReceiverDriverEvents& s) { return s.RxSMtUpdated(index, frq, locale, dbuv, text); });
 }
 
 void DriverManager::RxHFFUpdated(std::int16_t index, HFFSTATE state)

@@ -871,6 +871,14 @@ std::int32_t Receiver::OnTimer(std::uint32_t tickTime)
 
 std::int32_t Receiver::PollTick(std::uint32_t tickTime, const bool* channelOpen)
 {
+    if (m_inTick) {
+        return 0;
+    }
+    struct TickGuard {
+        bool& flag;
+        explicit TickGuard(bool& f) : flag(f) { flag = true; }
+        ~TickGuard() { flag = false; }
+    } guard(m_inTick);
     ++m_tickCount;
     const std::int32_t period = std::max<std::int32_t>(1, RxPollPeriod());
     if (m_tickCount > 2000 / period) {

@@ -319,6 +319,9 @@ private:
     // A data notification arrived while busy; handled once the receiver is
     // free again, so nothing waiting on the link is left behind.
     bool m_receiveDeferred = false;
+    // Inside this receiver's own tick: a tick that arrives while the model
+    // waits in RxPoll is skipped instead of polling on top of it.
+    bool m_inTick = false;
 };
 
 // Record helpers: every field all ones, or all zero with no channel.

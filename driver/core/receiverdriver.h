@@ -147,7 +147,4 @@ private:
     std::unique_ptr<DriverManager> m_manager;
 };
 
-// Receiver texts (8-bit, Latin-1 when not already UTF-8) as client text.
-std::string toClientText(const std::string& receiverText);
-
 }  // namespace quorvin

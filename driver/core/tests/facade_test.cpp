@@ -459,12 +459,13 @@ TEST_F(FacadeTest, DeletingSettingsRefusesAnEmptyName)
 TEST_F(FacadeTest, AFailedOpenReportsItsCodeAndStartsNoTimer)
 {
     temp.addInstance("One", "A", DrvNRD535);
+    temp.pointAtClosedPort("One", "A");
     configure("One");
     const auto timers = TimerRegistry::instance().count();
     ConnErr result = ConnectNoError;
     EXPECT_EQ(drv->RxConnect(0, -1, &result), S_OK);
-    EXPECT_EQ(result, ConnectObjectError);
-    EXPECT_EQ(sink.events, std::vector<std::string>{"ConnState 0 999"});
+    EXPECT_TRUE(isLinkFailure(result)) << result;
+    EXPECT_EQ(sink.events, std::vector<std::string>{"ConnState 0 " + std::to_string(result)});
     EXPECT_EQ(TimerRegistry::instance().count(), timers);
     EXPECT_EQ(model(0).TimerId(), 0u);
     std::int32_t connected = 5;

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "driver/core/clienttext.h"
 #include "driver/core/drivermanager.h"
 #include "driver/core/tracelog.h"
 #include "platform/clock.h"
@@ -229,6 +230,15 @@ TEST_F(ReceiverTest, FilterTableSortsAndFindsWithinTwentySlots)
     rx.SortFilters(-5);
     rx.SortFilters(100);
     EXPECT_EQ(rx.FilterOrder(0), -1);
+}
+
+TEST(ClientText, ReceiverBytesBecomeUtf8)
+{
+    EXPECT_EQ(toClientText("S9+10"), "S9+10");
+    EXPECT_EQ(toClientText("\xC3\xA9t\xC3\xA9"), "\xC3\xA9t\xC3\xA9");  // already UTF-8
+    EXPECT_EQ(toClientText("R\xE9"), "R\xC3\xA9");                      // Latin-1
+    EXPECT_EQ(toClientText("\xC3"), "\xC3\x83");                         // cut short: Latin-1
+    EXPECT_EQ(toClientText(std::string("A\0B", 3)), std::string("A\0B", 3));
 }
 
 std::string readFile(const std::filesystem::path& path)

@@ -47,6 +47,9 @@ ConnErr TestModel::RxOpen()
 std::int32_t TestModel::RxPoll(std::uint32_t)
 {
     ++pollCalls;
+    if (duringPoll) {
+        duringPoll();
+    }
     return 0;
 }
 

@@ -120,6 +120,8 @@ public:
     // Runs inside RxParse, as a model waiting for its receiver would let
     // other events run.
     std::function<void()> duringParse;
+    // Runs inside RxPoll.
+    std::function<void()> duringPoll;
 };
 
 }  // namespace quorvin::test

@@ -47,6 +47,18 @@ public:
         store().writeNumber(instanceKey(conf, name), "D_Type", type);
     }
 
+    // Points the instance's channel at a TCP port on this machine that
+    // nobody listens on, so that an open fails whatever link is built in.
+    void pointAtClosedPort(const std::string& conf, const std::string& name)
+    {
+        const auto key = instanceKey(conf, name);
+        store().writeNumber(key, "C_Type", 1);
+        store().writeText(key, "T_Addr", "127.0.0.1");
+        store().writeNumber(key, "T_Port", 1);
+        store().writeNumber(key, "T_TestLink", 0);
+        store().writeNumber(key, "T_Delay", 0);
+    }
+
 private:
     std::string m_dir;
     std::string m_file;
@@ -84,6 +96,13 @@ private:
     std::string m_old;
     bool m_had = false;
 };
+
+// A link failure code: what a failed open may answer.
+inline bool isLinkFailure(std::int32_t code)
+{
+    return code == ConnectObjectError || (code >= ConnectLnClosed && code <= ConnectLnOpnError) ||
+           code == ConnectLnAnyError;
+}
 
 inline std::unique_ptr<IReceiverDriver> loadDriver()
 {

@@ -553,6 +553,12 @@ TEST_F(ForwardingTest, AMasterRetunesTheOthersAndTheirEchoesStop)
 
 TEST_F(ForwardingTest, OnlyTheMasterIsForwardedUnlessEveryoneIs)
 {
+    // Forwarding starts off (-1) after a configuration is loaded.
+    model(0).feed("F7900000\r");
+    EXPECT_TRUE(model(1).wire.empty());
+    EXPECT_TRUE(model(2).wire.empty());
+    sink.events.clear();
+
     forward(1);
     model(0).feed("F8000000\r");
     EXPECT_TRUE(model(1).wire.empty());

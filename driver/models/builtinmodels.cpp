@@ -1,11 +1,26 @@
-// Registration of the built-in model drivers. No model driver is built in
-// yet: a configuration naming one loads no instance for it.
+// Registration of the built-in model drivers: RA1792 and NRD535. The other
+// types of the table of models have no driver yet; a configuration naming
+// one loads no instance for it.
 #include "builtinmodels.h"
 
+#include <memory>
+
 #include "driver/core/modelregistry.h"
+#include "driver/models/nrd535/nrd535receiver.h"
+#include "driver/models/ra1792/ra1792receiver.h"
 
 namespace quorvin {
 
-void registerBuiltinModels() {}
+void registerBuiltinModels()
+{
+    // A driver that a program or test registered before the library's first
+    // object keeps its place.
+    if (!hasModel(DrvNRD535)) {
+        registerModel(DrvNRD535, [](DriverEvents* owner) { return std::make_unique<Nrd535Receiver>(owner); });
+    }
+    if (!hasModel(DrvRA1792)) {
+        registerModel(DrvRA1792, [](DriverEvents* owner) { return std::make_unique<Ra1792Receiver>(owner); });
+    }
+}
 
 }  // namespace quorvin

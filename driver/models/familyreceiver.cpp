@@ -1,0 +1,572 @@
+// The model family: table-driven construction, capability answers,
+// per-instance settings, the connect trace and change bookkeeping.
+#include "familyreceiver.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "driver/core/configstore.h"
+#include "driver/core/dialogseams.h"
+#include "driver/core/driverevents.h"
+#include "driver/models/familyprotocol.h"
+#include "platform/settingsstore.h"
+#include "platform/wait.h"
+
+namespace quorvin {
+
+namespace {
+
+constexpr std::int32_t kRetriesLow = 10;
+constexpr std::int32_t kRetriesHigh = 40;
+constexpr std::int32_t kWaitLow = 150;
+constexpr std::int32_t kWaitHigh = 500;
+
+}  // namespace
+
+FamilyReceiver::FamilyReceiver(DriverEvents* owner, DrvType type) : Receiver(owner), m_info(modelInfo(type))
+{
+    if (m_info == nullptr) {
+        m_info = modelInfo(DrvNRD535);
+    }
+    const ModelInfo& info = *m_info;
+    m_traceFile = info.logFile;
+    m_retries = kDefaultRetries;
+    m_wait = kDefaultWait;
+
+    const LinkDefaults& link = info.link;
+    m_channel.SetBusAddressing(link.busAddressing);
+    m_channel.SetBusAddress(link.address);
+    m_channel.SetSpeed(link.speed);
+    m_channel.SetParity(link.parity);
+    m_channel.SetDataBits(link.dataBits);
+    m_channel.SetStopBits(link.stopBits);
+
+    m_fltValue.fill(0);
+    for (int slot = 0; slot < kTableFilterSlots; ++slot) {
+        if (info.filters[static_cast<std::size_t>(slot)].name != nullptr) {
+            m_fltValue[static_cast<std::size_t>(slot)] = info.filters[static_cast<std::size_t>(slot)].width;
+        }
+    }
+    m_fltSlots = info.slotCount;
+    m_fltShown = info.offered;
+    m_fltFirst = info.firstSlot;
+}
+
+// ---- Capabilities -------------------------------------------------------------
+
+std::int32_t FamilyReceiver::RxConfigure()
+{
+    return runModelDialog(m_info->type, *this);
+}
+
+std::int32_t FamilyReceiver::RxFrqMax()
+{
+    return modelFrqMax(*m_info, FittedOptions());
+}
+
+std::int32_t FamilyReceiver::RxFrqMin()
+{
+    return modelFrqMin(*m_info, FittedOptions());
+}
+
+std::int32_t FamilyReceiver::RxFrqStp()
+{
+    return modelFrqStep(*m_info, EffectiveMode(), FittedOptions());
+}
+
+std::int32_t FamilyReceiver::RxBFOMax()
+{
+    return m_info->bfoMax;
+}
+
+std::int32_t FamilyReceiver::RxBFOMin()
+{
+    return m_info->bfoMin;
+}
+
+std::int32_t FamilyReceiver::RxPollPeriod()
+{
+    return m_wait > 0 ? m_wait : kDefaultWait;
+}
+
+std::int32_t FamilyReceiver::RxMaxSilentTicks()
+{
+    return m_retries > 0 ? m_retries : kDefaultRetries;
+}
+
+std::int32_t FamilyReceiver::IsBFOMod(MODTYPE mod)
+{
+    if (m_info->bfoMin == 0 && m_info->bfoMax == 0) {
+        return 0;
+    }
+    return (mod == ModCW || mod == ModCW_F || mod == ModRTTY || mod == ModFAX) ? 1 : 0;
+}
+
+std::int32_t FamilyReceiver::GetBFO()
+{
+    return m_current.BFOValue;
+}
+
+std::vector<int> FamilyReceiver::OfferedSlots() const
+{
+    std::vector<int> slots;
+    const int first = std::clamp<int>(m_fltFirst, 0, kFilterSlots);
+    const int end = std::clamp<int>(first + m_fltShown, first, std::min<int>(m_fltSlots, kFilterSlots));
+    for (int slot = first; slot < end; ++slot) {
+        if (m_fltValue[static_cast<std::size_t>(slot)] > 0) {
+            slots.push_back(slot);
+        }
+    }
+    std::stable_sort(slots.begin(), slots.end(), [this](int a, int b) {
+        return m_fltValue[static_cast<std::size_t>(a)] < m_fltValue[static_cast<std::size_t>(b)];
+    });
+    return slots;
+}
+
+std::int16_t FamilyReceiver::FltCount()
+{
+    return static_cast<std::int16_t>(OfferedSlots().size());
+}
+
+std::int32_t FamilyReceiver::FltValue(std::int16_t slot)
+{
+    const auto slots = OfferedSlots();
+    if (slot < 0 || static_cast<std::size_t>(slot) >= slots.size()) {
+        return 0;
+    }
+    return SlotWidth(slots[static_cast<std::size_t>(slot)]);
+}
+
+std::string FamilyReceiver::FltName(std::int16_t slot)
+{
+    const auto slots = OfferedSlots();
+    if (slot < 0 || static_cast<std::size_t>(slot) >= slots.size()) {
+        return {};
+    }
+    const int tableSlot = slots[static_cast<std::size_t>(slot)];
+    const char* name = tableSlot < kTableFilterSlots ? m_info->filters[static_cast<std::size_t>(tableSlot)].name
+                                                      : nullptr;
+    return name != nullptr ? name : std::string();
+}
+
+std::int32_t FamilyReceiver::GetFltBW()
+{
+    return m_current.FltValue;
+}
+
+std::int32_t FamilyReceiver::FltBWNxt()
+{
+    const auto slots = OfferedSlots();
+    if (slots.empty()) {
+        return -1;
+    }
+    for (int slot : slots) {
+        if (SlotWidth(slot) > m_current.FltValue) {
+            return SlotWidth(slot);
+        }
+    }
+    return SlotWidth(slots.front());
+}
+
+int FamilyReceiver::NearestOfferedSlot(std::int32_t hz) const
+{
+    int best = -1;
+    std::int64_t bestDistance = 0;
+    for (int slot : OfferedSlots()) {
+        const std::int64_t distance = std::llabs(static_cast<std::int64_t>(SlotWidth(slot)) - hz);
+        if (best < 0 || distance < bestDistance) {
+            best = slot;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+std::int16_t FamilyReceiver::ModCount()
+{
+    return m_info->modCount;
+}
+
+std::int32_t FamilyReceiver::IsModEmu(MODTYPE mod)
+{
+    return (m_info->emulated & bitOf(mod)) != 0 && ModExist(mod) != 0 ? 1 : 0;
+}
+
+std::int32_t FamilyReceiver::ModExist(MODTYPE mod)
+{
+    return modelModeExists(*m_info, mod, FittedOptions()) ? 1 : 0;
+}
+
+MODTYPE FamilyReceiver::ModNxt()
+{
+    std::uint32_t mask = 0;
+    for (int m = 0; m < 12; ++m) {
+        if (ModExist(static_cast<MODTYPE>(m)) != 0) {
+            mask |= bitOf(m);
+        }
+    }
+    return nextOf<MODTYPE>(mask, EffectiveMode(), 12);
+}
+
+std::int16_t FamilyReceiver::AgcCount()
+{
+    return m_info->agcCount;
+}
+
+std::int32_t FamilyReceiver::AgcExist(AGCTYPE agc)
+{
+    return (m_info->agcs & bitOf(agc)) != 0 ? 1 : 0;
+}
+
+AGCTYPE FamilyReceiver::AgcNxt()
+{
+    std::uint32_t mask = 0;
+    for (int a = 0; a < 8; ++a) {
+        if (AgcExist(static_cast<AGCTYPE>(a)) != 0) {
+            mask |= bitOf(a);
+        }
+    }
+    return nextOf<AGCTYPE>(mask, m_current.AgcType, 8);
+}
+
+std::int16_t FamilyReceiver::NBlCount()
+{
+    return m_info->nblCount;
+}
+
+std::int32_t FamilyReceiver::NBlExist(NBLTYPE nbl)
+{
+    if (m_info->controlsWhileConnected && m_connected == 0) {
+        return 0;
+    }
+    return (m_info->nbls & bitOf(nbl)) != 0 ? 1 : 0;
+}
+
+NBLTYPE FamilyReceiver::NBlNxt()
+{
+    std::uint32_t mask = 0;
+    for (int n = 0; n < 3; ++n) {
+        if (NBlExist(static_cast<NBLTYPE>(n)) != 0) {
+            mask |= bitOf(n);
+        }
+    }
+    return nextOf<NBLTYPE>(mask, m_current.NBlType, 3);
+}
+
+std::int16_t FamilyReceiver::AttCount()
+{
+    return m_info->attCount;
+}
+
+std::int32_t FamilyReceiver::AttExist(ATTSTATE att)
+{
+    return (m_info->atts & bitOf(att)) != 0 ? 1 : 0;
+}
+
+ATTSTATE FamilyReceiver::AttNxt()
+{
+    return nextOf<ATTSTATE>(m_info->atts, m_current.AttState, 10);
+}
+
+std::int32_t FamilyReceiver::SqlExist()
+{
+    if (m_info->controlsWhileConnected && m_connected == 0) {
+        return 0;
+    }
+    return m_info->squelch ? 1 : 0;
+}
+
+std::int32_t FamilyReceiver::HFFExist()
+{
+    return m_info->hfFilter ? 1 : 0;
+}
+
+std::int32_t FamilyReceiver::SMtExist()
+{
+    return m_info->smeter ? 1 : 0;
+}
+
+std::int16_t FamilyReceiver::ChnCount()
+{
+    return m_info->chnCount;
+}
+
+std::int16_t FamilyReceiver::ChnStart()
+{
+    return m_info->chnStart;
+}
+
+std::int32_t FamilyReceiver::ChnMskExist()
+{
+    return m_info->chnMask ? 1 : 0;
+}
+
+std::int16_t FamilyReceiver::OutCount()
+{
+    return m_info->outCount;
+}
+
+// ---- Settings -------------------------------------------------------------------
+
+void FamilyReceiver::RxLoadSettings(const std::string& configuration, const std::string& instance)
+{
+    if (!isKeyName(configuration) || !isKeyName(instance)) {
+        return;
+    }
+    auto& store = platform::SettingsStore::shared();
+    const std::string key = instanceKey(configuration, instance);
+
+    m_testLink = store.readNumber(key, "C_Test", m_testLink);
+
+    const auto retries = store.readNumber(key, "C_Retr");
+    if (retries && *retries >= kRetriesLow && *retries <= kRetriesHigh) {
+        m_retries = static_cast<std::int16_t>(*retries);
+    } else {
+        // Operators who never set it get 8, below the accepted range: that is
+        // what a fresh store holds.
+        m_retries = kDefaultRetries;
+        store.writeNumber(key, "C_Retr", m_retries);
+    }
+
+    const auto wait = store.readNumber(key, "C_Wait");
+    if (wait && *wait >= kWaitLow && *wait <= kWaitHigh) {
+        m_wait = static_cast<std::int16_t>(*wait);
+    } else {
+        m_wait = kDefaultWait;
+        store.writeNumber(key, "C_Wait", m_wait);
+    }
+
+    const auto dbg = store.readNumber(key, "C_Dbg");
+    if (dbg) {
+        m_dbg = *dbg;
+    } else {
+        m_dbg = 0;
+        store.writeNumber(key, "C_Dbg", 0);
+    }
+
+    m_manualAgc = store.readNumber(key, "R_MAgc", m_manualAgc);
+    m_isbEnabled = store.readNumber(key, "O_ISB", m_isbEnabled);
+
+    for (int slot = 0; slot < kTableFilterSlots && slot < m_info->slotCount; ++slot) {
+        const char* name = m_info->filters[static_cast<std::size_t>(slot)].name;
+        if (name != nullptr) {
+            const std::int32_t width = store.readNumber(key, name, m_fltValue[static_cast<std::size_t>(slot)]);
+            m_fltValue[static_cast<std::size_t>(slot)] = std::max<std::int32_t>(0, width);
+        }
+    }
+    LoadModelOptions(key);
+}
+
+void FamilyReceiver::RxSaveSettings(const std::string& configuration, const std::string& instance)
+{
+    if (!isKeyName(configuration) || !isKeyName(instance)) {
+        return;
+    }
+    auto& store = platform::SettingsStore::shared();
+    const std::string key = instanceKey(configuration, instance);
+    store.createKey(key);
+    store.writeNumber(key, "D_Type", m_info->type);
+    store.writeNumber(key, "C_Test", m_testLink);
+    store.writeNumber(key, "R_MAgc", m_manualAgc);
+    store.writeNumber(key, "O_ISB", m_isbEnabled);
+    store.writeNumber(key, "C_Retr", m_retries);
+    store.writeNumber(key, "C_Wait", m_wait);
+    store.writeNumber(key, "C_Dbg", m_dbg);
+    for (int slot = 0; slot < kTableFilterSlots && slot < m_info->slotCount; ++slot) {
+        const char* name = m_info->filters[static_cast<std::size_t>(slot)].name;
+        if (name != nullptr) {
+            store.writeNumber(key, name, m_fltValue[static_cast<std::size_t>(slot)]);
+        }
+    }
+    SaveModelOptions(key);
+}
+
+// ---- Connect trace ----------------------------------------------------------------
+
+void FamilyReceiver::TraceConnectStart()
+{
+    m_traceOpen = m_dbg != 0;
+    if (m_traceOpen) {
+        TraceOutcome(" TRY CONNECT\n", true);
+    }
+}
+
+void FamilyReceiver::TraceConnectDone()
+{
+    if (m_traceOpen) {
+        TraceOutcome(" OPENED\n\n");
+    }
+    m_traceOpen = false;
+}
+
+void FamilyReceiver::TraceConnectError(std::string_view text)
+{
+    if (m_traceOpen) {
+        TraceError(text);
+    }
+    m_traceOpen = false;
+}
+
+bool FamilyReceiver::SendTraced(const std::string& frame, std::string_view mnemonic, int charDelayMs,
+                                int afterDelayMs)
+{
+    if (m_traceOpen) {
+        std::string text(" ");
+        text += mnemonic;
+        text += '\n';
+        TraceSent(text);
+    }
+    return SendCommand(frame, charDelayMs, afterDelayMs);
+}
+
+std::string FamilyReceiver::ReadTraced(int delayMs)
+{
+    std::string reply = m_channel.Read(delayMs);
+    if (m_traceOpen) {
+        std::string text(family::traceText(reply));
+        text += '\n';
+        TraceReceived(text);
+    }
+    return reply;
+}
+
+void FamilyReceiver::Pause(int ms)
+{
+    platform::sleepMs(ms);
+}
+
+ConnErr FamilyReceiver::FailConnect(ConnErr code, std::string_view traceText)
+{
+    TraceConnectError(traceText);
+    CloseLink(code);
+    return code;
+}
+
+bool FamilyReceiver::GiveUpPending()
+{
+    if (m_pending == 0 || m_linkOpen == 0 || m_silentTicks != -1) {
+        m_pendingTicks = 0;
+        return false;
+    }
+    if (++m_pendingTicks > RxMaxSilentTicks()) {
+        m_pendingTicks = 0;
+        CloseLink(ConnectRxTimeOut);
+        return true;
+    }
+    return false;
+}
+
+// ---- Change bookkeeping --------------------------------------------------------
+
+void FamilyReceiver::ChangeFrq(std::uint32_t hz)
+{
+    if (m_current.FrqValue != hz) {
+        m_current.FrqValue = hz;
+        m_changed.FrqValue = 1;
+    }
+    if (m_requested.FrqValue == hz) {
+        m_requested.FrqValue = 0xFFFFFFFFu;
+    }
+}
+
+void FamilyReceiver::ChangeMod(MODTYPE mod)
+{
+    if (mod == ModNone) {
+        return;
+    }
+    if (m_current.ModType != mod) {
+        m_current.ModType = mod;
+        m_changed.ModType = 1;
+    }
+    if (m_requested.ModType == mod) {
+        m_requested.ModType = ModNone;
+    }
+}
+
+void FamilyReceiver::ChangeBfo(std::int32_t hz)
+{
+    if (m_current.BFOValue != hz) {
+        m_current.BFOValue = hz;
+        m_changed.BFOValue = 1;
+    }
+    if (m_requested.BFOValue == hz) {
+        m_requested.BFOValue = -1;
+    }
+}
+
+void FamilyReceiver::ChangeFlt(std::int32_t hz)
+{
+    if (m_current.FltValue != hz) {
+        m_current.FltValue = hz;
+        m_changed.FltValue = 1;
+    }
+    if (m_requested.FltValue == hz) {
+        m_requested.FltValue = -1;
+    }
+}
+
+void FamilyReceiver::ChangeAgc(AGCTYPE agc)
+{
+    if (agc == AgcNone) {
+        return;
+    }
+    if (m_current.AgcType != agc) {
+        m_current.AgcType = agc;
+        m_changed.AgcType = 1;
+    }
+    if (m_requested.AgcType == agc) {
+        m_requested.AgcType = AgcNone;
+    }
+}
+
+void FamilyReceiver::ChangeAgcLevel(std::int16_t level)
+{
+    if (m_current.AgcLevel != level) {
+        m_current.AgcLevel = level;
+        m_changed.AgcLevel = 1;
+    }
+    if (m_requested.AgcLevel == level) {
+        m_requested.AgcLevel = -1;
+    }
+}
+
+void FamilyReceiver::ChangeChn(std::int16_t chn)
+{
+    if (m_current.ChnNumber != chn) {
+        m_current.ChnNumber = chn;
+        m_changed.ChnNumber = 1;
+    }
+}
+
+void FamilyReceiver::ReportCommonChanges()
+{
+    DriverEvents* owner = Owner();
+    if (m_changed.FrqValue != 0 && m_current.FrqValue != 0xFFFFFFFFu) {
+        m_changed.FrqValue = 0;
+        if (owner != nullptr) {
+            owner->RxFrqUpdated(m_index, GetFrq(NONE), GetFrq(RXAsDisp));
+        }
+    }
+    if (m_changed.ModType != 0 || m_changed.BFOValue != 0) {
+        m_changed.ModType = 0;
+        m_changed.BFOValue = 0;
+        if (owner != nullptr) {
+            owner->RxModUpdated(m_index, m_current.ModType, m_current.BFOValue);
+        }
+    }
+    if (m_changed.FltValue != 0) {
+        m_changed.FltValue = 0;
+        if (owner != nullptr) {
+            owner->RxFltUpdated(m_index, m_current.FltValue);
+        }
+    }
+    if (m_changed.AgcType != 0 || m_changed.AgcLevel != 0) {
+        m_changed.AgcType = 0;
+        m_changed.AgcLevel = 0;
+        if (owner != nullptr) {
+            owner->RxAgcUpdated(m_index, m_current.AgcType, m_current.AgcLevel);
+        }
+    }
+}
+
+}  // namespace quorvin

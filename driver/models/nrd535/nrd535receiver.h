@@ -1,0 +1,87 @@
+// The NRD535 driver. A plain serial line without bus address: commands are
+// ASCII texts ended by CR, written whole with a 10 ms pause after each;
+// replies are CR-ended records whose first letter names their kind (I full
+// status, Q squelch, N noise blanker, M S-meter, W variable bandwidth, U BFO
+// or HF filter, L memory channel). Setters wrap their command in "H1"
+// (remote) and "H0" (local) unless the operator holds the receiver in remote.
+// 200 memory channels are loaded, saved, written, cleared and read back as
+// RxChnStatus events.
+// Known gaps: the receiver has no squelch level and no read-back of its
+// clock; the variable bandwidth exists only with the H option.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+
+#include "driver/models/familyreceiver.h"
+#include "driver/models/nrd535/nrd535codec.h"
+
+namespace quorvin {
+
+class Nrd535Receiver : public FamilyReceiver {
+public:
+    explicit Nrd535Receiver(DriverEvents* owner);
+
+    ConnErr RxOpen() override;
+    void RxClose() override;
+    std::int32_t RxParse() override;
+    std::int32_t RxPoll(std::uint32_t tickTime) override;
+    std::int32_t RxRemote(std::int32_t on) override;
+    std::int32_t SetFltBW(std::int32_t hz) override;
+    MODTYPE SetMod(MODTYPE mod) override;
+    std::int32_t AgcExist(AGCTYPE agc) override;
+    AGCTYPE SetAgc(AGCTYPE agc) override;
+    NBLTYPE SetNBl(NBLTYPE nbl) override;
+    ATTSTATE SetAtt(ATTSTATE att) override;
+    HFFSTATE SetHFF(HFFSTATE hff) override;
+    std::string SMtLvl(SMetVal kind) override;
+    RCODE ChnLoad(std::int16_t chn) override;
+    RCODE ChnSave(std::int16_t chn) override;
+    RCODE ChnRead(std::int16_t chn) override;
+    RCODE ChnWrite(std::int16_t chn, std::int32_t hz, std::int32_t bfo, MODTYPE mod, std::int32_t fltHz, AGCTYPE agc,
+                   std::int32_t msk) override;
+    RCODE ChnClear(std::int16_t chn) override;
+    RCODE ChnDump() override;
+    void SetTime(const std::string& time) override;
+    void RxSendFrq(std::int32_t hz, MODTYPE mod, std::int32_t notify) override;
+    void RxSendBFO(std::int32_t hz) override;
+    void RxReportChanges() override;
+    std::int32_t RxFrqShift(MODTYPE mod, FRQTYPE kind, std::int32_t one) override;
+    std::int32_t RxSMtRaw() override;
+
+    std::int32_t RxCodeToMod(std::int32_t code) override;
+    std::int16_t RxModToCode(std::int32_t mod) override;
+    std::int32_t RxCodeToAgc(std::int32_t code) override;
+    std::int16_t RxAgcToCode(std::int32_t agc) override;
+    std::int32_t RxCodeToFlt(std::int32_t code) override;
+    std::int16_t RxFltToCode(std::int32_t value) override;
+
+    std::int32_t ModeOffset(std::int32_t mod, std::int32_t kind) const;
+    bool HasHOption() const { return m_hOption; }
+    int RawSmeter() const { return m_smRaw; }
+
+private:
+    bool Send(std::string_view command);
+    void SendWrapped(std::initializer_list<std::string> commands);
+    // The receiver's frequency for a driver frequency in a mode, and back:
+    // RTTY and FAX are shown at their carrier (the kind-3 offset).
+    std::int32_t ToReceiver(std::int64_t hz, std::int32_t mod) const;
+    std::int32_t ToDriver(std::int64_t hz, std::int32_t mod) const;
+    void SendReceiverFrequency(std::int32_t receiverHz, std::int32_t driverHz);
+    std::int32_t FilterWidthForDigit(int digit) const;
+    bool ApplyRecord(const std::string& record);
+    void ApplyStatus(const nrd535::Status& status, bool live);
+    void ReportChannel(const nrd535::ChannelRecord& record);
+    // The refresh after connect: the BFO, which no poll asks for.
+    void RefreshStatus();
+
+    bool m_hOption = false;
+    int m_smRaw = -1;
+    bool m_fm = false;
+    int m_lastFilterDigit = -1;
+    bool m_varBandwidth = false;
+    std::int32_t m_storedBandwidth = 0;
+    bool m_channelLoading = false;
+};
+
+}  // namespace quorvin

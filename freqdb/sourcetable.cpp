@@ -2,6 +2,8 @@
 // fallback, and case-blind name comparison.
 #include "sourcetable.h"
 
+#include "platform/numbers.h"
+
 namespace lumaret {
 
 namespace {
@@ -69,6 +71,15 @@ bool equalsNoCase(std::string_view a, std::string_view b)
         }
     }
     return true;
+}
+
+std::string bytesAsNumber(std::string_view bytes)
+{
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < bytes.size() && i < 4; ++i) {
+        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << (8 * i);
+    }
+    return platform::formatInt(static_cast<std::int32_t>(value));
 }
 
 std::string toUtf8(std::string_view bytes)

@@ -47,6 +47,10 @@ bool equalsNoCase(std::string_view a, std::string_view b);
 // is read as Latin-1, so no broken UTF-8 ever leaves the library.
 std::string toUtf8(std::string_view bytes);
 
+// A byte string as the station record shows it: the signed 32-bit number
+// of its first four bytes (little-endian), of fewer when it is shorter.
+std::string bytesAsNumber(std::string_view bytes);
+
 // Semicolon-separated text files.
 struct TextCheckResult {
     bool ok = false;

@@ -83,13 +83,9 @@ std::string renderValue(sqlite3_stmt* stmt, int column)
         return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, column))) : std::string();
     }
     case SQLITE_BLOB: {
-        const auto* bytes = static_cast<const unsigned char*>(sqlite3_column_blob(stmt, column));
+        const auto* bytes = static_cast<const char*>(sqlite3_column_blob(stmt, column));
         const int size = sqlite3_column_bytes(stmt, column);
-        std::uint32_t value = 0;
-        for (int i = 0; i < size && i < 4; ++i) {
-            value |= static_cast<std::uint32_t>(bytes[i]) << (8 * i);
-        }
-        return platform::formatInt(static_cast<std::int32_t>(value));
+        return bytesAsNumber(bytes ? std::string_view(bytes, static_cast<std::size_t>(size)) : std::string_view());
     }
     default:
         return {};

@@ -102,6 +102,11 @@ double leadingNumber(std::string_view field)
         negative = field.front() == '-';
         field.remove_prefix(1);
     }
+    // Only digits begin a number here ("INFO" is no infinity).
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    if (field.empty() || !(isDigit(field.front()) || (field.front() == '.' && field.size() > 1 && isDigit(field[1])))) {
+        return 0;
+    }
     double value = 0;
     const auto res = std::from_chars(field.data(), field.data() + field.size(), value, std::chars_format::fixed);
     if (res.ec != std::errc()) {

@@ -94,6 +94,47 @@ std::string renderValue(sqlite3_stmt* stmt, int column)
 
 }  // namespace
 
+ColumnGuess guessColumns(const std::vector<std::string>& columns)
+{
+    ColumnGuess guess;
+    for (const std::string& c : columns) {
+        const std::string name = upper(c);
+        const auto has = [&name](const char* part) { return name.find(part) != std::string::npos; };
+        if (has("FREQ") || has("FRQ")) {
+            guess.freq = c;
+        }
+        if (has("INFO") || has("DES")) {
+            guess.desc = c;
+        }
+        if (has("STAT") || has("ID")) {
+            guess.stat = c;
+        }
+    }
+    return guess;
+}
+
+bool settingsComplete(const DatabaseSettings& s)
+{
+    return !s.freqColumn.empty() && (!s.descColumn.empty() || !s.statColumn.empty() || !s.moduColumn.empty() ||
+                                     !s.modeColumn.empty() || !s.baudColumn.empty());
+}
+
+std::string csvFileNameProblem(const std::string& path)
+{
+    const std::string name = fileName(path);
+    if (upper(name) == "DATABASE.CSV") {
+        return "'Database' name forbidden in CSV file names";
+    }
+    for (char c : name) {
+        const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        const bool digit = c >= '0' && c <= '9';
+        if (c != '.' && !letter && !digit) {
+            return std::string("Character '") + c + "' forbidden in CSV file names";
+        }
+    }
+    return {};
+}
+
 StationDatabase::StationDatabase() = default;
 
 StationDatabase::~StationDatabase()

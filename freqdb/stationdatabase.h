@@ -33,6 +33,23 @@ struct DatabaseSettings {
     std::string baudColumn;
 };
 
+// The columns the configuration dialog proposes for a table: the last
+// column whose upper-cased name contains "FREQ" or "FRQ", "INFO" or "DES",
+// "STAT" or "ID" (empty when none does).
+struct ColumnGuess {
+    std::string freq;
+    std::string desc;
+    std::string stat;
+};
+ColumnGuess guessColumns(const std::vector<std::string>& columns);
+
+// Settings the dialog accepts: a frequency column and at least one other.
+bool settingsComplete(const DatabaseSettings& settings);
+
+// Why a text file's name cannot serve as a table name, as the dialog shows
+// it; empty when the name is fine.
+std::string csvFileNameProblem(const std::string& path);
+
 class StationDatabase {
 public:
     StationDatabase();
@@ -66,6 +83,8 @@ public:
     std::int32_t first(DATARECORD* data, std::int32_t freqHz, std::int16_t deltaHz);
     std::int32_t next(DATARECORD* data, bool up);
 
+    // Rows of the open result (0 when none is open).
+    std::size_t resultSize() const { return m_resultOpen ? m_result.size() : 0; }
     // The columns of the loaded table (the dialog lists them).
     std::vector<std::string> columnNames() const;
     // The last query text, for tests and traces.

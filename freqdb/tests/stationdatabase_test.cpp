@@ -473,3 +473,27 @@ TEST_F(StationDbTest, SettingsRoundTripAndDefaults)
     EXPECT_EQ(other.database().settings().password, "se;cret\"");
     EXPECT_EQ(other.database().settings().moduColumn, "M");
 }
+
+TEST(DialogRules, FileNamesColumnsAndCompleteness)
+{
+    EXPECT_EQ(csvFileNameProblem("/x/station-list.csv"), "Character '-' forbidden in CSV file names");
+    EXPECT_EQ(csvFileNameProblem("/x/DATABASE.CSV"), "'Database' name forbidden in CSV file names");
+    EXPECT_EQ(csvFileNameProblem("/x/my-dir/Utes2024.csv"), "");
+
+    const ColumnGuess g = guessColumns({"Frequency", "Info", "Station", "Other"});
+    EXPECT_EQ(g.freq, "Frequency");
+    EXPECT_EQ(g.desc, "Info");
+    EXPECT_EQ(g.stat, "Station");
+    const ColumnGuess last = guessColumns({"FRQ1", "FREQ2", "ID"});
+    EXPECT_EQ(last.freq, "FREQ2");
+    EXPECT_EQ(last.stat, "ID");
+    EXPECT_EQ(last.desc, "");
+
+    DatabaseSettings s;
+    s.freqColumn = "FREQ";
+    EXPECT_FALSE(settingsComplete(s));
+    s.baudColumn = "BAUD";
+    EXPECT_TRUE(settingsComplete(s));
+    s.freqColumn.clear();
+    EXPECT_FALSE(settingsComplete(s));
+}

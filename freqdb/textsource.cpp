@@ -21,6 +21,11 @@ bool readWholeFile(const std::string& path, std::string& content)
         return false;
     }
     content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // Spreadsheet programs often open a UTF-8 file with a byte order mark;
+    // it is not part of the first column's name.
+    if (content.rfind("\xEF\xBB\xBF", 0) == 0) {
+        content.erase(0, 3);
+    }
     return !in.bad();
 }
 

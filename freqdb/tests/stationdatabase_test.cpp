@@ -306,10 +306,12 @@ TEST_F(StationDbTest, TextFileInAFolderNamedLikeDbase)
 {
     std::filesystem::create_directory(settings.dir().path() / "dbfiles");
     const std::string path = (settings.dir().path() / "dbfiles" / "utes.csv").string();
-    writeFile(path, "FREQ;STAT\n4583.0;DDK2\n");
+    writeFile(path, "\xEF\xBB\xBF" "FREQ;STAT\n4583.0;DDK2\n");  // with a byte order mark
     configure({{"S_File", path}, {"S_Freq", "FREQ"}, {"S_Stat", "STAT"}});
     EXPECT_EQ(storageKey(), 1);
     EXPECT_EQ(count(false), 1);
+    EXPECT_EQ(first(4583000, 0), 1);
+    EXPECT_EQ(rec.StationID, "DDK2");
 }
 
 TEST_F(StationDbTest, DbaseTableWrittenWithShapelib)

@@ -5,6 +5,7 @@
 
 #include <shapefil.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <map>
 
@@ -17,7 +18,14 @@ using namespace lumaret;
 
 namespace {
 
-const std::string kUsersMdb = std::string(KORVANE_TESTDATA_DIR) + "/access/users-jet4.mdb";
+std::string testDataDir()
+{
+    const char* env = std::getenv("KORVANE_TESTDATA");
+    return env && *env ? env : KORVANE_TESTDATA_DIR;
+}
+
+// The Access file made by the real engine; used where it lies, never copied.
+const std::string kUsersMdb = testDataDir() + "/access/users-jet4.mdb";
 
 void writeFile(const std::string& path, const std::string& content)
 {
@@ -363,6 +371,7 @@ TEST_F(StationDbTest, DbaseTableWrittenWithShapelib)
 
 TEST_F(StationDbTest, AccessDatabaseTablesAndColumns)
 {
+    ASSERT_TRUE(std::filesystem::exists(kUsersMdb)) << "missing test data " << kUsersMdb << " (set KORVANE_TESTDATA)";
     std::vector<std::string> tables;
     SourceError error;
     ASSERT_TRUE(listMdbTables(kUsersMdb, tables, error)) << error.text;

@@ -178,13 +178,14 @@ std::string StationDatabase::tableForFile(const std::string& path)
 
 bool StationDatabase::loadFromStore(const std::string& storageKey)
 {
+    // An empty key loads nothing and leaves what is open as it is.
+    if (storageKey.empty()) {
+        return false;
+    }
     close();
     const std::string profile = m_settings.profile;
     m_settings = DatabaseSettings{};
     m_settings.profile = profile;
-    if (storageKey.empty()) {
-        return false;
-    }
     platform::SettingsStore& store = platform::SettingsStore::shared();
     const std::string key =
         platform::SettingsStore::join(platform::SettingsStore::join(platform::kSettingsRoot, storageKey), profile);

@@ -2,6 +2,7 @@
 // format check with its messages, and reading the rows. Lines may be of any
 // length and end in LF or CR LF; a field in double quotes loses its quotes.
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -16,17 +17,26 @@ namespace {
 
 bool readWholeFile(const std::string& path, std::string& content)
 {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         return false;
     }
-    content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    if (in.bad()) {
+        return false;
+    }
+    content = std::move(buffer).str();
     // Spreadsheet programs often open a UTF-8 file with a byte order mark;
     // it is not part of the first column's name.
     if (content.rfind("\xEF\xBB\xBF", 0) == 0) {
         content.erase(0, 3);
     }
-    return !in.bad();
+    return true;
 }
 
 std::vector<std::string_view> splitLines(std::string_view content)

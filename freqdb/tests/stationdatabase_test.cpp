@@ -508,3 +508,39 @@ TEST(DialogRules, FileNamesColumnsAndCompleteness)
     s.freqColumn.clear();
     EXPECT_FALSE(settingsComplete(s));
 }
+
+TEST_F(StationDbTest, DamagedFilesFailCleanly)
+{
+    std::string garbage;
+    for (int i = 0; i < 8192; ++i) {
+        garbage += static_cast<char>((i * 7919 + 13) & 0xFF);
+    }
+    writeFile(file("broken.mdb"), garbage);
+    writeFile(file("empty.mdb"), "");
+    writeFile(file("broken.dbf"), garbage.substr(0, 100));
+    writeFile(file("short.dbf"), std::string("\x03\x7c\x01\x01\x05\x00\x00\x00\xff\xff", 10));
+    for (const char* name : {"broken.mdb", "empty.mdb", "broken.dbf", "short.dbf"}) {
+        SCOPED_TRACE(name);
+        reporter.messages.clear();
+        configure({{"S_File", file(name)}, {"S_Tabl", "Users"}, {"S_Freq", "FREQ"}});
+        EXPECT_EQ(storageKey(), 0);
+        ASSERT_EQ(reporter.messages.size(), 1u);
+        EXPECT_EQ(reporter.messages[0].title, "Database Error");
+        EXPECT_EQ(count(false), -1);
+    }
+    // A folder in place of the text file fails the check without a word.
+    std::filesystem::create_directory(file("folder.csv"));
+    reporter.messages.clear();
+    configure({{"S_File", file("folder.csv")}});
+    EXPECT_EQ(storageKey(), 0);
+    EXPECT_TRUE(reporter.messages.empty());
+}
+
+TEST_F(StationDbTest, EmptyStorageKeyKeepsTheOpenDatabase)
+{
+    writeFile(file("utes.csv"), "FREQ;STAT\n4583.0;DDK2\n");
+    configure({{"S_File", file("utes.csv")}, {"S_Freq", "FREQ"}, {"S_Stat", "STAT"}});
+    ASSERT_EQ(storageKey(), 1);
+    EXPECT_EQ(storageKey(""), 0);
+    EXPECT_EQ(count(false), 1);
+}

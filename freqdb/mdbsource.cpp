@@ -28,7 +28,7 @@ MdbPtr openMdb(const std::string& path, SourceError& error)
         return nullptr;
     }
     if (!mdb_read_catalog(mdb.get(), MDB_TABLE)) {
-        error = {kErrUnspecified, "Could not read the catalog of \"" + path + "\"."};
+        error = {kErrGeneral, "Could not read the catalog of \"" + path + "\"."};
         return nullptr;
     }
     return mdb;
@@ -105,7 +105,7 @@ bool readMdbTable(const std::string& path, const std::string& tableName, SourceT
     }
     MdbTableDef* def = mdb_read_table(found);
     if (!def) {
-        error = {kErrUnspecified, "Could not read the table \"" + tableName + "\"."};
+        error = {kErrGeneral, "Could not read the table \"" + tableName + "\"."};
         return false;
     }
     mdb_read_columns(def);

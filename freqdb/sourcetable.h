@@ -33,9 +33,9 @@ struct SourceError {
     std::string text;
 };
 
-// Error numbers the station database reports (as the database provider of
-// the original platform numbered them).
-inline constexpr std::uint32_t kErrUnspecified = 0x80004005u;
+// Error numbers the station database reports in its "ERROR: %x (%s)"
+// messages, numbered as database providers number them.
+inline constexpr std::uint32_t kErrGeneral = 0x80004005u;
 inline constexpr std::uint32_t kErrFileNotFound = 0x80030002u;
 inline constexpr std::uint32_t kErrNoTable = 0x80040e37u;
 inline constexpr std::uint32_t kErrCommand = 0x80040e14u;

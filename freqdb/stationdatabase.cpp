@@ -282,7 +282,7 @@ bool StationDatabase::open()
 bool StationDatabase::loadTable(const SourceTable& table, SourceError& error)
 {
     const auto fail = [&](const std::string& what) {
-        error = {kErrUnspecified, what + (m_db ? std::string(": ") + sqlite3_errmsg(m_db) : std::string())};
+        error = {kErrGeneral, what + (m_db ? std::string(": ") + sqlite3_errmsg(m_db) : std::string())};
         return false;
     };
     if (sqlite3_open(":memory:", &m_db) != SQLITE_OK) {

@@ -432,6 +432,11 @@ bool StationDatabase::runQuery(const std::string& sql, const std::vector<QueryAr
                                std::vector<std::vector<std::string>>& rows, std::string& error)
 {
     m_lastQuery = sql;
+    m_lastArguments.clear();
+    for (const QueryArg& arg : args) {
+        const auto* text = std::get_if<std::string>(&arg);
+        m_lastArguments.push_back(text ? "'" + *text + "'" : platform::formatFixed(std::get<double>(arg), 1));
+    }
     rows.clear();
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {

@@ -89,6 +89,8 @@ public:
     std::vector<std::string> columnNames() const;
     // The last query text, for tests and traces.
     const std::string& lastQuery() const { return m_lastQuery; }
+    // Its bound values as text, in order.
+    const std::vector<std::string>& lastArguments() const { return m_lastArguments; }
 
 private:
     struct Column {
@@ -113,6 +115,7 @@ private:
     bool m_resultOpen = false;
     std::size_t m_row = 0;
     std::string m_lastQuery;
+    std::vector<std::string> m_lastArguments;
 };
 
 }  // namespace lumaret

@@ -205,6 +205,16 @@ TEST_F(StationDbTest, TextFileWithHeaderNumericFrequency)
     // With Delta 1000 around 6000.049 kHz: the equality finds 6000.0 first.
     EXPECT_EQ(first(6000049, 1000), 1);
     EXPECT_EQ(rec.Description, "Weather");
+    EXPECT_EQ(fd.database().lastArguments(), std::vector<std::string>{"6000.0"});
+    // Around 6001.549 kHz nothing is equal; the second query spans
+    // 6000.5 .. 6002.5 and finds 6000.9.
+    EXPECT_EQ(first(6001549, 1000), 1);
+    EXPECT_EQ(fd.database().lastArguments(), (std::vector<std::string>{"6000.5", "6002.5"}));
+    EXPECT_EQ(rec.Description, "Coast");
+    EXPECT_EQ(first(6000049, 0), 1);
+    EXPECT_EQ(first(7000049, 1000), 1);
+    EXPECT_EQ(first(5000049, 1000), 0);
+    EXPECT_EQ(fd.database().lastArguments(), (std::vector<std::string>{"4999.0", "5001.0"}));
 
     // Distinct frequencies, in order.
     EXPECT_EQ(first(-1, 0), 1);
@@ -240,7 +250,10 @@ TEST_F(StationDbTest, TextFrequencyColumnComparesText)
     EXPECT_EQ(first(6000149, 0), 0);
     EXPECT_EQ(first(6000149, 500), 1);
     EXPECT_EQ(fd.database().lastQuery(), "SELECT \"F1\",\"F2\" FROM \"textfreq.csv\" WHERE \"F1\" LIKE ? ORDER BY rowid");
+    EXPECT_EQ(fd.database().lastArguments(), std::vector<std::string>{"'6000.1%'"});
     EXPECT_EQ(rec.StationID, "C");
+    EXPECT_EQ(first(6000049, 0), 1);
+    EXPECT_EQ(fd.database().lastArguments(), std::vector<std::string>{"'6000.0'"});
 }
 
 TEST_F(StationDbTest, ShortLinesAndEmptyLinesWhenOpenedDirectly)

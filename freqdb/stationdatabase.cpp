@@ -4,7 +4,6 @@
 
 #include <sqlite3.h>
 
-#include <cstring>
 
 #include "platform/numbers.h"
 #include "platform/reporter.h"
@@ -93,6 +92,11 @@ std::string renderValue(sqlite3_stmt* stmt, int column)
 }
 
 }  // namespace
+
+std::string errorText(const SourceError& error)
+{
+    return "ERROR: " + hexNumber(error.code) + " (" + error.text + ")";
+}
 
 ColumnGuess guessColumns(const std::vector<std::string>& columns)
 {
@@ -243,8 +247,49 @@ void StationDatabase::close()
 
 void StationDatabase::reportError(std::uint32_t code, const std::string& text) const
 {
-    platform::reporter().message("Database Error", "ERROR: " + hexNumber(code) + " (" + text + ")",
-                                 platform::MessageIcon::Warning);
+    platform::reporter().message("Database Error", errorText({code, text}), platform::MessageIcon::Warning);
+}
+
+namespace {
+
+// Reads the file the settings name; dBase and text files fix the table name.
+bool readSource(DatabaseSettings& settings, SourceTable& table, SourceError& error)
+{
+    const SourceKind kind = StationDatabase::sourceKind(settings.file);
+    if (settings.file.empty()) {
+        error = {kErrFileNotFound, "No database file is set."};
+        return false;
+    }
+    if (kind == SourceKind::Text) {
+        settings.table = StationDatabase::tableForFile(settings.file);
+        return readTextFile(settings.file, textFileHasHeader(settings.file), table, error);
+    }
+    if (kind == SourceKind::DBase) {
+        settings.table = StationDatabase::tableForFile(settings.file);
+        return readDbfFile(settings.file, table, error);
+    }
+    if (settings.table.empty()) {
+        error = {kErrNoTable, "No table is set."};
+        return false;
+    }
+    return readMdbTable(settings.file, settings.table, table, error);
+}
+
+}  // namespace
+
+bool StationDatabase::readColumns(const DatabaseSettings& settings, std::vector<std::string>& names,
+                                  SourceError& error)
+{
+    names.clear();
+    DatabaseSettings copy = settings;
+    SourceTable table;
+    if (!readSource(copy, table, error)) {
+        return false;
+    }
+    for (const SourceColumn& c : table.columns) {
+        names.push_back(c.name);
+    }
+    return true;
 }
 
 bool StationDatabase::open()
@@ -252,29 +297,13 @@ bool StationDatabase::open()
     close();
     SourceTable table;
     SourceError error;
-    bool ok = false;
-    const SourceKind kind = sourceKind(m_settings.file);
-    if (m_settings.file.empty()) {
-        error = {kErrFileNotFound, "No database file is set."};
-    } else if (kind == SourceKind::Text) {
-        m_settings.table = tableForFile(m_settings.file);
-        ok = readTextFile(m_settings.file, textFileHasHeader(m_settings.file), table, error);
-    } else if (kind == SourceKind::DBase) {
-        m_settings.table = tableForFile(m_settings.file);
-        ok = readDbfFile(m_settings.file, table, error);
-    } else if (m_settings.table.empty()) {
-        error = {kErrNoTable, "No table is set."};
-    } else {
-        ok = readMdbTable(m_settings.file, m_settings.table, table, error);
-    }
+    bool ok = readSource(m_settings, table, error);
     if (ok) {
         ok = loadTable(table, error);
     }
     if (!ok) {
         close();
-        platform::reporter().message("Database Error",
-                                     "ERROR: " + hexNumber(error.code) + " (" + error.text + ")",
-                                     platform::MessageIcon::Critical);
+        platform::reporter().message("Database Error", errorText(error), platform::MessageIcon::Critical);
     }
     return ok;
 }

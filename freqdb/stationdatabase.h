@@ -46,6 +46,10 @@ ColumnGuess guessColumns(const std::vector<std::string>& columns);
 // Settings the dialog accepts: a frequency column and at least one other.
 bool settingsComplete(const DatabaseSettings& settings);
 
+// "ERROR: %x (%s)": the error number in hexadecimal and its text, as the
+// "Database Error" box and the dialog's status line show it.
+std::string errorText(const SourceError& error);
+
 // Why a text file's name cannot serve as a table name, as the dialog shows
 // it; empty when the name is fine.
 std::string csvFileNameProblem(const std::string& path);
@@ -56,6 +60,10 @@ public:
     ~StationDatabase();
     StationDatabase(const StationDatabase&) = delete;
     StationDatabase& operator=(const StationDatabase&) = delete;
+
+    // The columns of the table the settings name, read without opening the
+    // database and without a message (the dialog lists them).
+    static bool readColumns(const DatabaseSettings& settings, std::vector<std::string>& names, SourceError& error);
 
     // The kind is decided by the file's own name, never by its folders: the
     // extension .dbf, .csv or .mdb first, else "DBF" or "CSV" in the name.

@@ -4,7 +4,6 @@
 #include <charconv>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "platform/numbers.h"

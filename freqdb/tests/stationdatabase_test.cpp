@@ -498,6 +498,22 @@ TEST_F(StationDbTest, SettingsRoundTripAndDefaults)
     EXPECT_EQ(other.database().settings().moduColumn, "M");
 }
 
+TEST(DialogRules, ColumnsAreListedWithoutAMessage)
+{
+    testsupport::RecordingReporter reporter;
+    DatabaseSettings s;
+    s.file = kUsersMdb;
+    s.table = "Users";
+    std::vector<std::string> names;
+    SourceError error;
+    ASSERT_TRUE(StationDatabase::readColumns(s, names, error)) << error.text;
+    EXPECT_EQ(names, (std::vector<std::string>{"UserId", "UserName", "UserSex", "UserBirthday", "UserMarried"}));
+    s.table = "Nothing";
+    EXPECT_FALSE(StationDatabase::readColumns(s, names, error));
+    EXPECT_EQ(errorText(error).rfind("ERROR: 80040e37 (", 0), 0u);
+    EXPECT_TRUE(reporter.messages.empty());
+}
+
 TEST(DialogRules, FileNamesColumnsAndCompleteness)
 {
     EXPECT_EQ(csvFileNameProblem("/x/station-list.csv"), "Character '-' forbidden in CSV file names");

@@ -4,7 +4,6 @@
 
 #include <sqlite3.h>
 
-
 #include "platform/numbers.h"
 #include "platform/reporter.h"
 #include "platform/settingsstore.h"

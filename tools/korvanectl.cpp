@@ -1,17 +1,23 @@
-// korvanectl: the headless tool of the suite. Today it prints and edits the
-// settings store; see `korvanectl --help`.
+// korvanectl: the headless tool of the suite: prints and edits the settings
+// store, and watches and tunes the configured receivers without a window;
+// see `korvanectl --help`.
+#include <QCoreApplication>
+
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "platform/settingsstore.h"
 #include "settingscommand.h"
+#include "watchcommand.h"
 
 namespace {
 
 void usage(std::ostream& out)
 {
-    out << "korvanectl: command-line companion of the receiver control suite\n\n" << tools::settingsUsage();
+    out << "korvanectl: command-line companion of the receiver control suite\n\n" << tools::settingsUsage() << "\n"
+        << tools::watchUsage();
 }
 
 }  // namespace
@@ -26,6 +32,15 @@ int main(int argc, char** argv)
     if (args[0] == "settings") {
         args.erase(args.begin());
         return tools::runSettingsCommand(platform::SettingsStore::shared(), args, std::cout, std::cerr);
+    }
+    if (args[0] == "watch") {
+        args.erase(args.begin());
+        QCoreApplication app(argc, argv);
+        // SIGINT and SIGTERM end the watch cleanly, handing receivers back.
+        for (int sig : {SIGINT, SIGTERM}) {
+            std::signal(sig, [](int) { QCoreApplication::quit(); });
+        }
+        return tools::runWatchCommand(args);
     }
     std::cerr << "korvanectl: unknown command " << args[0] << "\n";
     usage(std::cerr);

@@ -8,6 +8,7 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 
+#include "platform/reporter.h"
 #include "platform/settingsstore.h"
 #include "platform/wait.h"
 
@@ -37,6 +38,8 @@ SocketLink::SocketLink(LinkOwner* owner, std::unique_ptr<Pinger> pinger, bool wi
     : m_owner(owner), m_pinger(std::move(pinger)), m_gate([this] { deliver(); })
 {
     if (!withControl) {
+        platform::reporter().message("Socket Driver Error", "Error accessing the TCP/IP socket driver",
+                                     platform::MessageIcon::Warning);
         return;
     }
     m_socket = std::make_unique<QTcpSocket>();

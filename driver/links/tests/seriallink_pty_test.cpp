@@ -288,3 +288,20 @@ TEST_F(SerialPty, ChannelCarriesTheSerialLinkWithItsSettings)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SerialPty, PortMayNameALinkToTheTerminal)
+{
+    QTemporaryDir dir;
+    const std::string alias = dir.filePath(QStringLiteral("receiver")).toStdString();
+    ASSERT_EQ(::symlink(pty.path().c_str(), alias.c_str()), 0);
+    pointPort(8, alias);
+    EXPECT_EQ(link.SetPort(8), 8);
+    ASSERT_TRUE(link.Open()) << link.lastError();
+    EXPECT_EQ(link.ProbePort(8), PortState::InUse);
+    pty.send("via link");
+    EXPECT_EQ(readAtLeast(8), "via link");
+}
+
+}  // namespace

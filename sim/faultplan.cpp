@@ -1,0 +1,84 @@
+// Fault injection applied to each reply frame.
+#include "faultplan.h"
+
+#include <algorithm>
+
+namespace sim {
+
+namespace {
+
+bool reached(int after, int count)
+{
+    return after >= 0 && count >= after;
+}
+
+}  // namespace
+
+FaultInjector::FaultInjector(FaultPlan plan) : m_plan(std::move(plan)), m_random(m_plan.seed) {}
+
+void FaultInjector::setPlan(const FaultPlan& plan)
+{
+    m_plan = plan;
+    m_random = SimRandom(plan.seed);
+    m_replies = 0;
+}
+
+std::string FaultInjector::garble(const std::string& frame)
+{
+    if (!m_plan.garbageBytes.empty()) {
+        return m_plan.garbageBytes;
+    }
+    // Random bytes in place of the text, keeping the line end, so that each
+    // garbled reply arrives as one complete but unreadable record.
+    std::size_t body = frame.size();
+    while (body > 0 && (frame[body - 1] == '\r' || frame[body - 1] == '\n')) {
+        --body;
+    }
+    std::string out = frame;
+    for (std::size_t i = 0; i < body; ++i) {
+        char c;
+        do {
+            c = static_cast<char>(m_random.next() & 0xFF);
+        } while (c == '\r' || c == '\n');
+        out[i] = c;
+    }
+    if (out.empty()) {
+        out.push_back(static_cast<char>(0xFF));
+    }
+    return out;
+}
+
+FaultInjector::Outcome FaultInjector::apply(std::string frame)
+{
+    Outcome outcome;
+    outcome.delayMs = std::max(0, m_plan.delayMs);
+    const int count = m_replies;
+    if (reached(m_plan.hangUpAfter, count)) {
+        outcome.action = Action::HangUp;
+        outcome.note = "hang-up";
+        return outcome;
+    }
+    ++m_replies;
+    if (reached(m_plan.silenceAfter, count)) {
+        outcome.action = Action::Swallow;
+        outcome.note = "silent";
+        return outcome;
+    }
+    if (reached(m_plan.garbageAfter, count)) {
+        frame = garble(frame);
+        outcome.note = "garbled";
+    }
+    if (reached(m_plan.truncateAfter, count) && !frame.empty()) {
+        std::size_t keep = m_plan.truncateTo >= 0 ? static_cast<std::size_t>(m_plan.truncateTo) : frame.size() / 2;
+        keep = std::min(keep, frame.size() - 1);
+        frame.resize(keep);
+        outcome.note = "truncated";
+    }
+    if (frame.empty()) {
+        outcome.action = Action::Swallow;
+    }
+    outcome.bytes = std::move(frame);
+    return outcome;
+}
+
+}  // namespace sim

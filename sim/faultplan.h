@@ -1,0 +1,60 @@
+// Fault injection: what a line does to the frames its receivers answer.
+// Every switch counts the replies of the current connection (for a pty, of
+// the line's life) and starts once that many have gone out normally, so a
+// client can connect cleanly and then meet the fault.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "simreceiver.h"
+
+namespace sim {
+
+struct FaultPlan {
+    int silenceAfter = -1;   // stop answering after N replies (-1 off)
+    int garbageAfter = -1;   // answer garbled bytes after N replies
+    std::string garbageBytes;  // the garbage to send instead of each reply; empty: random bytes
+    int truncateAfter = -1;  // cut replies short after N replies
+    int truncateTo = -1;     // bytes kept of a cut reply; -1: half of it (always short of the whole)
+    int hangUpAfter = -1;    // close the TCP client / hang up the pty instead of reply N+1
+    int delayMs = 0;         // delay every reply by this much
+    std::uint32_t seed = 1;  // for the random garbage
+
+    bool any() const
+    {
+        return silenceAfter >= 0 || garbageAfter >= 0 || truncateAfter >= 0 || hangUpAfter >= 0 || delayMs > 0;
+    }
+};
+
+class FaultInjector {
+public:
+    enum class Action { Send, Swallow, HangUp };
+    struct Outcome {
+        Action action = Action::Send;
+        std::string bytes;
+        int delayMs = 0;
+        const char* note = "";  // what was done, for the trace
+    };
+
+    explicit FaultInjector(FaultPlan plan = {});
+
+    // Replaces the plan and starts counting afresh.
+    void setPlan(const FaultPlan& plan);
+    const FaultPlan& plan() const { return m_plan; }
+    // A new client took the line: counting starts afresh.
+    void newConnection() { m_replies = 0; }
+    int replies() const { return m_replies; }
+
+    // Decides what becomes of one reply frame.
+    Outcome apply(std::string frame);
+
+private:
+    std::string garble(const std::string& frame);
+
+    FaultPlan m_plan;
+    SimRandom m_random;
+    int m_replies = 0;
+};
+
+}  // namespace sim

@@ -1,0 +1,88 @@
+// Fault injection on single frames, without a port.
+#include <gtest/gtest.h>
+
+#include "faultplan.h"
+
+using sim::FaultInjector;
+using sim::FaultPlan;
+using Action = sim::FaultInjector::Action;
+
+TEST(FaultInjector, NoPlanPassesEveryFrameUntouched)
+{
+    FaultInjector faults;
+    const std::string binary("\x00\x7f\x80\xff\r", 5);
+    auto out = faults.apply(binary);
+    EXPECT_EQ(out.action, Action::Send);
+    EXPECT_EQ(out.bytes, binary);
+    EXPECT_EQ(out.delayMs, 0);
+}
+
+TEST(FaultInjector, SwitchesStartAfterTheirCount)
+{
+    FaultPlan plan;
+    plan.silenceAfter = 2;
+    FaultInjector faults(plan);
+    EXPECT_EQ(faults.apply("A\r").action, Action::Send);
+    EXPECT_EQ(faults.apply("B\r").action, Action::Send);
+    EXPECT_EQ(faults.apply("C\r").action, Action::Swallow);
+    EXPECT_EQ(faults.apply("D\r").action, Action::Swallow);
+    // A new connection counts afresh.
+    faults.newConnection();
+    EXPECT_EQ(faults.apply("E\r").action, Action::Send);
+
+    plan = FaultPlan{};
+    plan.hangUpAfter = 1;
+    faults.setPlan(plan);
+    EXPECT_EQ(faults.apply("A\r").action, Action::Send);
+    EXPECT_EQ(faults.apply("B\r").action, Action::HangUp);
+}
+
+TEST(FaultInjector, GarbageKeepsLineEndsOrSendsTheGivenBytes)
+{
+    FaultPlan plan;
+    plan.garbageAfter = 0;
+    plan.seed = 42;
+    FaultInjector faults(plan);
+    const std::string reply = "F10.000000D3I3M1X0\r\n";
+    auto out = faults.apply(reply);
+    ASSERT_EQ(out.bytes.size(), reply.size());
+    EXPECT_NE(out.bytes, reply);
+    EXPECT_EQ(out.bytes.substr(reply.size() - 2), "\r\n");
+    EXPECT_EQ(out.bytes.substr(0, reply.size() - 2).find_first_of("\r\n"), std::string::npos);
+    // The same seed gives the same garbage.
+    FaultInjector again(plan);
+    EXPECT_EQ(again.apply(reply).bytes, out.bytes);
+
+    plan.garbageBytes = std::string("\x7f", 1);
+    faults.setPlan(plan);
+    EXPECT_EQ(faults.apply(reply).bytes, "\x7f");
+}
+
+TEST(FaultInjector, TruncationAlwaysCutsShort)
+{
+    FaultPlan plan;
+    plan.truncateAfter = 0;
+    FaultInjector faults(plan);
+    EXPECT_EQ(faults.apply("NRD-535\r").bytes, "NRD-");
+    plan.truncateTo = 100;
+    faults.setPlan(plan);
+    EXPECT_EQ(faults.apply("H0\r").bytes, "H0");
+    plan.truncateTo = 0;
+    faults.setPlan(plan);
+    EXPECT_EQ(faults.apply("H0\r").action, Action::Swallow);
+    // With garbage too, the garbage is cut.
+    plan.truncateTo = 1;
+    plan.garbageAfter = 0;
+    plan.garbageBytes = "\x7f\x7f";
+    faults.setPlan(plan);
+    EXPECT_EQ(faults.apply("H0\r").bytes, "\x7f");
+}
+
+TEST(FaultInjector, DelayAppliesToEveryReply)
+{
+    FaultPlan plan;
+    plan.delayMs = 250;
+    FaultInjector faults(plan);
+    EXPECT_EQ(faults.apply("A\r").delayMs, 250);
+    EXPECT_EQ(faults.apply("B\r").delayMs, 250);
+}

@@ -252,24 +252,29 @@ void QtSerialBackend::onReadyRead()
 
 void QtSerialBackend::onError(int error)
 {
-    if (error != QSerialPort::ResourceError || !m_port->isOpen()) {
+    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !m_port->isOpen()) {
         return;
     }
-    // A resource error is also raised for a spurious empty read; only a
-    // hang-up (the device unplugged, the far end of a pty closed) ends
-    // the connection.
+    // A failed read is either a spurious wake-up or the end of the device
+    // (unplugged, or the far end of a pty closed: reads then return 0 for
+    // ever). Only a hang-up ends the connection.
     pollfd pfd{static_cast<int>(m_port->handle()), POLLIN, 0};
     if (::poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
-        // Closed from the event loop, not inside QSerialPort's own handler.
-        QMetaObject::invokeMethod(
-            m_port.get(),
-            [this] {
-                if (m_port->isOpen()) {
-                    m_port->close();
-                    m_port->clearError();
-                }
-            },
-            Qt::QueuedConnection);
+        // Closed from the event loop, not inside QSerialPort's own handler;
+        // until then no more reads are attempted.
+        if (!m_closing) {
+            m_closing = true;
+            QMetaObject::invokeMethod(
+                m_port.get(),
+                [this] {
+                    m_closing = false;
+                    if (m_port->isOpen()) {
+                        m_port->close();
+                        m_port->clearError();
+                    }
+                },
+                Qt::QueuedConnection);
+        }
     }
 }
 

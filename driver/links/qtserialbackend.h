@@ -48,6 +48,7 @@ private:
     SerialBackendListener* m_listener = nullptr;
     Counters m_counters;
     bool m_haveCounters = false;
+    bool m_closing = false;
 };
 
 }  // namespace quorvin

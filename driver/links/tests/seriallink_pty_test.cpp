@@ -305,3 +305,18 @@ TEST_F(SerialPty, PortMayNameALinkToTheTerminal)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SerialPty, ReceiverHangingUpClosesThePort)
+{
+    ASSERT_TRUE(link.Open());
+    // Closing the master hangs the terminal up: reads return nothing for
+    // ever, and the link must not spin on them.
+    pty.closeMaster();
+    ASSERT_TRUE(processEventsUntil([&] { return !link.IsOpen(); })) << "the hang-up is noticed";
+    EXPECT_EQ(link.Read(0), "");
+    EXPECT_EQ(mapLinkError(link.lastError()), ConnectLnClosed);
+}
+
+}  // namespace

@@ -211,6 +211,19 @@ TEST_F(SocketTcp, ArrivalsAreAnnouncedOnlyWithNotificationOn)
     EXPECT_EQ(readAtLeast(3), "two");
 }
 
+TEST_F(SocketTcp, BytesTakenByAWaitingReadAreNotAnnouncedAgain)
+{
+    connect();
+    link->SetEventMode(true);
+    QCoreApplication::processEvents();
+    // The answer arrives while the driver waits in its own read: the read
+    // takes it, and no stale notification follows.
+    sendAll(peer, "answer");
+    EXPECT_EQ(link->Read(5), "answer");
+    processEventsUntil([] { return false; }, 50);
+    EXPECT_TRUE(owner.calls.empty());
+}
+
 TEST_F(SocketTcp, NoControlFailsEverythingWithObjectError)
 {
     SocketLink bare(&owner, nullptr, false);

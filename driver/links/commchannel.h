@@ -14,6 +14,8 @@ namespace quorvin {
 
 class SerialLink;
 class SocketLink;
+class SerialBackend;
+class Pinger;
 
 // The receiver side of a link's notifications. `dataReceived` is true when
 // data arrived and false for a line error reported while receive
@@ -46,6 +48,9 @@ public:
     enum Type : std::int32_t { SerialType = 0, SocketType = 1 };
 
     explicit CommChannel(LinkOwner* owner);
+    // With a given serial backend and echo (tests); a null backend leaves
+    // the serial link without a port control.
+    CommChannel(LinkOwner* owner, std::unique_ptr<SerialBackend> serialBackend, std::unique_ptr<Pinger> pinger);
     ~CommChannel();
     CommChannel(const CommChannel&) = delete;
     CommChannel& operator=(const CommChannel&) = delete;
@@ -54,8 +59,11 @@ public:
     // "SOFTWARE\Korvane Software\<driverKey>\<instanceKey>".
     bool Load(const std::string& driverKey, const std::string& instanceKey);
     void SaveType();
-    // The channel selection dialog, then the chosen link's settings dialog.
-    // Returns 1 (OK) or 0 (cancelled).
+    // The channel selection dialog, then the chosen link's settings dialog,
+    // both titled with `title` (the instance name; empty uses the instance
+    // key). Returns 1 when the caller should reopen the channel with new
+    // settings, 0 when nothing changed or the operator cancelled. A changed
+    // type is saved (C_Type) and the other link is closed.
     int Configure(const std::string& title);
 
     bool Open(bool open);
@@ -64,6 +72,7 @@ public:
     std::string Read(int delayMs);
 
     // The selected link's last error, as ConnErr and as the raw number.
+    // Frames and replies are bytes; nothing is converted on the way.
     ConnErr LastError();
     int LinkErrorNumber();
 
@@ -75,12 +84,16 @@ public:
     char SetParity(char parity);
     std::int16_t SetStopBits(std::int16_t bits);
     void SetEventMode(bool on);
+    // 0 for the serial link; the measured echo time for TCP/IP (0 when no
+    // echo came back, so waits never shrink).
     int AddedLatency();
 
     Type type() const { return m_type; }
     void setType(Type type) { m_type = type; }
     const std::string& driverKey() const { return m_driverKey; }
     const std::string& instanceKey() const { return m_instanceKey; }
+    // "SOFTWARE\Korvane Software\<driverKey>\<instanceKey>".
+    std::string keyPath() const;
     SerialLink& serial() { return *m_serial; }
     SocketLink& socket() { return *m_socket; }
 

@@ -1,0 +1,48 @@
+// korvanectl: the headless tool of the suite: prints and edits the settings
+// store, and watches and tunes the configured receivers without a window;
+// see `korvanectl --help`.
+#include <QCoreApplication>
+
+#include <csignal>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "platform/settingsstore.h"
+#include "settingscommand.h"
+#include "watchcommand.h"
+
+namespace {
+
+void usage(std::ostream& out)
+{
+    out << "korvanectl: command-line companion of the receiver control suite\n\n" << tools::settingsUsage() << "\n"
+        << tools::watchUsage();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+        usage(args.empty() ? std::cerr : std::cout);
+        return args.empty() ? 2 : 0;
+    }
+    if (args[0] == "settings") {
+        args.erase(args.begin());
+        return tools::runSettingsCommand(platform::SettingsStore::shared(), args, std::cout, std::cerr);
+    }
+    if (args[0] == "watch") {
+        args.erase(args.begin());
+        QCoreApplication app(argc, argv);
+        // SIGINT and SIGTERM end the watch cleanly, handing receivers back.
+        for (int sig : {SIGINT, SIGTERM}) {
+            std::signal(sig, [](int) { QCoreApplication::quit(); });
+        }
+        return tools::runWatchCommand(args);
+    }
+    std::cerr << "korvanectl: unknown command " << args[0] << "\n";
+    usage(std::cerr);
+    return 2;
+}

@@ -1,0 +1,182 @@
+// The family base through the two built drivers, without a port: settings
+// loaded and written back, capability answers from the table, filter slots.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "driver/core/configstore.h"
+#include "driver/models/nrd535/nrd535receiver.h"
+#include "driver/models/ra1792/ra1792receiver.h"
+#include "platform/settingsstore.h"
+
+namespace quorvin {
+namespace {
+
+class FamilyTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "korvane-models-XXXXXX").string();
+        m_dir = mkdtemp(pattern.data());
+        platform::SettingsStore::resetShared(m_dir + "/settings.db");
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(m_dir, ec);
+    }
+    platform::SettingsStore& store() { return platform::SettingsStore::shared(); }
+    std::string key() const { return instanceKey("Station", "Rx"); }
+
+    std::string m_dir;
+};
+
+TEST_F(FamilyTest, FreshStoreGetsDefaultsWrittenBack)
+{
+    store().writeNumber(key(), "D_Type", DrvRA1792);
+    Ra1792Receiver rx(nullptr);
+    rx.RxInit(0, "Station", "Rx");
+    EXPECT_EQ(rx.Retries(), 8);
+    EXPECT_EQ(rx.WaitMs(), 250);
+    EXPECT_EQ(rx.TraceOn(), 0);
+    EXPECT_EQ(rx.RxPollPeriod(), 250);
+    EXPECT_EQ(rx.RxMaxSilentTicks(), 8);
+    EXPECT_EQ(store().readNumber(key(), "C_Retr"), std::optional<std::int32_t>(8));
+    EXPECT_EQ(store().readNumber(key(), "C_Wait"), std::optional<std::int32_t>(250));
+    EXPECT_EQ(store().readNumber(key(), "C_Dbg"), std::optional<std::int32_t>(0));
+}
+
+TEST_F(FamilyTest, OutOfRangeValuesFallBackAndInRangeValuesStay)
+{
+    store().writeNumber(key(), "C_Wait", 600);
+    store().writeNumber(key(), "C_Retr", 41);
+    store().writeNumber(key(), "C_Dbg", 1);
+    store().writeNumber(key(), "C_Test", 0);
+    store().writeNumber(key(), "R_MAgc", 1);
+    Ra1792Receiver rx(nullptr);
+    rx.RxInit(0, "Station", "Rx");
+    EXPECT_EQ(rx.WaitMs(), 250);
+    EXPECT_EQ(rx.Retries(), 8);
+    EXPECT_EQ(store().readNumber(key(), "C_Wait"), std::optional<std::int32_t>(250));
+    EXPECT_EQ(store().readNumber(key(), "C_Retr"), std::optional<std::int32_t>(8));
+    EXPECT_EQ(rx.TraceOn(), 1);
+    EXPECT_EQ(rx.TestLink(), 0);
+    EXPECT_EQ(rx.ManualAgcAllowed(), 1);
+
+    store().writeNumber(key(), "C_Wait", 150);
+    store().writeNumber(key(), "C_Retr", 40);
+    Ra1792Receiver edges(nullptr);
+    edges.RxInit(0, "Station", "Rx");
+    EXPECT_EQ(edges.WaitMs(), 150);
+    EXPECT_EQ(edges.Retries(), 40);
+    // A text where a number belongs reads as missing.
+    store().writeText(key(), "C_Wait", "300");
+    Ra1792Receiver text(nullptr);
+    text.RxInit(0, "Station", "Rx");
+    EXPECT_EQ(text.WaitMs(), 250);
+}
+
+TEST_F(FamilyTest, FilterSlotsLoadAndOfferSortedWidths)
+{
+    Ra1792Receiver ra(nullptr);
+    // RA1792 offers F_FL3..F_FL7: 300, 1000, 3200, 6000, 16000.
+    ASSERT_EQ(ra.FltCount(), 5);
+    EXPECT_EQ(ra.FltValue(0), 300);
+    EXPECT_EQ(ra.FltName(0), "F_FL3");
+    EXPECT_EQ(ra.FltValue(4), 16000);
+    EXPECT_EQ(ra.FltName(4), "F_FL7");
+    EXPECT_EQ(ra.FltValue(5), 0);
+    EXPECT_EQ(ra.FltName(-1), "");
+
+    store().writeNumber(key(), "F_FL4", 20000);  // the 1000 Hz slot becomes the widest
+    store().writeNumber(key(), "F_FL7", 0);      // an empty slot is not offered
+    Ra1792Receiver loaded(nullptr);
+    loaded.RxInit(0, "Station", "Rx");
+    ASSERT_EQ(loaded.FltCount(), 4);
+    EXPECT_EQ(loaded.FltValue(3), 20000);
+    EXPECT_EQ(loaded.FltName(3), "F_FL4");
+
+    Nrd535Receiver nrd(nullptr);
+    ASSERT_EQ(nrd.FltCount(), 4);
+    EXPECT_EQ(nrd.FltValue(0), 1000);
+    EXPECT_EQ(nrd.FltName(0), "F_Nar");
+    EXPECT_EQ(nrd.FltValue(3), 12000);
+}
+
+TEST_F(FamilyTest, SaveWritesTypeAndFamilyValues)
+{
+    Nrd535Receiver rx(nullptr);
+    rx.RxInit(0, "Station", "Rx");
+    rx.RxSaveSettings("Station", "Rx");
+    EXPECT_EQ(store().readNumber(key(), "D_Type"), std::optional<std::int32_t>(DrvNRD535));
+    EXPECT_EQ(store().readNumber(key(), "C_Test"), std::optional<std::int32_t>(1));
+    EXPECT_EQ(store().readNumber(key(), "R_MAgc"), std::optional<std::int32_t>(0));
+    EXPECT_EQ(store().readNumber(key(), "O_ISB"), std::optional<std::int32_t>(1));
+    EXPECT_EQ(store().readNumber(key(), "F_Aux"), std::optional<std::int32_t>(12000));
+    EXPECT_EQ(store().readNumber(key(), "F_U3"), std::optional<std::int32_t>(0));
+    // Names that would reach another key are refused.
+    rx.RxSaveSettings("Station", "a\\b");
+    EXPECT_FALSE(store().keyExists(instanceKey("Station", "a")));
+}
+
+TEST_F(FamilyTest, CapabilityAnswersComeFromTheTable)
+{
+    Ra1792Receiver ra(nullptr);
+    EXPECT_EQ(ra.RxFrqMin(), 5000);
+    EXPECT_EQ(ra.RxFrqMax(), 30000000);
+    EXPECT_EQ(ra.RxFrqStp(), 1);
+    EXPECT_EQ(ra.RxBFOMin(), -7999);
+    EXPECT_EQ(ra.ModCount(), 6);
+    EXPECT_EQ(ra.ModExist(ModFM), 1);
+    EXPECT_EQ(ra.ModExist(ModISB), 0);
+    EXPECT_EQ(ra.IsModEmu(ModRTTY), 1);
+    EXPECT_EQ(ra.IsModEmu(ModCW), 0);
+    EXPECT_EQ(ra.AgcCount(), 3);
+    EXPECT_EQ(ra.AgcExist(AgcSlowManual), 1);
+    EXPECT_EQ(ra.AgcExist(AgcData), 0);
+    EXPECT_EQ(ra.NBlCount(), 0);
+    EXPECT_EQ(ra.SqlExist(), 0);
+    EXPECT_EQ(ra.SMtExist(), 0);
+    EXPECT_EQ(ra.ChnCount(), 0);
+    EXPECT_EQ(ra.ChnLoad(1), R_KO);
+    EXPECT_EQ(ra.RomID(), "HPIB");
+
+    Nrd535Receiver nrd(nullptr);
+    EXPECT_EQ(nrd.RxFrqMax(), 29999999);
+    EXPECT_EQ(nrd.RxBFOMax(), 5000);
+    EXPECT_EQ(nrd.ModCount(), 7);
+    EXPECT_EQ(nrd.ModExist(ModAM_U), 1);
+    EXPECT_EQ(nrd.NBlCount(), 2);
+    EXPECT_EQ(nrd.NBlExist(NBlPeek), 1);
+    EXPECT_EQ(nrd.AttExist(AttOn1), 1);
+    EXPECT_EQ(nrd.AttExist(AttOn2), 0);
+    EXPECT_EQ(nrd.SqlExist(), 1);
+    EXPECT_EQ(nrd.HFFExist(), 1);
+    EXPECT_EQ(nrd.SMtExist(), 1);
+    EXPECT_EQ(nrd.ChnCount(), 200);
+    EXPECT_EQ(nrd.ChnStart(), 0);
+    // Not connected: nothing is sent, channel operations refuse.
+    EXPECT_EQ(nrd.ChnDump(), R_KO);
+    EXPECT_EQ(nrd.SetMod(ModUSB), nrd.GetMod());
+    EXPECT_EQ(nrd.SetFltBW(2200), -1);
+    EXPECT_EQ(nrd.CommandsSent(), 0u);
+    EXPECT_EQ(nrd.SMtLvl(dBuV), "");
+}
+
+TEST_F(FamilyTest, ModeOffsetsByKind)
+{
+    Ra1792Receiver ra(nullptr);
+    EXPECT_EQ(ra.ModeOffset(ModUSB, 1), 1400);
+    EXPECT_EQ(ra.ModeOffset(ModLSB, 1), -1400);
+    EXPECT_EQ(ra.ModeOffset(ModRTTY, 3), -2210);
+    EXPECT_EQ(ra.ModeOffset(ModCW, 4), -800);
+    EXPECT_EQ(ra.ModeOffset(ModFAX, 4), -1900);
+    Nrd535Receiver nrd(nullptr);
+    EXPECT_EQ(nrd.ModeOffset(ModRTTY, 3), 2210);
+    EXPECT_EQ(nrd.ModeOffset(ModCW, 4), 800);
+    EXPECT_EQ(nrd.ModeOffset(ModAM, 1), 0);
+}
+
+}  // namespace
+}  // namespace quorvin

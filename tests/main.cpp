@@ -1,0 +1,12 @@
+// Runner of the end-to-end model tests: a Qt application object for the
+// poll timers and the links' notifications.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

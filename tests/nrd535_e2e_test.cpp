@@ -1,0 +1,269 @@
+// The NRD535 driver end to end: loaded from libquorvin.so, talking to the
+// simulated receiver over a pty and over TCP; controls, memory channels,
+// the trace file and faults.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "driver/core/receiver.h"
+#include "e2esupport.h"
+#include "nrd535sim.h"
+
+namespace quorvin::e2e {
+namespace {
+
+class Nrd535EndToEnd : public ModelFixture {
+protected:
+    void connectAndSettle(int dbg = 0)
+    {
+        startSim("NRD535");
+        configure(DrvNRD535, dbg);
+        ASSERT_EQ(connect(), ConnectNoError);
+        ASSERT_TRUE(waitUntil([&] { return m_log.count("HFF") > 0 && m_log.count("SMt") > 0; }))
+            << "no status after connect";
+    }
+    template <class F>
+    auto state(F&& f)
+    {
+        return withSim<sim::Nrd535Sim>([&](sim::Nrd535Sim& s) { return f(s.state()); });
+    }
+    bool simRemote()
+    {
+        return state([](const sim::Nrd535State& s) { return s.remote; });
+    }
+};
+
+TEST_P(Nrd535EndToEnd, ConnectReportsEveryFieldOnceThenControls)
+{
+    connectAndSettle();
+    EXPECT_EQ(m_log.count("ConnState"), 1);
+    EXPECT_TRUE(m_log.has("ConnState", {ConnectNoError}));
+    const int replies = m_sim->repliesSent();
+    ASSERT_TRUE(waitUntil([&] { return m_sim->repliesSent() >= replies + 10; }));
+    for (const char* name : {"Frq", "Mod", "Flt", "Agc", "Att", "NBl", "Sql", "HFF", "Chn"}) {
+        EXPECT_EQ(m_log.count(name), 1) << name;
+    }
+    EXPECT_TRUE(m_log.has("Frq", {9650000}));
+    EXPECT_TRUE(m_log.has("Mod", {ModAM, 0}));
+    EXPECT_TRUE(m_log.has("Flt", {2200}));  // filter digit 1: F_Int
+    EXPECT_TRUE(m_log.has("Agc", {AgcFast}));
+    EXPECT_TRUE(m_log.has("Att", {AttOff, 0}));
+    EXPECT_TRUE(m_log.has("NBl", {NBlOff}));
+    EXPECT_TRUE(m_log.has("Sql", {SqlOff}));
+    EXPECT_TRUE(m_log.has("HFF", {HFFOff}));
+    EXPECT_TRUE(m_log.has("Chn", {-1}));
+    // The S-meter moves; its S-point text follows the dBµV value.
+    const Event* smt = m_log.last("SMt");
+    ASSERT_NE(smt, nullptr);
+    EXPECT_EQ(smt->args[1], 9650000);
+    std::string dbuv;
+    m_drv->get_RxSMtLvl(0, dBuV, &dbuv);
+    EXPECT_FALSE(dbuv.empty());
+    std::string rom;
+    m_drv->get_RxRomID(0, &rom);
+    EXPECT_EQ(rom, "NRD-535");
+    EXPECT_FALSE(simRemote());
+
+    Receiver& rx = receiver();
+    ASSERT_EQ(m_drv->put_RxFrq(0, NONE, 14250000), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("Frq", {14250000}); }));
+    EXPECT_EQ(state([](const sim::Nrd535State& s) { return s.frequency; }), 14250000);
+    EXPECT_EQ(rx.Requested().FrqValue, 0xFFFFFFFFu);
+    EXPECT_FALSE(simRemote());  // wrapped in H1 ... H0
+
+    ASSERT_EQ(m_drv->put_RxMod(0, ModUSB), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("Mod", {ModUSB}); }));
+    EXPECT_EQ(rx.Requested().ModType, ModNone);
+    const auto sent = rx.CommandsSent();
+    ASSERT_EQ(m_drv->put_RxMod(0, ModNone), S_OK);
+    EXPECT_EQ(rx.CommandsSent(), sent);
+
+    ASSERT_EQ(m_drv->put_RxFltBW(0, 900), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("Flt", {1000}); }));
+    EXPECT_EQ(state([](const sim::Nrd535State& s) { return s.filter; }), 2);
+
+    ASSERT_EQ(m_drv->put_RxAgcSts(0, AgcSlow), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("Agc", {AgcSlow}); }));
+    EXPECT_EQ(state([](const sim::Nrd535State& s) { return s.agc; }), 0);
+
+    ASSERT_EQ(m_drv->put_RxNBlSts(0, NBlPeek), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("NBl", {NBlPeek}); }));
+    ASSERT_EQ(m_drv->put_RxAttSts(0, AttOn1), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("Att", {AttOn1, -20}); }));
+    ASSERT_EQ(m_drv->put_RxHFFSts(0, HFFOn), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("HFF", {HFFOn}); }));
+    EXPECT_EQ(state([](const sim::Nrd535State& s) { return s.noiseBlanker; }), 1);
+    EXPECT_TRUE(state([](const sim::Nrd535State& s) { return s.hfFilter; }));
+    EXPECT_EQ(rx.Requested().NBlType, NBlNone);
+    EXPECT_EQ(rx.Requested().AttState, AttNone);
+    EXPECT_EQ(rx.Requested().HFFState, HFFNone);
+
+    // A BFO request beyond the range is clamped and sent as U2-5000.
+    ASSERT_EQ(m_drv->put_RxMod(0, ModCW), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("Mod", {ModCW}); }));
+    std::int32_t bfo = 0;
+    ASSERT_EQ(m_drv->put_RxBFO(0, -7000), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return state([](const sim::Nrd535State& s) { return s.bfo; }) == -5000; }));
+    (void)bfo;
+
+    std::int32_t result = 0;
+    ASSERT_EQ(m_drv->RxRemote(0, 1, &result), S_OK);
+    EXPECT_EQ(result, 1);
+    EXPECT_TRUE(m_log.has("Rmt", {1}));
+    EXPECT_TRUE(waitUntil([&] { return simRemote(); }));
+    ASSERT_EQ(m_drv->put_RxFrq(0, NONE, 7100000), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return state([](const sim::Nrd535State& s) { return s.frequency; }) == 7100000; }));
+    EXPECT_TRUE(simRemote());  // held in remote: only the F frame
+    ASSERT_EQ(m_drv->RxRemote(0, 0, &result), S_OK);
+    EXPECT_TRUE(m_log.has("Rmt", {0}));
+
+    EXPECT_EQ(disconnect(), ConnectNoError);
+    EXPECT_TRUE(m_log.has("ConnState", {ConnectLnClosed}));
+    EXPECT_TRUE(waitUntil([&] { return !simRemote(); }));
+}
+
+TEST_P(Nrd535EndToEnd, MemoryChannelsWriteDumpClearLoad)
+{
+    connectAndSettle();
+    RCODE rc = R_KO;
+    ASSERT_EQ(m_drv->RxChnWrite(0, 5, 7100000, 0, ModLSB, 2200, AgcSlow, 0, &rc), S_OK);
+    EXPECT_EQ(rc, R_OK);
+    ASSERT_EQ(m_drv->RxChnWrite(0, 6, 15400000, 0, ModAM, 5500, AgcFast, 0, &rc), S_OK);
+    EXPECT_EQ(rc, R_OK);
+    ASSERT_EQ(m_drv->RxChnWrite(0, 200, 15400000, 0, ModAM, 5500, AgcFast, 0, &rc), S_OK);
+    EXPECT_EQ(rc, R_KO);
+    ASSERT_TRUE(waitUntil([&] { return state([](const sim::Nrd535State& s) { return s.channels[6].has_value(); }); }));
+
+    ASSERT_EQ(m_drv->RxChnDump(0, &rc), S_OK);
+    EXPECT_EQ(rc, R_OK);
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("ChnStatus", {-1}); }));
+    const auto channels = m_log.all("ChnStatus");
+    ASSERT_EQ(channels.size(), 201u);
+    for (int ch = 0; ch < 200; ++ch) {
+        EXPECT_EQ(channels[static_cast<std::size_t>(ch)].args[1], ch);
+    }
+    // index, chn, frq, bfo, mod, flt, agc, msk
+    EXPECT_EQ(channels[5].args, (std::vector<std::int64_t>{0, 5, 7100000, 0, ModLSB, 2200, AgcSlow, 0}));
+    EXPECT_EQ(channels[6].args, (std::vector<std::int64_t>{0, 6, 15400000, 0, ModAM, 5500, AgcFast, 0}));
+    EXPECT_EQ(channels[0].args, (std::vector<std::int64_t>{0, 0, 0, 0, ModNone, 0, AgcNone, 0}));
+    EXPECT_EQ(channels[200].args, (std::vector<std::int64_t>{0, -1, 0, 0, ModNone, 0, AgcNone, 0}));
+
+    m_log.clear();
+    ASSERT_EQ(m_drv->RxChnClear(0, 5, &rc), S_OK);
+    EXPECT_EQ(rc, R_OK);
+    ASSERT_EQ(m_drv->RxChnRead(0, 5, &rc), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("ChnStatus", {5}); }));
+    EXPECT_EQ(m_log.last("ChnStatus")->args[2], 0);
+
+    ASSERT_EQ(m_drv->RxChnLoad(0, 6, &rc), S_OK);
+    EXPECT_EQ(rc, R_OK);
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("Frq", {15400000}); }));
+    EXPECT_TRUE(m_log.has("Chn", {6}));
+    std::int16_t chn = 0;
+    m_drv->get_RxChn(0, &chn);
+    EXPECT_EQ(chn, 6);
+    EXPECT_TRUE(waitUntil([&] { return m_log.has("Flt", {5500}); }));
+}
+
+TEST_P(Nrd535EndToEnd, TraceFileHoldsTheConnectDialogue)
+{
+    connectAndSettle(1);
+    std::ifstream in(traceFile("nrd535.log"));
+    ASSERT_TRUE(in.good());
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string log = text.str();
+    EXPECT_EQ(log.rfind("\n=> @0000000 TRY CONNECT\n", 0), 0u) << log;
+    EXPECT_TRUE(std::regex_search(log, std::regex("-> @[0-9]{7} \\?\n<- @[0-9]{7}NRD-535\n"))) << log;
+    EXPECT_TRUE(std::regex_search(log, std::regex("-> @[0-9]{7} H\n<- @[0-9]{7}H0\n"))) << log;
+    EXPECT_TRUE(std::regex_search(log, std::regex("-> @[0-9]{7} I\n<- @[0-9]{7}I014096500001\n"))) << log;
+    EXPECT_TRUE(std::regex_search(log, std::regex("=> @[0-9]{7} OPENED\n\n$"))) << log;
+}
+
+TEST_P(Nrd535EndToEnd, SilentReceiverFailsTheConnectWithEmptyResponse)
+{
+    startSim("NRD535");
+    sim::FaultPlan plan;
+    plan.silenceAfter = 0;
+    m_sim->setFaults(plan);
+    configure(DrvNRD535, 1);
+    EXPECT_EQ(connect(), ConnectLnTimeOut);
+    EXPECT_TRUE(m_log.has("ConnState", {ConnectLnTimeOut}));
+    std::ifstream in(traceFile("nrd535.log"));
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("=> Err:empty response\n"), std::string::npos) << text.str();
+}
+
+TEST_P(Nrd535EndToEnd, SilenceAfterConnectTimesOut)
+{
+    startSim("NRD535");
+    sim::FaultPlan plan;
+    plan.silenceAfter = 9;  // the connect dialogue and the first answers
+    m_sim->setFaults(plan);
+    configure(DrvNRD535, 0, 150, 10);
+    ASSERT_EQ(connect(), ConnectNoError);
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("ConnState", {ConnectRxTimeOut}); }, 15000));
+    EXPECT_TRUE(m_log.has("ConnState", {ConnectNoError}));
+    // Five answers are swallowed per poll (I, Q, N, M, U1): about C_Retr polls.
+    int swallowed = 0;
+    for (const auto& line : simTrace()) {
+        swallowed += line.find(" <- (") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_GE(swallowed, 5 * 8);
+    EXPECT_LE(swallowed, 5 * 11);
+    std::int32_t connected = -1;
+    m_drv->get_RxIsConnected(0, &connected);
+    EXPECT_EQ(connected, 0);
+}
+
+TEST_P(Nrd535EndToEnd, GarbageGivesDataErrorsAndNoTimeOut)
+{
+    startSim("NRD535");
+    sim::FaultPlan plan;
+    plan.garbageAfter = 9;
+    plan.garbageBytes = "Z?\r";
+    m_sim->setFaults(plan);
+    configure(DrvNRD535, 0, 150, 10);
+    ASSERT_EQ(connect(), ConnectNoError);
+    ASSERT_TRUE(waitUntil([&] { return m_log.count("DataError") >= 13; }, 15000));
+    EXPECT_FALSE(m_log.has("ConnState", {ConnectRxTimeOut}));
+    std::int32_t connected = 0;
+    m_drv->get_RxIsConnected(0, &connected);
+    EXPECT_NE(connected, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, Nrd535EndToEnd, ::testing::Values(Transport::Pty, Transport::Tcp),
+                         [](const auto& info) { return transportName(info.param); });
+
+class Nrd535Tcp : public Nrd535EndToEnd {};
+
+TEST_P(Nrd535Tcp, DroppedConnectionGivesAConnectionEvent)
+{
+    startSim("NRD535");
+    sim::FaultPlan plan;
+    plan.hangUpAfter = 12;
+    m_sim->setFaults(plan);
+    configure(DrvNRD535, 0);
+    ASSERT_EQ(connect(), ConnectNoError);
+    ASSERT_TRUE(waitUntil([&] {
+        for (const auto& e : m_log.all("ConnState")) {
+            if (e.args[1] != ConnectNoError) {
+                return true;
+            }
+        }
+        return false;
+    }));
+    std::int32_t connected = -1;
+    m_drv->get_RxIsConnected(0, &connected);
+    EXPECT_EQ(connected, 0);
+    pump(300);
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, Nrd535Tcp, ::testing::Values(Transport::Tcp),
+                         [](const auto& info) { return transportName(info.param); });
+
+}  // namespace
+}  // namespace quorvin::e2e

@@ -1,0 +1,245 @@
+// The RA1792 driver end to end: loaded from libquorvin.so, talking to the
+// simulated receiver behind its bus adapter over a pty and over TCP.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "driver/core/receiver.h"
+#include "e2esupport.h"
+#include "ra1792sim.h"
+
+namespace quorvin::e2e {
+namespace {
+
+class Ra1792EndToEnd : public ModelFixture {
+protected:
+    void connectAndSettle(int dbg = 0)
+    {
+        startSim("RA1792");
+        configure(DrvRA1792, dbg);
+        ASSERT_EQ(connect(), ConnectNoError);
+        ASSERT_TRUE(waitUntil([&] { return m_log.count("Agc") > 0; })) << "no status after connect";
+    }
+    int simInt(int sim::Ra1792State::*field)
+    {
+        return withSim<sim::Ra1792Sim>([&](sim::Ra1792Sim& s) { return s.state().*field; });
+    }
+    bool simRemote()
+    {
+        return withSim<sim::Ra1792Sim>([](sim::Ra1792Sim& s) { return s.state().remote; });
+    }
+    std::int32_t simFrequency()
+    {
+        return withSim<sim::Ra1792Sim>([](sim::Ra1792Sim& s) { return s.state().frequency; });
+    }
+};
+
+TEST_P(Ra1792EndToEnd, ConnectReportsEveryFieldOnceThenControls)
+{
+    connectAndSettle();
+    EXPECT_EQ(m_log.count("ConnState"), 1);
+    EXPECT_TRUE(m_log.has("ConnState", {ConnectNoError}));
+    // A few more polls change nothing: each field stays reported once.
+    const int replies = m_sim->repliesSent();
+    ASSERT_TRUE(waitUntil([&] { return m_sim->repliesSent() >= replies + 3; }));
+    EXPECT_EQ(m_log.count("Frq"), 1);
+    EXPECT_EQ(m_log.count("Mod"), 1);
+    EXPECT_EQ(m_log.count("Flt"), 1);
+    EXPECT_EQ(m_log.count("Agc"), 1);
+    EXPECT_TRUE(m_log.has("Frq", {7050000}));
+    EXPECT_TRUE(m_log.has("Mod", {ModUSB, 0}));
+    EXPECT_TRUE(m_log.has("Flt", {2700}));  // USB: the SSB width of F_FL2
+    EXPECT_TRUE(m_log.has("Agc", {AgcFast}));
+    std::string rom;
+    m_drv->get_RxRomID(0, &rom);
+    EXPECT_EQ(rom, "BUSLINK ");
+    // The BFO synchronisation left the receiver's CW BFO at the default.
+    EXPECT_EQ(simInt(&sim::Ra1792State::bfo), -800);
+    EXPECT_FALSE(simRemote());
+
+    Receiver& rx = receiver();
+    ASSERT_EQ(m_drv->put_RxFrq(0, NONE, 10000000), S_OK);
+    EXPECT_EQ(rx.Requested().FrqValue, 10000000u);
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("Frq", {10000000}); }));
+    EXPECT_EQ(simFrequency(), 10000000);
+    EXPECT_EQ(rx.Requested().FrqValue, 0xFFFFFFFFu);  // confirmed
+    EXPECT_FALSE(simRemote());                        // wrapped in R ... L
+
+    ASSERT_EQ(m_drv->put_RxMod(0, ModAM), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("Mod", {ModAM}); }));
+    EXPECT_EQ(simInt(&sim::Ra1792State::mode), 1);
+    EXPECT_EQ(rx.Requested().ModType, ModNone);
+    // No mode is no command.
+    const auto sent = rx.CommandsSent();
+    ASSERT_EQ(m_drv->put_RxMod(0, ModNone), S_OK);
+    EXPECT_EQ(rx.CommandsSent(), sent);
+
+    ASSERT_EQ(m_drv->put_RxFltBW(0, 6500), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("Flt", {6000}); }));
+    EXPECT_EQ(simInt(&sim::Ra1792State::filter), 4);
+    EXPECT_EQ(rx.Requested().FltValue, -1);
+
+    ASSERT_EQ(m_drv->put_RxAgcSts(0, AgcSlow), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("Agc", {AgcSlow}); }));
+    EXPECT_EQ(simInt(&sim::Ra1792State::agc), 3);
+    // Manual AGC needs R_MAgc: nothing is sent.
+    const auto before = rx.CommandsSent();
+    ASSERT_EQ(m_drv->put_RxAgcSts(0, AgcManual), S_OK);
+    EXPECT_EQ(rx.CommandsSent(), before);
+
+    // Emulated RTTY: CW with its BFO.
+    ASSERT_EQ(m_drv->put_RxMod(0, ModRTTY), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("Mod", {ModRTTY, -2210}); }));
+    EXPECT_EQ(simInt(&sim::Ra1792State::mode), 3);
+    EXPECT_EQ(simInt(&sim::Ra1792State::bfo), -2210);
+
+    std::int32_t result = 0;
+    ASSERT_EQ(m_drv->RxRemote(0, -1, &result), S_OK);
+    EXPECT_EQ(result, 1);
+    EXPECT_TRUE(m_log.has("Rmt", {1}));
+    EXPECT_TRUE(waitUntil([&] { return simRemote(); }));
+    ASSERT_EQ(m_drv->put_RxFrq(0, NONE, 9000000), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("Frq", {9000000}); }));
+    EXPECT_TRUE(simRemote());  // held in remote: no L after the command
+    ASSERT_EQ(m_drv->RxRemote(0, 0, &result), S_OK);
+    EXPECT_TRUE(m_log.has("Rmt", {0}));
+    EXPECT_TRUE(waitUntil([&] { return !simRemote(); }));
+
+    // Disconnect hands the receiver back: USB instead of the emulated mode,
+    // the BFO found at connect, local control.
+    EXPECT_EQ(disconnect(), ConnectNoError);
+    EXPECT_TRUE(m_log.has("ConnState", {ConnectLnClosed}));
+    EXPECT_TRUE(waitUntil([&] { return simInt(&sim::Ra1792State::mode) == 6 && !simRemote(); }));
+    EXPECT_EQ(simInt(&sim::Ra1792State::bfo), 1000);
+    EXPECT_EQ(simFrequency(), 9000000);
+    std::int32_t connected = -1;
+    m_drv->get_RxIsConnected(0, &connected);
+    EXPECT_EQ(connected, 0);
+}
+
+TEST_P(Ra1792EndToEnd, TraceFileHoldsTheConnectDialogue)
+{
+    connectAndSettle(1);
+    std::ifstream in(traceFile("ra1792.log"));
+    ASSERT_TRUE(in.good());
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string log = text.str();
+    EXPECT_EQ(log.rfind("\n=> @0000000 TRY CONNECT\n", 0), 0u) << log;
+    EXPECT_TRUE(std::regex_search(log, std::regex("-> @[0-9]{7} \\?\n<- @[0-9]{7}BUSLINK V2.03\n"))) << log;
+    EXPECT_TRUE(std::regex_search(log, std::regex("-> @[0-9]{7} G\n<- @[0-9]{7}F7.050000D6I3M1X0\n"))) << log;
+    EXPECT_TRUE(std::regex_search(log, std::regex("-> @[0-9]{7} TI\n"))) << log;
+    EXPECT_TRUE(std::regex_search(log, std::regex("=> @[0-9]{7} OPENED\n\n$"))) << log;
+    // Polls after the connect are not traced.
+    const auto size = log.size();
+    const int replies = m_sim->repliesSent();
+    ASSERT_TRUE(waitUntil([&] { return m_sim->repliesSent() >= replies + 2; }));
+    std::ifstream again(traceFile("ra1792.log"));
+    std::stringstream after;
+    after << again.rdbuf();
+    EXPECT_EQ(after.str().size(), size);
+}
+
+TEST_P(Ra1792EndToEnd, SilentAdapterFailsTheConnectWithABadResponse)
+{
+    startSim("RA1792");
+    sim::FaultPlan plan;
+    plan.silenceAfter = 0;
+    m_sim->setFaults(plan);
+    configure(DrvRA1792, 1);
+    EXPECT_EQ(connect(), ConnectLnTimeOut);
+    EXPECT_TRUE(m_log.has("ConnState", {ConnectLnTimeOut}));
+    std::ifstream in(traceFile("ra1792.log"));
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("=> Err:bad response\n"), std::string::npos) << text.str();
+    // Polled while closed: nothing happens, nothing is invented.
+    pump(400);
+    std::int32_t hz = 0;
+    m_drv->get_RxFrq(0, NONE, &hz);
+    EXPECT_EQ(hz, -1);
+    EXPECT_EQ(m_log.count("Frq"), 0);
+}
+
+TEST_P(Ra1792EndToEnd, SilenceAfterConnectTimesOutAfterTheRetryCount)
+{
+    startSim("RA1792");
+    sim::FaultPlan plan;
+    plan.silenceAfter = 5;  // the connect dialogue's four replies and one poll
+    m_sim->setFaults(plan);
+    configure(DrvRA1792, 0, 150, 10);
+    ASSERT_EQ(connect(), ConnectNoError);
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("ConnState", {ConnectRxTimeOut}); }, 15000));
+    EXPECT_EQ(m_log.count("DataError"), 0);
+    // Count the polls that went unanswered: about C_Retr of them.
+    int swallowed = 0;
+    for (const auto& line : simTrace()) {
+        swallowed += line.find(" <- (") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_GE(swallowed, 8);
+    EXPECT_LE(swallowed, 11);
+    std::int32_t connected = -1;
+    m_drv->get_RxIsConnected(0, &connected);
+    EXPECT_EQ(connected, 0);
+    // The last known state stays; nothing new is invented.
+    std::int32_t hz = 0;
+    m_drv->get_RxFrq(0, NONE, &hz);
+    EXPECT_EQ(hz, 7050000);
+}
+
+TEST_P(Ra1792EndToEnd, GarbageGivesDataErrorsAndNoTimeOut)
+{
+    startSim("RA1792");
+    sim::FaultPlan plan;
+    plan.garbageAfter = 5;
+    plan.garbageBytes = "Q?Z\r\n";
+    m_sim->setFaults(plan);
+    configure(DrvRA1792, 0, 150, 10);
+    ASSERT_EQ(connect(), ConnectNoError);
+    // More garbled replies than the retry count: the receiver counts as alive.
+    ASSERT_TRUE(waitUntil([&] { return m_log.count("DataError") >= 13; }, 15000));
+    EXPECT_TRUE(m_log.has("DataError", {ConnectRxDataError}));
+    EXPECT_FALSE(m_log.has("ConnState", {ConnectRxTimeOut}));
+    std::int32_t connected = 0;
+    m_drv->get_RxIsConnected(0, &connected);
+    EXPECT_NE(connected, 0);
+    EXPECT_EQ(m_log.count("Frq"), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, Ra1792EndToEnd, ::testing::Values(Transport::Pty, Transport::Tcp),
+                         [](const auto& info) { return transportName(info.param); });
+
+class Ra1792Tcp : public Ra1792EndToEnd {};
+
+TEST_P(Ra1792Tcp, DroppedConnectionGivesAConnectionEvent)
+{
+    startSim("RA1792");
+    sim::FaultPlan plan;
+    plan.hangUpAfter = 6;
+    m_sim->setFaults(plan);
+    configure(DrvRA1792, 0);
+    ASSERT_EQ(connect(), ConnectNoError);
+    ASSERT_TRUE(waitUntil([&] {
+        for (const auto& e : m_log.all("ConnState")) {
+            if (e.args[1] != ConnectNoError) {
+                return true;
+            }
+        }
+        return false;
+    }));
+    std::int32_t connected = -1;
+    m_drv->get_RxIsConnected(0, &connected);
+    EXPECT_EQ(connected, 0);
+    std::int32_t hz = 0;
+    m_drv->get_RxFrq(0, NONE, &hz);
+    EXPECT_EQ(hz, 7050000);
+    pump(300);  // polled while closed: nothing breaks
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, Ra1792Tcp, ::testing::Values(Transport::Tcp),
+                         [](const auto& info) { return transportName(info.param); });
+
+}  // namespace
+}  // namespace quorvin::e2e

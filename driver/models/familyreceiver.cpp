@@ -540,6 +540,10 @@ void FamilyReceiver::ChangeChn(std::int16_t chn)
 
 void FamilyReceiver::ReportCommonChanges()
 {
+    // Before the receiver's first status nothing is known: the flags wait.
+    if (m_current.FrqValue == 0xFFFFFFFFu) {
+        return;
+    }
     DriverEvents* owner = Owner();
     if (m_changed.FrqValue != 0 && m_current.FrqValue != 0xFFFFFFFFu) {
         m_changed.FrqValue = 0;

@@ -397,6 +397,10 @@ void Nrd535Receiver::ReportChannel(const nrd535::ChannelRecord& record)
 void Nrd535Receiver::RxReportChanges()
 {
     DriverEvents* owner = Owner();
+    if (m_current.FrqValue == 0xFFFFFFFFu) {
+        // No status yet: the flags wait until the receiver has told its state.
+        return;
+    }
     if (m_changed.ChnNumber != 0) {
         m_changed.ChnNumber = 0;
         if (owner != nullptr) {

@@ -1,0 +1,196 @@
+// The drivers' handling of received records without a port: the receive
+// buffer is filled directly and RxParse runs, with an owner that records
+// what the driver reports.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "driver/core/driverevents.h"
+#include "driver/models/nrd535/nrd535receiver.h"
+#include "driver/models/ra1792/ra1792receiver.h"
+
+namespace quorvin {
+namespace {
+
+class RecordingOwner : public DriverEvents {
+public:
+    std::vector<std::string> events;
+    void note(std::string text) { events.push_back(std::move(text)); }
+    static std::string n(std::int64_t v) { return std::to_string(v); }
+    int count(const std::string& prefix) const
+    {
+        int c = 0;
+        for (const auto& e : events) {
+            c += e.rfind(prefix, 0) == 0 ? 1 : 0;
+        }
+        return c;
+    }
+
+    void DrvUpdated(std::int32_t) override {}
+    void RxConnState(std::int16_t, ConnErr e) override { note("ConnState " + n(e)); }
+    void RxDataError(std::int16_t, DataErr e) override { note("DataError " + n(e)); }
+    void RxFrqUpdated(std::int16_t, std::int32_t f, std::int32_t) override { note("Frq " + n(f)); }
+    void RxChnUpdated(std::int16_t, std::int16_t c) override { note("Chn " + n(c)); }
+    void RxModUpdated(std::int16_t, MODTYPE m, std::int32_t b) override { note("Mod " + n(m) + " " + n(b)); }
+    void RxFltUpdated(std::int16_t, std::int32_t f) override { note("Flt " + n(f)); }
+    void RxAgcUpdated(std::int16_t, AGCTYPE a, std::int16_t l) override { note("Agc " + n(a) + " " + n(l)); }
+    void RxNBlUpdated(std::int16_t, NBLTYPE v, std::int16_t) override { note("NBl " + n(v)); }
+    void RxSqlUpdated(std::int16_t, SQLSTATE v, std::int16_t) override { note("Sql " + n(v)); }
+    void RxAttUpdated(std::int16_t, ATTSTATE v, std::int16_t l) override { note("Att " + n(v) + " " + n(l)); }
+    void RxSMtUpdated(std::int16_t, std::int32_t, std::int16_t l, std::int16_t d, const std::string& s) override
+    {
+        note("SMt " + n(l) + " " + n(d) + " " + s);
+    }
+    void RxHFFUpdated(std::int16_t, HFFSTATE s) override { note("HFF " + n(s)); }
+    void RxChnStatus(std::int16_t, std::int16_t c, std::int32_t f, std::int32_t, std::int32_t m, std::int32_t flt,
+                     std::int32_t a, std::int32_t) override
+    {
+        note("ChnStatus " + n(c) + " " + n(f) + " " + n(m) + " " + n(flt) + " " + n(a));
+    }
+    void RxOutUpdated(std::int16_t, std::int16_t, std::int32_t) override {}
+    void RxStpUpdated(std::int16_t, std::int32_t) override {}
+    void RxRmtState(std::int16_t, std::int32_t s) override { note("Rmt " + n(s)); }
+};
+
+// Opens the parse path to the test: the buffer and the parser, no link.
+template <class Model>
+class Fed : public Model {
+public:
+    using Model::Model;
+    std::int32_t feed(const std::string& bytes)
+    {
+        this->m_rxBuffer += bytes;
+        return this->RxParse();
+    }
+    const std::string& buffer() const { return this->m_rxBuffer; }
+};
+
+TEST(Ra1792Parse, StatusLinesUpdateTheRecordAndReportChanges)
+{
+    RecordingOwner owner;
+    Fed<Ra1792Receiver> rx(&owner);
+    EXPECT_EQ(rx.feed("B-2.21F10.000000D3I3M1A0X0\r\n"), 0);
+    EXPECT_EQ(rx.Current().FrqValue, 10000000u);
+    EXPECT_EQ(rx.GetMod(), ModRTTY);
+    EXPECT_EQ(rx.Current().FltValue, 3200);
+    EXPECT_EQ(rx.GetAgc(), AgcFast);
+    EXPECT_EQ(rx.GetChn(), -1);
+    EXPECT_EQ(owner.count("Frq 10000000"), 1);
+    EXPECT_EQ(owner.count("Mod 5 -2210"), 1);
+    // The same reply again changes nothing and reports nothing.
+    owner.events.clear();
+    EXPECT_EQ(rx.feed("B-2.21F10.000000D3I3M1A0X0\r\n"), 0);
+    EXPECT_TRUE(owner.events.empty());
+    // A reply split across reads waits for its line end.
+    EXPECT_EQ(rx.feed("F10.0000"), 0);
+    EXPECT_EQ(rx.feed("01D1I1M2X0\r\n"), 0);
+    EXPECT_EQ(rx.Current().FrqValue, 10000001u);
+    EXPECT_EQ(rx.GetMod(), ModAM);
+}
+
+TEST(Ra1792Parse, PanelBfoMakesCodeThreeReadAsCw)
+{
+    RecordingOwner owner;
+    Fed<Ra1792Receiver> rx(&owner);
+    rx.feed("B-1.00F10.000000D3I3M1X0\r\n");
+    EXPECT_FALSE(rx.BfoSetByPanel());
+    rx.feed("B-1.50F10.000000D3I3M1X0\r\n");  // turned at the front panel
+    EXPECT_TRUE(rx.BfoSetByPanel());
+    rx.feed("B-2.21F10.000000D3I3M1X0\r\n");
+    EXPECT_EQ(rx.GetMod(), ModCW);
+}
+
+TEST(Ra1792Parse, FilterCodeBeyondTheSlotsReadsAsTheFirstOffered)
+{
+    RecordingOwner owner;
+    Fed<Ra1792Receiver> rx(&owner);
+    rx.feed("F10.000000D1I5M1X0\r\n");
+    EXPECT_EQ(rx.Current().FltValue, 16000);
+    rx.feed("F10.000000D1I6M1X0\r\n");
+    EXPECT_EQ(rx.Current().FltValue, 300);  // not 0 Hz
+    rx.feed("F10.000000D6I1M1X0\r\n");      // USB: the SSB width
+    EXPECT_EQ(rx.Current().FltValue, 2700);
+    rx.feed("F10.000000D5I1M1X0\r\n");      // LSB: F_FL1
+    EXPECT_EQ(rx.Current().FltValue, 3200);
+}
+
+TEST(Ra1792Parse, BadLinesAndRunawayBuffers)
+{
+    RecordingOwner owner;
+    Fed<Ra1792Receiver> rx(&owner);
+    EXPECT_EQ(rx.feed("F10.0D3M1\r\n"), 0);  // no X: unusable, reported, state kept
+    EXPECT_EQ(owner.count("DataError 1030"), 1);
+    EXPECT_EQ(rx.Current().FrqValue, 0xFFFFFFFFu);
+    EXPECT_EQ(rx.feed("X"), 0);
+    EXPECT_EQ(rx.feed(std::string(1, '\x7F')), 0);  // one byte: no read past it
+    EXPECT_EQ(rx.feed(std::string(40, 'Z')), -1);   // more than 40 without a line end
+    EXPECT_TRUE(rx.buffer().empty());
+}
+
+TEST(Nrd535Parse, RecordsOfEveryKind)
+{
+    RecordingOwner owner;
+    Fed<Nrd535Receiver> rx(&owner);
+    EXPECT_EQ(rx.feed("I024142500001\r"), 0);
+    EXPECT_EQ(rx.GetAgc(), AgcFast);
+    EXPECT_EQ(rx.GetAtt(), AttOff);
+    EXPECT_EQ(rx.Current().FltValue, 1000);  // F_Nar
+    EXPECT_EQ(rx.GetMod(), ModAM);
+    EXPECT_EQ(rx.Current().FrqValue, 14250000u);
+    EXPECT_EQ(rx.feed("I124142500001\r"), 0);
+    EXPECT_EQ(rx.GetAtt(), AttOn1);
+    EXPECT_EQ(rx.Current().AttLevel, -20);
+    EXPECT_EQ(rx.feed("Q1\rN2\rU11\rU2-1500\rR\r"), 0);
+    EXPECT_EQ(rx.GetSql(), SqlOn);
+    EXPECT_EQ(rx.GetNBl(), NBlWide);
+    EXPECT_EQ(rx.GetHFF(), HFFOn);
+    EXPECT_EQ(rx.Current().BFOValue, -1500);
+    EXPECT_EQ(owner.count("HFF 1"), 1);
+    // In AM the BFO change is not reported with the mode.
+    EXPECT_EQ(owner.count("Mod 0 -1500"), 0);
+}
+
+TEST(Nrd535Parse, SpointTextFollowsTheDbuvValue)
+{
+    RecordingOwner owner;
+    Fed<Nrd535Receiver> rx(&owner);
+    // Raw 105: v = 150, 30 dBµV, which is S8 (the raw value would read +60).
+    EXPECT_EQ(rx.feed("I014096500001\rM105\r"), 0);
+    EXPECT_EQ(owner.count("SMt 105 30  S8"), 1);
+    EXPECT_EQ(rx.SMtLvl(Local), "105");
+    EXPECT_EQ(rx.SMtLvl(dBuV), "30");
+    EXPECT_EQ(rx.SMtLvl(SPoint), " S8");
+    EXPECT_EQ(rx.RxSMtRaw(), 30);
+}
+
+TEST(Nrd535Parse, ShortAndUnknownRecords)
+{
+    RecordingOwner owner;
+    Fed<Nrd535Receiver> rx(&owner);
+    EXPECT_EQ(rx.feed("I0241425\r"), 0);  // short status: ignored
+    EXPECT_EQ(rx.Current().FrqValue, 0xFFFFFFFFu);
+    EXPECT_EQ(rx.feed("Q\r"), -1);        // short squelch record
+    EXPECT_EQ(rx.feed("Z1\r"), -1);       // unknown kind
+    EXPECT_EQ(rx.feed("M12\r"), -1);
+    EXPECT_EQ(rx.feed(std::string(41, '7')), -1);
+    EXPECT_TRUE(rx.buffer().empty());
+    EXPECT_TRUE(owner.events.empty());
+}
+
+TEST(Nrd535Parse, ChannelRecordsAndTheEndMarker)
+{
+    RecordingOwner owner;
+    Fed<Nrd535Receiver> rx(&owner);
+    EXPECT_EQ(rx.feed("L007124096500000\r"), 0);
+    EXPECT_EQ(owner.count("ChnStatus 7 9650000 0 1000 3"), 1);
+    EXPECT_EQ(rx.feed("L198000000000000\r"), 0);
+    EXPECT_EQ(owner.count("ChnStatus 198 0 -1 0 -1"), 1);  // empty: nothing invented
+    EXPECT_EQ(rx.feed("L199014096500001\r"), 0);
+    ASSERT_GE(owner.events.size(), 2u);
+    EXPECT_EQ(owner.events.back(), "ChnStatus -1 0 -1 0 -1");
+    EXPECT_EQ(owner.events[owner.events.size() - 2], "ChnStatus 199 9650000 0 2200 1");
+}
+
+}  // namespace
+}  // namespace quorvin

@@ -91,7 +91,7 @@ protected:
     ~ModelFixture() override;
 
     // Serves the LINE on the transport of the test parameter.
-    void startSim(const std::string& line);
+    void startSim(const std::string& line, const sim::ModelOptions& options = {});
     // Stores the instance "Rx" of configuration "E2E" for the model, its
     // link pointed at the simulator, and loads the configuration.
     void configure(DrvType type, int dbg, int wait = 150, int retries = 10);

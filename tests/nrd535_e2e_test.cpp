@@ -167,6 +167,42 @@ TEST_P(Nrd535EndToEnd, MemoryChannelsWriteDumpClearLoad)
     EXPECT_TRUE(waitUntil([&] { return m_log.has("Flt", {5500}); }));
 }
 
+TEST_P(Nrd535EndToEnd, HOptionBringsTheVariableBandwidth)
+{
+    sim::ModelOptions options;
+    options.options.insert("H");
+    startSim("NRD535", options);
+    withSim<sim::Nrd535Sim>([](sim::Nrd535Sim& s) {
+        s.state().variableBandwidth = 800;
+        return 0;
+    });
+    configure(DrvNRD535, 0);
+    ASSERT_EQ(connect(), ConnectNoError);
+    ASSERT_TRUE(waitUntil([&] { return m_log.count("HFF") > 0; }));
+    std::string rom;
+    m_drv->get_RxRomID(0, &rom);
+    EXPECT_EQ(rom, "NRD-535 H");
+    // The variable bandwidth stands in for the filter digit's width.
+    EXPECT_EQ(m_log.count("Flt"), 1);
+    EXPECT_TRUE(m_log.has("Flt", {800}));
+}
+
+TEST_P(Nrd535EndToEnd, GarbledIdentificationIsABadId)
+{
+    startSim("NRD535");
+    sim::FaultPlan plan;
+    plan.garbageAfter = 0;
+    plan.garbageBytes = std::string("\x7F\x7F" "535\r");
+    m_sim->setFaults(plan);
+    configure(DrvNRD535, 1);
+    EXPECT_EQ(connect(), ConnectRxIdenError);
+    EXPECT_TRUE(m_log.has("ConnState", {ConnectRxIdenError}));
+    std::ifstream in(traceFile("nrd535.log"));
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("=> Err:bad ID\n"), std::string::npos) << text.str();
+}
+
 TEST_P(Nrd535EndToEnd, TraceFileHoldsTheConnectDialogue)
 {
     connectAndSettle(1);

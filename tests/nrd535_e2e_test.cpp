@@ -103,10 +103,15 @@ TEST_P(Nrd535EndToEnd, ConnectReportsEveryFieldOnceThenControls)
     // A BFO request beyond the range is clamped and sent as U2-5000.
     ASSERT_EQ(m_drv->put_RxMod(0, ModCW), S_OK);
     ASSERT_TRUE(waitUntil([&] { return m_log.has("Mod", {ModCW}); }));
-    std::int32_t bfo = 0;
     ASSERT_EQ(m_drv->put_RxBFO(0, -7000), S_OK);
-    ASSERT_TRUE(waitUntil([&] { return state([](const sim::Nrd535State& s) { return s.bfo; }) == -5000; }));
-    (void)bfo;
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("Mod", {ModCW, -5000}); }));
+    EXPECT_EQ(state([](const sim::Nrd535State& s) { return s.bfo; }), -5000);
+    EXPECT_EQ(rx.Requested().BFOValue, -1);
+
+    ASSERT_EQ(m_drv->put_RxTime(0, "123456"), S_OK);
+    EXPECT_TRUE(waitUntil([&] {
+        return state([](const sim::Nrd535State& s) { return s.clockHours * 100 + s.clockMinutes; }) == 1234;
+    }));
 
     std::int32_t result = 0;
     ASSERT_EQ(m_drv->RxRemote(0, 1, &result), S_OK);

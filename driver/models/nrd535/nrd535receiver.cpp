@@ -2,6 +2,7 @@
 #include "nrd535receiver.h"
 
 #include <algorithm>
+#include <ctime>
 
 #include "driver/core/driverevents.h"
 #include "driver/models/familyprotocol.h"
@@ -488,6 +489,8 @@ void Nrd535Receiver::RxSendBFO(std::int32_t hz)
     const std::int32_t bfo = std::clamp(hz, -nrd535::kMaxBfo, nrd535::kMaxBfo);
     m_requested.BFOValue = bfo;
     SendWrapped({nrd535::bfoCommand(bfo)});
+    // No poll asks for the BFO: ask once, so the request gets its confirmation.
+    Send("U2");
     if (m_current.ChnNumber != -1 && m_current.FrqValue != 0xFFFFFFFFu) {
         const auto driverHz = static_cast<std::int32_t>(m_current.FrqValue);
         SendReceiverFrequency(ToReceiver(driverHz, m_current.ModType), driverHz);
@@ -599,8 +602,18 @@ std::int32_t Nrd535Receiver::RxRemote(std::int32_t on)
 
 void Nrd535Receiver::SetTime(const std::string& time)
 {
-    // "HH:MM", "HH:MM:SS" or "HHMM".
+    // "hhmmss", "hhmm", "hh:mm[:ss]"; an empty text sets the computer's
+    // local time.
     if (m_connected == 0) {
+        return;
+    }
+    if (time.empty()) {
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        if (localtime_r(&now, &local) == nullptr) {
+            return;
+        }
+        SendWrapped({nrd535::clockCommand(local.tm_hour, local.tm_min)});
         return;
     }
     std::string digits;

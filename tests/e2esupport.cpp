@@ -150,7 +150,10 @@ void QuickSleeper::sleepMs(int ms)
     if (ms <= 0) {
         return;
     }
-    const int real = ms <= 10 ? 1 : ms / 2;
+    // The socket link waits in 10 ms steps (a 40 ms read is 90 of them):
+    // those take 1 ms. Longer waits are the drivers' own read delays and
+    // stay whole, so a loaded machine still answers within them.
+    const int real = ms <= 10 ? 1 : ms;
     std::this_thread::sleep_for(std::chrono::milliseconds(real));
 }
 

@@ -68,10 +68,10 @@ private:
     HRESULT note(std::string name, std::vector<std::int64_t> args, std::string text = {});
 };
 
-// Waits make the links' sleeps short in real time (a 10 ms socket step
-// takes 1 ms, longer waits half their time), so a connect dialogue with its
-// fixed read delays stays quick; the receivers' answers still arrive in real
-// time from the simulator's thread.
+// Makes the socket link's 10 ms wait steps take 1 ms, so a connect
+// dialogue over TCP with its long step counts stays quick; longer sleeps
+// (the drivers' read delays) are slept whole, and the receivers' answers
+// arrive in real time from the simulator's thread.
 class QuickSleeper : public platform::Sleeper {
 public:
     void sleepMs(int ms) override;

@@ -276,6 +276,24 @@ TEST_P(Nrd535EndToEnd, GarbageGivesDataErrorsAndNoTimeOut)
     EXPECT_NE(connected, 0);
 }
 
+TEST_P(Nrd535EndToEnd, TruncatedRecordsAreFrameErrorsAndInventNothing)
+{
+    startSim("NRD535");
+    sim::FaultPlan plan;
+    plan.truncateAfter = 9;
+    plan.truncateTo = 2;
+    m_sim->setFaults(plan);
+    configure(DrvNRD535, 0, 150, 10);
+    ASSERT_EQ(connect(), ConnectNoError);
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("DataError", {ConnectRxFramError}); }));
+    EXPECT_FALSE(m_log.has("ConnState", {ConnectRxTimeOut}));
+    // What the connect read stays; the cut records changed nothing.
+    EXPECT_EQ(m_log.count("Frq"), 1);
+    std::int32_t hz = 0;
+    m_drv->get_RxFrq(0, NONE, &hz);
+    EXPECT_EQ(hz, 9650000);
+}
+
 INSTANTIATE_TEST_SUITE_P(Links, Nrd535EndToEnd, ::testing::Values(Transport::Pty, Transport::Tcp),
                          [](const auto& info) { return transportName(info.param); });
 

@@ -189,6 +189,29 @@ TEST_P(Ra1792EndToEnd, SilenceAfterConnectTimesOutAfterTheRetryCount)
     EXPECT_EQ(hz, 7050000);
 }
 
+TEST_P(Ra1792EndToEnd, NoFirstAnswerAfterTheDialogueGivesUpTheAttempt)
+{
+    startSim("RA1792");
+    sim::FaultPlan plan;
+    plan.silenceAfter = 4;  // the connect dialogue answers, the polls do not
+    m_sim->setFaults(plan);
+    configure(DrvRA1792, 0, 150, 10);
+    ASSERT_EQ(connect(), ConnectNoError);
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("ConnState", {ConnectRxTimeOut}); }, 15000));
+    EXPECT_FALSE(m_log.has("ConnState", {ConnectNoError}));
+    EXPECT_EQ(m_log.count("Frq"), 0);
+    int swallowed = 0;
+    for (const auto& line : simTrace()) {
+        swallowed += line.find(" <- (") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_GE(swallowed, 9);
+    EXPECT_LE(swallowed, 12);
+    // A new attempt is possible at once.
+    m_sim->setFaults({});
+    EXPECT_EQ(connect(), ConnectNoError);
+    EXPECT_TRUE(waitUntil([&] { return m_log.has("ConnState", {ConnectNoError}); }));
+}
+
 TEST_P(Ra1792EndToEnd, GarbageGivesDataErrorsAndNoTimeOut)
 {
     startSim("RA1792");

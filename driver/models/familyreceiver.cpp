@@ -442,6 +442,20 @@ ConnErr FamilyReceiver::FailConnect(ConnErr code, std::string_view traceText)
     return code;
 }
 
+bool FamilyReceiver::PollAllowed()
+{
+    if (m_inDialogue) {
+        if (m_silentTicks > 0) {
+            m_silentTicks = 0;
+        }
+        return false;
+    }
+    if (GiveUpPending()) {
+        return false;
+    }
+    return m_linkOpen != 0;
+}
+
 bool FamilyReceiver::GiveUpPending()
 {
     if (m_pending == 0 || m_linkOpen == 0 || m_silentTicks != -1) {

@@ -97,6 +97,29 @@ protected:
     // Fails the connection attempt: the base reports the code and closes.
     ConnErr FailConnect(ConnErr code, std::string_view traceText);
 
+    // Marks a connect or disconnect dialogue of the driver. Its waits let
+    // poll ticks through: while it runs they poll nothing and count no
+    // silence, and a nested hand-back is refused.
+    class DialogueScope {
+    public:
+        explicit DialogueScope(FamilyReceiver& rx) : m_rx(rx), m_outer(rx.m_inDialogue)
+        {
+            m_rx.m_inDialogue = true;
+            m_rx.m_pendingTicks = 0;
+        }
+        ~DialogueScope() { m_rx.m_inDialogue = m_outer; }
+        DialogueScope(const DialogueScope&) = delete;
+        DialogueScope& operator=(const DialogueScope&) = delete;
+
+    private:
+        FamilyReceiver& m_rx;
+        bool m_outer;
+    };
+    bool InDialogue() const { return m_inDialogue; }
+    // Whether a poll tick may send its requests now: not during a dialogue,
+    // not after giving up a pending attempt, only on an open link.
+    bool PollAllowed();
+
     // Polls while the attempt is pending (the receiver has not yet sent its
     // first answer since the connect dialogue); true when the attempt was
     // given up after as many ticks as the silence limit.
@@ -133,6 +156,7 @@ protected:
 
     const ModelInfo* m_info;
     bool m_traceOpen = false;
+    bool m_inDialogue = false;
     int m_pendingTicks = 0;
 };
 

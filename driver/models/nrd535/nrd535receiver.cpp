@@ -89,6 +89,7 @@ std::int32_t Nrd535Receiver::FilterWidthForDigit(int digit) const
 
 ConnErr Nrd535Receiver::RxOpen()
 {
+    DialogueScope dialogue(*this);
     TraceConnectStart();
     m_smRaw = -1;
     m_fm = false;
@@ -170,6 +171,10 @@ void Nrd535Receiver::RefreshStatus()
 
 void Nrd535Receiver::RxClose()
 {
+    if (InDialogue()) {
+        return;
+    }
+    DialogueScope dialogue(*this);
     // The front panel gets the receiver back.
     m_channel.SetEventMode(false);
     Send("H0");
@@ -180,7 +185,7 @@ void Nrd535Receiver::RxClose()
 
 std::int32_t Nrd535Receiver::RxPoll(std::uint32_t)
 {
-    if (GiveUpPending() || m_linkOpen == 0) {
+    if (!PollAllowed()) {
         return 0;
     }
     if (m_remoteWanted == 0) {

@@ -84,6 +84,7 @@ std::int32_t Ra1792Receiver::RxFrqShift(MODTYPE mod, FRQTYPE kind, std::int32_t)
 
 ConnErr Ra1792Receiver::RxOpen()
 {
+    DialogueScope dialogue(*this);
     TraceConnectStart();
     m_bfoPanel = false;
     m_lastHadBfo = false;
@@ -177,6 +178,10 @@ bool Ra1792Receiver::SynchroniseBfo()
 
 void Ra1792Receiver::RxClose()
 {
+    if (InDialogue()) {
+        return;
+    }
+    DialogueScope dialogue(*this);
     m_channel.SetEventMode(false);
     const MODTYPE mode = m_current.ModType;
     SendRx("R");
@@ -209,7 +214,7 @@ void Ra1792Receiver::RxClose()
 
 std::int32_t Ra1792Receiver::RxPoll(std::uint32_t)
 {
-    if (GiveUpPending() || m_linkOpen == 0) {
+    if (!PollAllowed()) {
         return 0;
     }
     SendRx("G");

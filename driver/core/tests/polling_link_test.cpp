@@ -1,0 +1,366 @@
+// The polling cycle over real links, seen by a client of the loaded library:
+// a receiver played by the test on a pseudo-terminal and on a TCP
+// connection to 127.0.0.1, the test model talking to it through its real
+// channel, and the events that reach the client's sink. Ticks are counted,
+// never timed; wall time only bounds how long a test waits for something.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "driver/core/receiverdriver.h"
+#include "driver/core/timerregistry.h"
+#include "driver/links/linkdialogs.h"
+#include "driver/links/serialports.h"
+#include "linkpeer.h"
+#include "testsupport.h"
+
+namespace quorvin::test {
+namespace {
+
+enum class Link { Serial, Tcp };
+
+std::string linkName(const ::testing::TestParamInfo<Link>& info)
+{
+    return info.param == Link::Serial ? "Pty" : "Tcp";
+}
+
+// What the receiver reports to an identification or status request.
+const std::string kStatus = "F7000000\rM3\rW2400\rG1\r";
+
+constexpr int kPollMs = 20;
+constexpr int kSilentTicks = 5;
+
+class LinkPollingTest : public ::testing::TestWithParam<Link> {
+protected:
+    TempStore temp;
+    std::unique_ptr<PtyPeer> pty;
+    std::unique_ptr<TcpPeer> tcp;
+    LinkPeer* peer = nullptr;
+    std::unique_ptr<IReceiverDriver> drv;
+    RecordingSink sink;
+    std::uint32_t cookie = 0;
+    std::string reply = kStatus;
+
+    void SetUp() override
+    {
+        const std::string key = instanceKey("Poll", "Rx");
+        temp.addInstance("Poll", "Rx", DrvNRD535);
+        auto& store = temp.store();
+        store.writeNumber(key, "C_Wait", kPollMs);
+        store.writeNumber(key, "C_Retr", kSilentTicks);
+        store.writeNumber(key, "C_Test", 1);
+        store.writeNumber(key, "X_Wire", 1);
+        if (GetParam() == Link::Serial) {
+            pty = std::make_unique<PtyPeer>();
+            ASSERT_TRUE(pty->ok());
+            peer = pty.get();
+            store.writeText(kPortsKey, "3", pty->device());
+            store.writeNumber(key, "C_Type", 0);
+            store.writeNumber(key, "S_Port", 3);
+            store.writeNumber(key, "S_Speed", 9600);
+            store.writeNumber(key, "S_TestLink", 0);  // a pty has no modem lines
+        } else {
+            tcp = std::make_unique<TcpPeer>();
+            ASSERT_TRUE(tcp->ok());
+            peer = tcp.get();
+            store.writeNumber(key, "C_Type", 1);
+            store.writeText(key, "T_Addr", "127.0.0.1");
+            store.writeNumber(key, "T_Port", tcp->port());
+            store.writeNumber(key, "T_TestLink", 0);  // echoes may not be permitted here
+            store.writeNumber(key, "T_Delay", 0);
+        }
+        peer->answer = [this](const std::string&) { return reply; };
+        load();
+    }
+
+    void TearDown() override
+    {
+        if (drv) {
+            drv->Unadvise(cookie);
+        }
+    }
+
+    void load()
+    {
+        drv = loadDriver();
+        ASSERT_NE(drv, nullptr);
+        ASSERT_EQ(drv->Advise(&sink, &cookie), S_OK);
+        std::int32_t result = 0;
+        ASSERT_EQ(drv->DrvConfigure("Poll", ConfLoad, &result), S_OK);
+        ASSERT_EQ(result, 1);
+    }
+
+    TestModel& model()
+    {
+        auto* inst = static_cast<ReceiverDriver*>(drv.get())->Manager().Instance(0);
+        EXPECT_NE(inst, nullptr);
+        return dynamic_cast<TestModel&>(*inst->receiver);
+    }
+
+    ConnErr rxConnect(std::int32_t on)
+    {
+        ConnErr result = ConnectLnAnyError;
+        EXPECT_EQ(drv->RxConnect(0, on, &result), S_OK);
+        return result;
+    }
+
+    // Runs the event loop and the peer until `done` holds; false when it
+    // did not within the deadline (a generous bound, never a measurement).
+    bool runUntil(const std::function<bool()>& done, int deadlineMs = 4000)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        for (;;) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            peer->pump();
+            if (done()) {
+                return true;
+            }
+            if (timer.elapsed() > deadlineMs) {
+                return false;
+            }
+            peer->idle(2);
+        }
+    }
+
+    bool runTicks(int count, int deadlineMs = 4000)
+    {
+        const int until = model().ticks + count;
+        return runUntil([&] { return model().ticks >= until; }, deadlineMs);
+    }
+
+    std::vector<std::string> eventsLike(const std::string& prefix) const
+    {
+        std::vector<std::string> out;
+        for (const auto& e : sink.events) {
+            if (e.rfind(prefix, 0) == 0) {
+                out.push_back(e);
+            }
+        }
+        return out;
+    }
+
+    bool seen(const std::string& event) const
+    {
+        return std::find(sink.events.begin(), sink.events.end(), event) != sink.events.end();
+    }
+
+    // Connects and waits for the first answer to arrive and be reported.
+    void connectAndAnswer()
+    {
+        const auto before = eventsLike("ConnState 0 1000").size();
+        ASSERT_EQ(rxConnect(1), ConnectRxComPending);
+        ASSERT_TRUE(runUntil([&] { return eventsLike("ConnState 0 1000").size() > before; }));
+        ASSERT_EQ(model().IsConnected(), 1);
+    }
+};
+
+TEST_P(LinkPollingTest, FirstAnswerConnectsOnceThenEveryFieldIsReportedOnce)
+{
+    const auto timersBefore = TimerRegistry::instance().count();
+    EXPECT_EQ(rxConnect(1), ConnectRxComPending);
+    EXPECT_EQ(TimerRegistry::instance().count(), timersBefore + 1);
+    EXPECT_TRUE(sink.events.empty());  // nothing until the receiver answers
+
+    ASSERT_TRUE(runUntil([&] { return seen("Agc 0 1 0"); }));
+    ASSERT_FALSE(peer->requests.empty());
+    EXPECT_EQ(peer->requests.front(), "I");
+    EXPECT_EQ(sink.events,
+              (std::vector<std::string>{"ConnState 0 1000", "Frq 0 7000000 7000000", "Mod 0 3 0", "Flt 0 2400",
+                                        "Agc 0 1 0"}));
+
+    // The receiver keeps answering the status requests with the same
+    // state: nothing is reported again.
+    const auto polls = model().pollCalls;
+    ASSERT_TRUE(runUntil([&] { return model().pollCalls >= polls + 4; }));
+    EXPECT_GE(std::count(peer->requests.begin(), peer->requests.end(), "S"), 4);
+    EXPECT_EQ(sink.events.size(), 5u);
+    EXPECT_EQ(model().remoteCalls.size(), 1u);
+    EXPECT_EQ(TimerRegistry::instance().count(), timersBefore + 1);
+
+    // A change is reported once.
+    reply = "F7000500\r";
+    ASSERT_TRUE(runUntil([&] { return seen("Frq 0 7000500 7000500"); }));
+    ASSERT_TRUE(runTicks(3));
+    EXPECT_EQ(eventsLike("Frq").size(), 2u);
+    EXPECT_EQ(eventsLike("ConnState").size(), 1u);
+}
+
+TEST_P(LinkPollingTest, SilenceTimesOutOnTheLimitTickAndTheClientMayConnectAgain)
+{
+    connectAndAnswer();
+    reply.clear();  // the receiver stops answering
+    ASSERT_TRUE(runUntil([&] { return seen("ConnState 0 1021"); }));
+    // The tick after the last data still saw it; then kSilentTicks silent
+    // ticks, the last of which ends the connection.
+    EXPECT_EQ(model().ticks - model().ticksAtData, kSilentTicks + 1);
+    EXPECT_EQ(model().IsConnected(), 0);
+    EXPECT_EQ(model().closeCalls, 1);
+    EXPECT_EQ(eventsLike("ConnState"), (std::vector<std::string>{"ConnState 0 1000", "ConnState 0 1021"}));
+
+    // The timer keeps ticking after the close; the model is still polled,
+    // but nothing more is reported.
+    ASSERT_TRUE(runTicks(3));
+    EXPECT_EQ(eventsLike("ConnState").size(), 2u);
+
+    reply = kStatus;
+    const auto identifications = std::count(peer->requests.begin(), peer->requests.end(), "I");
+    connectAndAnswer();
+    EXPECT_EQ(std::count(peer->requests.begin(), peer->requests.end(), "I"), identifications + 1);
+    EXPECT_EQ(eventsLike("ConnState").back(), "ConnState 0 1000");
+    // Every field is reported again after the new connection.
+    ASSERT_TRUE(runUntil([&] { return eventsLike("Agc").size() == 2; }));
+    EXPECT_EQ(eventsLike("Frq").size(), 2u);
+}
+
+TEST_P(LinkPollingTest, GarbageKeepsTheLinkAliveAndReportsFrameErrors)
+{
+    connectAndAnswer();
+    reply = std::string("?\x00\xff?\r", 5);
+    ASSERT_TRUE(runTicks(4 * kSilentTicks));
+    EXPECT_EQ(model().IsConnected(), 1);
+    EXPECT_EQ(eventsLike("ConnState"), std::vector<std::string>{"ConnState 0 1000"});
+    const auto errors = eventsLike("DataError");
+    EXPECT_GE(errors.size(), static_cast<std::size_t>(2 * kSilentTicks));
+    EXPECT_TRUE(std::all_of(errors.begin(), errors.end(), [](const std::string& e) { return e == "DataError 0 1031"; }));
+    // The garbage reached the parser as it was sent, bytes and all.
+    EXPECT_NE(model().parsed.find(std::string("?\x00\xff?|", 5)), std::string::npos);
+}
+
+TEST_P(LinkPollingTest, DisconnectReportsTheCloseAndReturnsNoError)
+{
+    connectAndAnswer();
+    EXPECT_EQ(rxConnect(0), ConnectNoError);
+    EXPECT_EQ(eventsLike("ConnState").back(), "ConnState 0 1001");
+    EXPECT_EQ(model().IsConnected(), 0);
+    EXPECT_EQ(model().IsLinkOpen(), 0);
+    EXPECT_EQ(model().closeCalls, 1);
+    // Nothing the receiver still sends is taken for an answer.
+    peer->send(kStatus);
+    ASSERT_TRUE(runTicks(3));
+    EXPECT_EQ(eventsLike("ConnState").size(), 2u);
+    EXPECT_EQ(model().IsConnected(), 0);
+}
+
+TEST_P(LinkPollingTest, ReconnectFromConnectedIsSilentAndASecondConnectWhilePendingChangesNothing)
+{
+    connectAndAnswer();
+    const auto eventsBefore = sink.events.size();
+    reply.clear();  // hold the answer back so the new attempt stays pending
+    EXPECT_EQ(rxConnect(1), ConnectRxComPending);
+    EXPECT_EQ(model().closeCalls, 1);
+    EXPECT_EQ(model().IsPending(), 1);
+    EXPECT_EQ(model().IsConnected(), 0);
+    EXPECT_EQ(model().openCalls, 2);
+    EXPECT_EQ(sink.events.size(), eventsBefore);  // the close reports nothing
+
+    EXPECT_EQ(rxConnect(1), ConnectRxComPending);
+    EXPECT_EQ(model().openCalls, 2);
+    EXPECT_EQ(model().closeCalls, 1);
+    EXPECT_EQ(model().IsLinkOpen(), 1);
+
+    reply = kStatus;
+    peer->send(kStatus);
+    ASSERT_TRUE(runUntil([&] { return eventsLike("ConnState").size() == 2; }));
+    EXPECT_EQ(eventsLike("ConnState"), (std::vector<std::string>{"ConnState 0 1000", "ConnState 0 1000"}));
+    ASSERT_TRUE(runTicks(2));
+    EXPECT_EQ(eventsLike("ConnState").size(), 2u);
+    if (tcp) {
+        EXPECT_EQ(tcp->accepted(), 2);
+    }
+}
+
+TEST_P(LinkPollingTest, ALinkThatCannotOpenReportsItsCodeAndStartsNoTimer)
+{
+    const std::string key = instanceKey("Poll", "Rx");
+    if (pty) {
+        // Port 1 is the link's default; point it at a device that is not there.
+        temp.store().writeText(kPortsKey, "1", (std::filesystem::path(temp.dir()) / "ttyGone").string());
+        temp.store().writeNumber(key, "S_Port", 1);
+    } else {
+        temp.store().writeNumber(key, "T_Port", closedTcpPort());
+    }
+    load();
+    const auto timersBefore = TimerRegistry::instance().count();
+    const ConnErr code = rxConnect(1);
+    EXPECT_EQ(code, pty ? ConnectLnBadAddr : ConnectLnOpnError);
+    EXPECT_EQ(sink.events, std::vector<std::string>{"ConnState 0 " + std::to_string(code)});
+    EXPECT_EQ(model().TimerId(), 0u);
+    EXPECT_EQ(TimerRegistry::instance().count(), timersBefore);
+    EXPECT_EQ(model().openCalls, 0);
+    EXPECT_EQ(model().IsPending(), 0);
+    // Not stuck: the next attempt fails the same way.
+    EXPECT_EQ(rxConnect(1), code);
+    EXPECT_EQ(eventsLike("ConnState").size(), 2u);
+}
+
+TEST_P(LinkPollingTest, TheFarEndGoingAwayEndsTheConnection)
+{
+    connectAndAnswer();
+    peer->hangUp();
+    ASSERT_TRUE(runUntil([&] { return eventsLike("ConnState").size() == 2; }));
+    EXPECT_NE(eventsLike("ConnState").back(), "ConnState 0 1000");
+    EXPECT_EQ(model().IsConnected(), 0);
+    EXPECT_EQ(model().IsLinkOpen(), 0);
+    ASSERT_TRUE(runTicks(3));
+    EXPECT_EQ(eventsLike("ConnState").size(), 2u);
+}
+
+TEST_P(LinkPollingTest, DataArrivingWhileTheReceiverIsBusyIsHandedOverOnceInOrder)
+{
+    connectAndAnswer();
+    reply.clear();
+    ASSERT_TRUE(runTicks(1));
+    model().parsed.clear();
+    int rounds = 0;
+    // The model lets events run while it handles a reply, as a model
+    // waiting for its receiver does; more data arrives meanwhile.
+    model().duringParse = [&] {
+        if (++rounds > 2) {
+            return;
+        }
+        const int notified = model().notifications;
+        peer->send(rounds == 1 ? "M1\rW1" : "800\rF7000");
+        EXPECT_TRUE(runUntil([&] { return model().notifications > notified; }));
+        EXPECT_EQ(model().IsBusy(), 1);
+    };
+    peer->send("F7000100\r");
+    ASSERT_TRUE(runUntil([&] { return rounds >= 3; }));
+    model().duringParse = nullptr;
+    peer->send("200\r");
+    ASSERT_TRUE(runUntil([&] { return model().parsed.size() >= 27; }));
+    ASSERT_TRUE(runTicks(2));
+    EXPECT_EQ(model().parsed, "F7000100|M1|W1800|F7000200|");
+    EXPECT_TRUE(model().ReceiveBuffer().empty());
+    EXPECT_EQ(model().IsConnected(), 1);
+    EXPECT_EQ(eventsLike("Flt").back(), "Flt 0 1800");
+    EXPECT_EQ(eventsLike("Frq").back(), "Frq 0 7000200 7000200");
+}
+
+TEST_P(LinkPollingTest, ATwoKeyCommandMustBeTypedWithinAboutTwoSeconds)
+{
+    connectAndAnswer();
+    std::int32_t result = -1;
+    ASSERT_EQ(drv->RxProcessKey(0, 'm', &result), S_OK);
+    EXPECT_EQ(result, 0);
+    ASSERT_EQ(drv->RxProcessKey(0, 'u', &result), S_OK);
+    EXPECT_EQ(result, 1);  // typed together they select USB
+
+    model().wire.clear();
+    ASSERT_EQ(drv->RxProcessKey(0, 'm', &result), S_OK);
+    // More than two seconds' worth of ticks: 2000 / period, and one more.
+    ASSERT_TRUE(runTicks(2000 / kPollMs + 2, 10000));
+    ASSERT_EQ(drv->RxProcessKey(0, 'u', &result), S_OK);
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(model().wire.empty());
+    EXPECT_EQ(model().IsConnected(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, LinkPollingTest, ::testing::Values(Link::Serial, Link::Tcp), linkName);
+
+}  // namespace
+}  // namespace quorvin::test

@@ -362,5 +362,30 @@ TEST_P(LinkPollingTest, ATwoKeyCommandMustBeTypedWithinAboutTwoSeconds)
 
 INSTANTIATE_TEST_SUITE_P(Links, LinkPollingTest, ::testing::Values(Link::Serial, Link::Tcp), linkName);
 
+// The library installs its link dialogs when the driver is created; in a
+// program with only a core application (this one, the headless tool) they
+// must show nothing, and the channel's configuration ends as cancelled.
+TEST(LinkDialogsInTheLibrary, AreInstalledButShowNothingWithoutAWidgetApplication)
+{
+    TempStore temp;
+    temp.addInstance("Dlg", "Rx", DrvNRD535);
+    temp.store().writeNumber(instanceKey("Dlg", "Rx"), "C_Type", 1);
+    auto drv = loadDriver();
+    ASSERT_NE(drv, nullptr);
+    std::int32_t result = 0;
+    ASSERT_EQ(drv->DrvConfigure("Dlg", ConfLoad, &result), S_OK);
+    ASSERT_EQ(result, 1);
+    const LinkDialogs* dialogs = linkDialogs();
+    ASSERT_NE(dialogs, nullptr);
+    ASSERT_NE(dialogs->selectChannel, nullptr);
+    auto* inst = static_cast<ReceiverDriver*>(drv.get())->Manager().Instance(0);
+    ASSERT_NE(inst, nullptr);
+    EXPECT_EQ(inst->receiver->RxConfigureLink("Rx"), 0);
+    EXPECT_EQ(temp.store().readNumber(instanceKey("Dlg", "Rx"), "C_Type"), 1);
+    CommChannel::Type type = CommChannel::SerialType;
+    EXPECT_FALSE(dialogs->selectChannel(type));
+    EXPECT_EQ(type, CommChannel::SerialType);
+}
+
 }  // namespace
 }  // namespace quorvin::test

@@ -7,8 +7,12 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+class QProcess;
+class QTemporaryDir;
 
 namespace quorvin::test {
 
@@ -53,6 +57,9 @@ public:
     const std::string& device() const { return m_device; }
     bool ok() const { return m_fd >= 0 && m_slave >= 0; }
     void hangUp() override;
+    // Waits (at most `ms`) until the device side holds at least n bytes
+    // that nobody has read yet.
+    bool waitQueued(int n, int ms = 2000);
 
 private:
     int m_slave = -1;
@@ -81,5 +88,24 @@ private:
 
 // A TCP port on 127.0.0.1 where nothing listens.
 int closedTcpPort();
+
+// ser2net in the foreground, serving one device on a local TCP port, the
+// way operators put a serial receiver on the network.
+class Ser2netProxy {
+public:
+    // Empty when ser2net is not installed.
+    static std::string binary();
+
+    Ser2netProxy(const std::string& device, int port);
+    ~Ser2netProxy();
+    // Waits (at most `ms`) until the port accepts connections.
+    bool waitListening(int ms);
+    std::string output();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QProcess> m_process;
+    int m_port;
+};
 
 }  // namespace quorvin::test

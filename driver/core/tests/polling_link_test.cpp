@@ -21,11 +21,18 @@
 namespace quorvin::test {
 namespace {
 
-enum class Link { Serial, Tcp };
+// The receiver on a pty reached through the serial link, on a TCP
+// connection, or on a pty served by ser2net and reached through TCP.
+enum class Link { Serial, Tcp, Ser2net };
 
 std::string linkName(const ::testing::TestParamInfo<Link>& info)
 {
-    return info.param == Link::Serial ? "Pty" : "Tcp";
+    switch (info.param) {
+    case Link::Serial: return "Pty";
+    case Link::Tcp: return "Tcp";
+    case Link::Ser2net: return "Ser2net";
+    }
+    return "Unknown";
 }
 
 // What the receiver reports to an identification or status request.
@@ -39,6 +46,7 @@ protected:
     TempStore temp;
     std::unique_ptr<PtyPeer> pty;
     std::unique_ptr<TcpPeer> tcp;
+    std::unique_ptr<Ser2netProxy> proxy;
     LinkPeer* peer = nullptr;
     std::unique_ptr<IReceiverDriver> drv;
     RecordingSink sink;
@@ -64,12 +72,26 @@ protected:
             store.writeNumber(key, "S_Speed", 9600);
             store.writeNumber(key, "S_TestLink", 0);  // a pty has no modem lines
         } else {
-            tcp = std::make_unique<TcpPeer>();
-            ASSERT_TRUE(tcp->ok());
-            peer = tcp.get();
+            int port = 0;
+            if (GetParam() == Link::Tcp) {
+                tcp = std::make_unique<TcpPeer>();
+                ASSERT_TRUE(tcp->ok());
+                peer = tcp.get();
+                port = tcp->port();
+            } else {
+                if (Ser2netProxy::binary().empty()) {
+                    GTEST_SKIP() << "ser2net is not installed (scripts/setup installs it)";
+                }
+                pty = std::make_unique<PtyPeer>();
+                ASSERT_TRUE(pty->ok());
+                peer = pty.get();
+                port = closedTcpPort();
+                proxy = std::make_unique<Ser2netProxy>(pty->device(), port);
+                ASSERT_TRUE(proxy->waitListening(5000)) << proxy->output();
+            }
             store.writeNumber(key, "C_Type", 1);
             store.writeText(key, "T_Addr", "127.0.0.1");
-            store.writeNumber(key, "T_Port", tcp->port());
+            store.writeNumber(key, "T_Port", port);
             store.writeNumber(key, "T_TestLink", 0);  // echoes may not be permitted here
             store.writeNumber(key, "T_Delay", 0);
         }
@@ -144,6 +166,22 @@ protected:
         return out;
     }
 
+    // What the test saw, for failure messages.
+    std::string state()
+    {
+        std::string text = "ticks " + std::to_string(model().ticks) + ", polls " + std::to_string(model().pollCalls) +
+                           ", requests " + std::to_string(peer->requests.size()) + ", notifications " +
+                           std::to_string(model().notifications) + ", busy " + std::to_string(model().IsBusy()) +
+                           ", connected " + std::to_string(model().IsConnected()) + ", link open " +
+                           std::to_string(model().IsLinkOpen()) + ", parsed tail '" +
+                           model().parsed.substr(model().parsed.size() > 40 ? model().parsed.size() - 40 : 0) +
+                           "', events:";
+        for (const auto& e : sink.events) {
+            text += " [" + e + "]";
+        }
+        return text;
+    }
+
     bool seen(const std::string& event) const
     {
         return std::find(sink.events.begin(), sink.events.end(), event) != sink.events.end();
@@ -184,7 +222,7 @@ TEST_P(LinkPollingTest, FirstAnswerConnectsOnceThenEveryFieldIsReportedOnce)
 
     // A change is reported once.
     reply = "F7000500\r";
-    ASSERT_TRUE(runUntil([&] { return seen("Frq 0 7000500 7000500"); }));
+    ASSERT_TRUE(runUntil([&] { return seen("Frq 0 7000500 7000500"); })) << state();
     ASSERT_TRUE(runTicks(3));
     EXPECT_EQ(eventsLike("Frq").size(), 2u);
     EXPECT_EQ(eventsLike("ConnState").size(), 1u);
@@ -341,6 +379,36 @@ TEST_P(LinkPollingTest, DataArrivingWhileTheReceiverIsBusyIsHandedOverOnceInOrde
     EXPECT_EQ(eventsLike("Frq").back(), "Frq 0 7000200 7000200");
 }
 
+TEST_P(LinkPollingTest, ASynchronousReadTakingTheBytesFirstLeavesTheLinkListening)
+{
+    // Bytes arrive while a read of the model is already due: the read takes
+    // them before the link's own wake-up for them is handled. The link must
+    // go on announcing what arrives later.
+    connectAndAnswer();
+    reply.clear();
+    ASSERT_TRUE(runTicks(1));
+    for (int round = 0; round < 5; ++round) {
+        bool read = false;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [&] {
+                model().readNow();
+                read = true;
+            },
+            Qt::QueuedConnection);
+        const std::string record = "F70001" + std::to_string(10 + round) + "\r";
+        peer->send(record);
+        if (pty) {
+            ASSERT_TRUE(pty->waitQueued(static_cast<int>(record.size())));
+        }
+        ASSERT_TRUE(runUntil([&] { return read; }));
+    }
+    ASSERT_TRUE(runUntil([&] { return seen("Frq 0 7000114 7000114"); }));
+    peer->send("F7000999\r");
+    EXPECT_TRUE(runUntil([&] { return seen("Frq 0 7000999 7000999"); }, 2000)) << state();
+    EXPECT_EQ(eventsLike("ConnState"), std::vector<std::string>{"ConnState 0 1000"});
+}
+
 TEST_P(LinkPollingTest, ATwoKeyCommandMustBeTypedWithinAboutTwoSeconds)
 {
     connectAndAnswer();
@@ -360,7 +428,57 @@ TEST_P(LinkPollingTest, ATwoKeyCommandMustBeTypedWithinAboutTwoSeconds)
     EXPECT_EQ(model().IsConnected(), 1);
 }
 
+TEST_P(LinkPollingTest, AClientMayReleaseTheDriverFromAnEventOfTheFirstAnswer)
+{
+    // The release happens inside the receive that reported the event; the
+    // receivers go once that has returned, and nothing reaches the client
+    // afterwards.
+    const int destroyedBefore = TestModel::destroyed;
+    sink.onEvent = [&](const std::string& event) {
+        if (event == "Frq 0 7000000 7000000") {
+            drv.reset();
+        }
+    };
+    ASSERT_EQ(rxConnect(1), ConnectRxComPending);
+    ASSERT_TRUE(runUntil([&] { return TestModel::destroyed > destroyedBefore; }));
+    EXPECT_EQ(sink.events, (std::vector<std::string>{"ConnState 0 1000", "Frq 0 7000000 7000000"}));
+    peer->send(kStatus);
+    QCoreApplication::processEvents();
+    peer->pump();
+    EXPECT_EQ(sink.events.size(), 2u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Links, LinkPollingTest, ::testing::Values(Link::Serial, Link::Tcp), linkName);
+
+// The same cycle with the receiver behind ser2net: connection, every field,
+// frame errors, silence, a new connection and the close, as on the pty.
+using Ser2netPollingTest = LinkPollingTest;
+
+TEST_P(Ser2netPollingTest, TheCycleRunsAsOnTheSerialLink)
+{
+    EXPECT_EQ(rxConnect(1), ConnectRxComPending);
+    ASSERT_TRUE(runUntil([&] { return seen("Agc 0 1 0"); }, 6000)) << proxy->output();
+    EXPECT_EQ(peer->requests.front(), "I");
+    EXPECT_EQ(sink.events,
+              (std::vector<std::string>{"ConnState 0 1000", "Frq 0 7000000 7000000", "Mod 0 3 0", "Flt 0 2400",
+                                        "Agc 0 1 0"}));
+
+    reply = "??\r";
+    ASSERT_TRUE(runUntil([&] { return eventsLike("DataError").size() >= 3; }));
+    EXPECT_EQ(eventsLike("DataError").front(), "DataError 0 1031");
+
+    reply.clear();
+    ASSERT_TRUE(runUntil([&] { return seen("ConnState 0 1021"); }));
+    EXPECT_EQ(model().ticks - model().ticksAtData, kSilentTicks + 1);
+
+    reply = kStatus;
+    connectAndAnswer();
+    EXPECT_EQ(rxConnect(0), ConnectNoError);
+    EXPECT_EQ(eventsLike("ConnState"),
+              (std::vector<std::string>{"ConnState 0 1000", "ConnState 0 1021", "ConnState 0 1000", "ConnState 0 1001"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, Ser2netPollingTest, ::testing::Values(Link::Ser2net), linkName);
 
 // The library installs its link dialogs when the driver is created; in a
 // program with only a core application (this one, the headless tool) they

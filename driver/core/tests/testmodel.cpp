@@ -254,6 +254,16 @@ std::int32_t TestModel::feed(const std::string& bytes, int linkError)
     return ReceiveBytes(bytes, linkError);
 }
 
+void TestModel::readNow()
+{
+    ActivityScope scope;
+    const std::string bytes = m_channel.Read(0);
+    if (!bytes.empty()) {
+        m_rxBuffer += bytes;
+        RxParse();
+    }
+}
+
 std::int32_t TestModel::tick(bool channelOpen, std::uint32_t tickTime)
 {
     ActivityScope scope;

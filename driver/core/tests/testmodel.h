@@ -83,6 +83,9 @@ public:
     ConnErr openLink() { return LinkOpened(); }
     // Bytes arriving (as the link's data notification delivers them).
     std::int32_t feed(const std::string& bytes, int linkError = 0);
+    // A synchronous read on the real channel, as a model that reads its
+    // reply after a delay does; what comes is parsed at once.
+    void readNow();
     // One poll tick, with the channel reported open or closed.
     std::int32_t tick(bool channelOpen = true, std::uint32_t tickTime = 0);
     // Opens and answers: the receiver is connected afterwards.

@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include <algorithm>
 #include <filesystem>
@@ -289,7 +290,17 @@ TEST_P(LinkPollingTest, ReconnectFromConnectedIsSilentAndASecondConnectWhilePend
     connectAndAnswer();
     const auto eventsBefore = sink.events.size();
     reply.clear();  // hold the answer back so the new attempt stays pending
+    // An application timer that retries connections may fire while the
+    // link waits for its connection: the attempt under way is guarded.
+    ConnErr nested = ConnectLnAnyError;
+    bool fired = false;
+    QTimer::singleShot(0, [&] {
+        nested = rxConnect(1);
+        fired = true;
+    });
     EXPECT_EQ(rxConnect(1), ConnectRxComPending);
+    ASSERT_TRUE(runUntil([&] { return fired; }));
+    EXPECT_EQ(nested, ConnectRxComPending);
     EXPECT_EQ(model().closeCalls, 1);
     EXPECT_EQ(model().IsPending(), 1);
     EXPECT_EQ(model().IsConnected(), 0);

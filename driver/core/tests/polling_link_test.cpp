@@ -491,6 +491,81 @@ TEST_P(Ser2netPollingTest, TheCycleRunsAsOnTheSerialLink)
 
 INSTANTIATE_TEST_SUITE_P(Links, Ser2netPollingTest, ::testing::Values(Link::Ser2net), linkName);
 
+// Two receivers on two ptys, one configuration: each has its own timer and
+// silence count, and the events carry each one's index.
+TEST(TwoReceivers, KeepTheirOwnCycles)
+{
+    TempStore temp;
+    PtyPeer first;
+    PtyPeer second;
+    ASSERT_TRUE(first.ok() && second.ok());
+    std::string firstReply = kStatus;
+    std::string secondReply = "F9000000\r";
+    first.answer = [&](const std::string&) { return firstReply; };
+    second.answer = [&](const std::string&) { return secondReply; };
+    int port = 4;
+    for (const auto& [name, peer] : {std::pair{"A", &first}, std::pair{"B", &second}}) {
+        const std::string key = instanceKey("Pair", name);
+        temp.addInstance("Pair", name, DrvNRD535);
+        temp.store().writeNumber(key, "C_Wait", kPollMs);
+        temp.store().writeNumber(key, "C_Retr", kSilentTicks);
+        temp.store().writeNumber(key, "X_Wire", 1);
+        temp.store().writeText(kPortsKey, std::to_string(port), peer->device());
+        temp.store().writeNumber(key, "S_Port", port++);
+        temp.store().writeNumber(key, "S_TestLink", 0);
+    }
+    auto drv = loadDriver();
+    ASSERT_NE(drv, nullptr);
+    RecordingSink sink;
+    std::uint32_t cookie = 0;
+    ASSERT_EQ(drv->Advise(&sink, &cookie), S_OK);
+    std::int32_t loaded = 0;
+    ASSERT_EQ(drv->DrvConfigure("Pair", ConfLoad, &loaded), S_OK);
+    ASSERT_EQ(loaded, 1);
+    auto seen = [&](const std::string& event) {
+        return std::find(sink.events.begin(), sink.events.end(), event) != sink.events.end();
+    };
+    auto runUntil = [&](const std::function<bool()>& done) {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 4000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            first.pump();
+            second.pump();
+            if (done()) {
+                return true;
+            }
+            first.idle(2);
+        }
+        return false;
+    };
+
+    const auto timersBefore = TimerRegistry::instance().count();
+    ConnErr result = ConnectLnAnyError;
+    ASSERT_EQ(drv->RxConnect(0, 1, &result), S_OK);
+    EXPECT_EQ(result, ConnectRxComPending);
+    ASSERT_EQ(drv->RxConnect(1, 1, &result), S_OK);
+    EXPECT_EQ(result, ConnectRxComPending);
+    EXPECT_EQ(TimerRegistry::instance().count(), timersBefore + 2);
+    ASSERT_TRUE(runUntil([&] { return seen("Agc 0 1 0") && seen("Frq 1 9000000 9000000"); }));
+
+    secondReply.clear();
+    ASSERT_TRUE(runUntil([&] { return seen("ConnState 1 1021"); }));
+    const auto requestsBefore = first.requests.size();
+    ASSERT_TRUE(runUntil([&] { return first.requests.size() >= requestsBefore + 3; }));
+    std::int32_t connected = 0;
+    ASSERT_EQ(drv->get_RxIsConnected(0, &connected), S_OK);
+    EXPECT_EQ(connected, 1);
+    ASSERT_EQ(drv->get_RxIsConnected(1, &connected), S_OK);
+    EXPECT_EQ(connected, 0);
+    std::vector<std::string> states;
+    std::copy_if(sink.events.begin(), sink.events.end(), std::back_inserter(states),
+                 [](const std::string& e) { return e.rfind("ConnState", 0) == 0; });
+    std::sort(states.begin(), states.end());
+    EXPECT_EQ(states, (std::vector<std::string>{"ConnState 0 1000", "ConnState 1 1000", "ConnState 1 1021"}));
+    drv->Unadvise(cookie);
+}
+
 // The library installs its link dialogs when the driver is created; in a
 // program with only a core application (this one, the headless tool) they
 // must show nothing, and the channel's configuration ends as cancelled.

@@ -1,7 +1,7 @@
 // The polling cycle over real links, seen by a client of the loaded library:
-// a receiver played by the test on a pseudo-terminal and on a TCP
-// connection to 127.0.0.1, the test model talking to it through its real
-// channel, and the events that reach the client's sink. Ticks are counted,
+// a receiver played by the test on a pseudo-terminal, on a TCP connection to
+// 127.0.0.1 and on a pty served by ser2net, the test model talking to it
+// through its real channel, and the events that reach the client's sink. Ticks are counted,
 // never timed; wall time only bounds how long a test waits for something.
 #include <gtest/gtest.h>
 

@@ -1,11 +1,14 @@
 // libquorvin.so: the exported component factory. It creates ReceiverDriver
-// for its class identifier and registers the built-in model drivers once.
+// for its class identifier, and once per process registers the built-in
+// model drivers and installs the link dialogs (which show nothing in a
+// program without a widget application).
 #include <cstring>
 #include <mutex>
 #include <new>
 #include <string_view>
 
 #include "driver/core/receiverdriver.h"
+#include "driver/links/dialogs/linkdialogsqt.h"
 #include "driver/models/builtinmodels.h"
 #include "interfaces/component.h"
 
@@ -37,7 +40,10 @@ extern "C" __attribute__((visibility("default"))) HRESULT KorvaneCreateComponent
         return CLASS_E_CLASSNOTAVAILABLE;
     }
     static std::once_flag registered;
-    std::call_once(registered, [] { quorvin::registerBuiltinModels(); });
+    std::call_once(registered, [] {
+        quorvin::registerBuiltinModels();
+        quorvin::installLinkDialogs();
+    });
     auto* driver = new (std::nothrow) quorvin::ReceiverDriver();
     if (driver == nullptr) {
         return E_FAIL;

@@ -259,22 +259,42 @@ void QtSerialBackend::onError(int error)
     // (unplugged, or the far end of a pty closed: reads then return 0 for
     // ever). Only a hang-up ends the connection.
     pollfd pfd{static_cast<int>(m_port->handle()), POLLIN, 0};
-    if (::poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
-        // Closed from the event loop, not inside QSerialPort's own handler;
-        // until then no more reads are attempted.
-        if (!m_closing) {
-            m_closing = true;
+    const bool hungUp = ::poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    if (!hungUp) {
+        if (error == QSerialPort::ResourceError) {
+            // The wake-up found nothing to read (a synchronous read took the
+            // bytes first), and QSerialPort stops watching the port after
+            // such a read. Watch it again (setting the buffer size restarts
+            // the reading), or nothing that arrives later would be announced
+            // and a receiver that answers would be taken for silent. The
+            // error is no error of the line: the next write must not fail
+            // on it.
+            m_port->clearError();
             QMetaObject::invokeMethod(
                 m_port.get(),
                 [this] {
-                    m_closing = false;
-                    if (m_port->isOpen()) {
-                        m_port->close();
-                        m_port->clearError();
+                    if (m_port->isOpen() && !m_closing) {
+                        m_port->setReadBufferSize(0);
                     }
                 },
                 Qt::QueuedConnection);
         }
+        return;
+    }
+    // Closed from the event loop, not inside QSerialPort's own handler;
+    // until then no more reads are attempted.
+    if (!m_closing) {
+        m_closing = true;
+        QMetaObject::invokeMethod(
+            m_port.get(),
+            [this] {
+                m_closing = false;
+                if (m_port->isOpen()) {
+                    m_port->close();
+                    m_port->clearError();
+                }
+            },
+            Qt::QueuedConnection);
     }
 }
 

@@ -41,20 +41,41 @@ TestModel::~TestModel()
 
 ConnErr TestModel::RxOpen()
 {
+    ++openCalls;
+    if (talk) {
+        SendCommand("I\r", 0, 0);
+        m_channel.SetEventMode(true);
+    }
     return openResult;
 }
 
 std::int32_t TestModel::RxPoll(std::uint32_t)
 {
     ++pollCalls;
+    if (talk && m_linkOpen != 0) {
+        SendCommand("S\r", 0, 0);
+    }
     if (duringPoll) {
         duringPoll();
     }
     return 0;
 }
 
+std::int32_t TestModel::OnTimer(std::uint32_t tickTime)
+{
+    ++ticks;
+    return Receiver::OnTimer(tickTime);
+}
+
+void TestModel::onLinkData(bool dataReceived)
+{
+    ++notifications;
+    Receiver::onLinkData(dataReceived);
+}
+
 std::int32_t TestModel::RxParse()
 {
+    ticksAtData = ticks;
     std::int32_t result = 0;
     std::size_t end;
     while ((end = m_rxBuffer.find('\r')) != std::string::npos) {
@@ -206,6 +227,7 @@ void TestModel::RxLoadSettings(const std::string& configuration, const std::stri
     m_manualAgc = store.readNumber(key, "R_MAgc", m_manualAgc);
     m_isbEnabled = store.readNumber(key, "O_ISB", m_isbEnabled);
     storedMax = store.readNumber(key, "X_Max", 0);
+    talk = store.readNumber(key, "X_Wire", 0) == 1;
     if (storedMax > 0) {
         frqMax = storedMax;
     }
@@ -230,6 +252,16 @@ std::int32_t TestModel::feed(const std::string& bytes, int linkError)
 {
     ActivityScope scope;
     return ReceiveBytes(bytes, linkError);
+}
+
+void TestModel::readNow()
+{
+    ActivityScope scope;
+    const std::string bytes = m_channel.Read(0);
+    if (!bytes.empty()) {
+        m_rxBuffer += bytes;
+        RxParse();
+    }
 }
 
 std::int32_t TestModel::tick(bool channelOpen, std::uint32_t tickTime)

@@ -3,6 +3,11 @@
 // "G<agc>", "B<hz>"; replies are records ended by CR: "F<hz>", "M<mode>",
 // "W<hz>", "G<agc>"; anything else is a frame error. Its limits, poll
 // period and silence limit come from the store like a real model's.
+//
+// With X_Wire 1 in its settings it also talks on its real channel like a
+// simple receiver: RxOpen sends the identification request "I" and turns
+// receive notification on, every poll of an open link sends the status
+// request "S" (both ended by CR).
 #pragma once
 
 #include <functional>
@@ -70,12 +75,17 @@ public:
     void RxLoadSettings(const std::string& configuration, const std::string& instance) override;
     void RxSaveSettings(const std::string& configuration, const std::string& instance) override;
     std::int32_t RxSMtRaw() override { return smeter; }
+    std::int32_t OnTimer(std::uint32_t tickTime) override;
+    void onLinkData(bool dataReceived) override;
 
     // ---- Test controls ----
     // The link opened (as Connect does once the channel opened).
     ConnErr openLink() { return LinkOpened(); }
     // Bytes arriving (as the link's data notification delivers them).
     std::int32_t feed(const std::string& bytes, int linkError = 0);
+    // A synchronous read on the real channel, as a model that reads its
+    // reply after a delay does; what comes is parsed at once.
+    void readNow();
     // One poll tick, with the channel reported open or closed.
     std::int32_t tick(bool channelOpen = true, std::uint32_t tickTime = 0);
     // Opens and answers: the receiver is connected afterwards.
@@ -111,6 +121,14 @@ public:
     int closeCalls = 0;
     int pollCalls = 0;
     ConnErr openResult = ConnectRxComPending;
+    int openCalls = 0;
+    // Talks on the real channel (X_Wire).
+    bool talk = false;
+    // Timer ticks that reached this receiver, the tick count when RxParse
+    // last got bytes, and the link's data notifications.
+    int ticks = 0;
+    int ticksAtData = -1;
+    int notifications = 0;
     std::vector<std::int32_t> remoteCalls;
     std::vector<HFFSTATE> hffSets;
     // What went out on the wire.

@@ -1,4 +1,6 @@
-// The three link dialogs, run modally over the active window.
+// The three link dialogs, run modally over the active window. A program
+// without a widget application (a test, the headless tool) gets no dialog:
+// the channel's Configure then ends as cancelled.
 #include "linkdialogsqt.h"
 
 #include <QApplication>
@@ -12,8 +14,17 @@ namespace quorvin {
 
 namespace {
 
+// Widgets need a QApplication; a QCoreApplication (or none) cannot show one.
+bool canShowDialogs()
+{
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+}
+
 bool selectChannel(CommChannel::Type& type)
 {
+    if (!canShowDialogs()) {
+        return false;
+    }
     ChannelSelectDialog dialog(type, QApplication::activeWindow());
     if (dialog.exec() != QDialog::Accepted) {
         return false;
@@ -24,12 +35,18 @@ bool selectChannel(CommChannel::Type& type)
 
 bool serialSettings(SerialLink& link, const std::string& instanceName)
 {
+    if (!canShowDialogs()) {
+        return false;
+    }
     SerialSettingsDialog dialog(link, QString::fromStdString(instanceName), QApplication::activeWindow());
     return dialog.exec() == QDialog::Accepted;
 }
 
 bool socketSettings(SocketLink& link, const std::string& instanceName)
 {
+    if (!canShowDialogs()) {
+        return false;
+    }
     SocketSettingsDialog dialog(link, QString::fromStdString(instanceName), QApplication::activeWindow());
     return dialog.exec() == QDialog::Accepted;
 }

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <sstream>
 
@@ -79,6 +80,12 @@ public:
     HRESULT RxSMtUpdated(std::int16_t i, std::int32_t, std::int16_t local, std::int16_t dbuv,
                          const std::string& spoint) override
     {
+        // The meter moves all the time: show it when its S-point text changes.
+        auto& last = m_lastSPoint[static_cast<std::uint16_t>(i)];
+        if (last == spoint) {
+            return S_OK;
+        }
+        last = spoint;
         return print(i, "S-meter " + spoint + " (" + num(dbuv) + " dBuV, raw " + num(local) + ")");
     }
     HRESULT RxHFFUpdated(std::int16_t i, HFFSTATE state) override
@@ -115,6 +122,7 @@ private:
         return S_OK;
     }
     IReceiverDriver* m_driver;
+    std::map<std::uint16_t, std::string> m_lastSPoint;
 };
 
 // One line of standard input: "INDEX COMMAND [VALUE]".

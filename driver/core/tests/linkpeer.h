@@ -6,13 +6,13 @@
 // link code, so the test sees the links from outside.
 #pragma once
 
+#include "tests/support/ser2netproxy.h"
+
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-class QProcess;
-class QTemporaryDir;
 
 namespace quorvin::test {
 
@@ -89,23 +89,6 @@ private:
 // A TCP port on 127.0.0.1 where nothing listens.
 int closedTcpPort();
 
-// ser2net in the foreground, serving one device on a local TCP port, the
-// way operators put a serial receiver on the network.
-class Ser2netProxy {
-public:
-    // Empty when ser2net is not installed.
-    static std::string binary();
-
-    Ser2netProxy(const std::string& device, int port);
-    ~Ser2netProxy();
-    // Waits (at most `ms`) until the port accepts connections.
-    bool waitListening(int ms);
-    std::string output();
-
-private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<QProcess> m_process;
-    int m_port;
-};
+using korvanetest::Ser2netProxy;
 
 }  // namespace quorvin::test

@@ -4,11 +4,6 @@
 // carries exactly what the serial link carries.
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include "driver/links/commchannel.h"
@@ -16,64 +11,14 @@
 #include "driver/links/socketlink.h"
 #include "platform/settingsstore.h"
 #include "testsupport.h"
+#include "tests/support/ser2netproxy.h"
 
 using namespace quorvin;
 using namespace linktest;
 
 namespace {
 
-QString ser2netBinary()
-{
-    QString found = QStandardPaths::findExecutable(QStringLiteral("ser2net"));
-    if (found.isEmpty()) {
-        found = QStandardPaths::findExecutable(QStringLiteral("ser2net"),
-                                               {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin")});
-    }
-    return found;
-}
-
-// ser2net 4 in the foreground, serving one device on one local port.
-class Ser2net {
-public:
-    Ser2net(const QString& binary, const std::string& device, int port)
-    {
-        const QString config = m_dir.filePath(QStringLiteral("ser2net.yaml"));
-        QFile file(config);
-        if (!file.open(QIODevice::WriteOnly)) {
-            return;
-        }
-        file.write(QStringLiteral("connection: &receiver\n"
-                                  "  accepter: tcp,127.0.0.1,%1\n"
-                                  "  enable: on\n"
-                                  "  options:\n"
-                                  "    kickolduser: true\n"
-                                  "  connector: serialdev,%2,9600n81,local\n")
-                       .arg(port)
-                       .arg(QString::fromStdString(device))
-                       .toUtf8());
-        file.close();
-        m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.start(binary, {QStringLiteral("-n"), QStringLiteral("-d"), QStringLiteral("-c"), config,
-                                 QStringLiteral("-P"), m_dir.filePath(QStringLiteral("ser2net.pid"))});
-        m_process.waitForStarted(5000);
-    }
-    ~Ser2net()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            if (!m_process.waitForFinished(3000)) {
-                m_process.kill();
-                m_process.waitForFinished(3000);
-            }
-        }
-    }
-    bool running() const { return m_process.state() == QProcess::Running; }
-    QString output() { return QString::fromLocal8Bit(m_process.readAll()); }
-
-private:
-    QTemporaryDir m_dir;
-    QProcess m_process;
-};
+using korvanetest::Ser2netProxy;
 
 // One request/answer turn as a driver does it: a frame out, then whatever
 // the receiver sends back collected over a few reads.
@@ -96,8 +41,7 @@ Turn talk(CommChannel& channel, Pty& receiver, const std::string& request, const
 
 TEST(Ser2net, TcpLinkCarriesTheSameBytesAsTheSerialLink)
 {
-    const QString binary = ser2netBinary();
-    if (binary.isEmpty()) {
+    if (Ser2netProxy::binary().empty()) {
         GTEST_SKIP() << "ser2net is not installed (scripts/setup installs it)";
     }
     TempSettings settings;
@@ -116,8 +60,8 @@ TEST(Ser2net, TcpLinkCarriesTheSameBytesAsTheSerialLink)
     store.writeNumber(serialKey, "S_TestLink", 0);
 
     const int port = unusedPort();
-    Ser2net proxy(binary, served.path(), port);
-    ASSERT_TRUE(proxy.running()) << proxy.output().toStdString();
+    Ser2netProxy proxy(served.path(), port);
+    ASSERT_TRUE(proxy.running()) << proxy.output();
     const std::string socketKey = "SOFTWARE\\Korvane Software\\Net\\Remote";
     store.writeNumber(socketKey, "C_Type", 1);
     store.writeText(socketKey, "T_Addr", "127.0.0.1");
@@ -140,7 +84,7 @@ TEST(Ser2net, TcpLinkCarriesTheSameBytesAsTheSerialLink)
             QThread::msleep(100);
         }
     }
-    ASSERT_TRUE(connected) << remote.LinkErrorNumber() << " " << proxy.output().toStdString();
+    ASSERT_TRUE(connected) << remote.LinkErrorNumber() << " " << proxy.output();
     // ser2net opens the device once the client is there; wait until a byte
     // goes through before measuring anything.
     ASSERT_TRUE(remote.Write("?", 0, 0));

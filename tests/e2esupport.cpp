@@ -60,6 +60,16 @@ const Event* EventLog::last(const std::string& name) const
     return nullptr;
 }
 
+bool EventLog::connectionLost() const
+{
+    for (const auto& e : all("ConnState")) {
+        if (e.args.size() > 1 && e.args[1] != ConnectNoError) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool EventLog::has(const std::string& name, std::vector<std::int64_t> args) const
 {
     for (const auto& e : events) {

@@ -42,6 +42,8 @@ public:
     // True once an event of this name with these leading arguments (after
     // the index) arrived.
     bool has(const std::string& name, std::vector<std::int64_t> args) const;
+    // True once a connection state other than ConnectNoError was reported.
+    bool connectionLost() const;
     void clear() { events.clear(); }
 
     HRESULT DrvUpdated(std::int32_t c) override;

@@ -244,14 +244,7 @@ TEST_P(Ra1792Tcp, DroppedConnectionGivesAConnectionEvent)
     m_sim->setFaults(plan);
     configure(DrvRA1792, 0);
     ASSERT_EQ(connect(), ConnectNoError);
-    ASSERT_TRUE(waitUntil([&] {
-        for (const auto& e : m_log.all("ConnState")) {
-            if (e.args[1] != ConnectNoError) {
-                return true;
-            }
-        }
-        return false;
-    }));
+    ASSERT_TRUE(waitUntil([&] { return m_log.connectionLost(); }));
     std::int32_t connected = -1;
     m_drv->get_RxIsConnected(0, &connected);
     EXPECT_EQ(connected, 0);

@@ -6,6 +6,8 @@
 #include <regex>
 #include <sstream>
 
+#include <QTimer>
+
 #include "driver/core/receiver.h"
 #include "e2esupport.h"
 #include "ra1792sim.h"
@@ -117,6 +119,25 @@ TEST_P(Ra1792EndToEnd, ConnectReportsEveryFieldOnceThenControls)
     std::int32_t connected = -1;
     m_drv->get_RxIsConnected(0, &connected);
     EXPECT_EQ(connected, 0);
+}
+
+TEST_P(Ra1792EndToEnd, PollTickDuringAFrameWaitsUntilTheFrameIsWritten)
+{
+    connectAndSettle();
+    Receiver& rx = receiver();
+    // A poll tick falls due while a setter writes its frames character by
+    // character (the socket link runs pending events between characters):
+    // the busy flag holds the poll back, so no "G" lands inside a frame.
+    bool ticked = false;
+    QTimer::singleShot(0, [&] {
+        ticked = true;
+        rx.OnTimer(0);
+    });
+    ASSERT_EQ(m_drv->put_RxFrq(0, NONE, 12345678), S_OK);
+    EXPECT_EQ(rx.IsBusy(), 0);
+    ASSERT_TRUE(waitUntil([&] { return ticked && simFrequency() == 12345678; }))
+        << "the frame was corrupted; receiver at " << simFrequency();
+    EXPECT_FALSE(simRemote());
 }
 
 TEST_P(Ra1792EndToEnd, TraceFileHoldsTheConnectDialogue)

@@ -416,7 +416,14 @@ bool FamilyReceiver::SendTraced(const std::string& frame, std::string_view mnemo
         text += '\n';
         TraceSent(text);
     }
-    return SendCommand(frame, charDelayMs, afterDelayMs);
+    // The busy flag stands while the frame is written: a link that runs
+    // pending events between characters may let a poll tick in, and that
+    // tick must not put its own frame inside this one.
+    const std::int32_t wasBusy = m_busy;
+    m_busy = 1;
+    const bool sent = SendCommand(frame, charDelayMs, afterDelayMs);
+    m_busy = wasBusy;
+    return sent;
 }
 
 std::string FamilyReceiver::ReadTraced(int delayMs)

@@ -170,6 +170,20 @@ TEST_P(Nrd535EndToEnd, MemoryChannelsWriteDumpClearLoad)
     m_drv->get_RxChn(0, &chn);
     EXPECT_EQ(chn, 6);
     EXPECT_TRUE(waitUntil([&] { return m_log.has("Flt", {5500}); }));
+
+    // RTTY and FAX channels are written at the frequency the driver shows
+    // for them: the receiver stores its own, the carrier offset below.
+    ASSERT_EQ(m_drv->RxChnWrite(0, 7, 10002210, 0, ModRTTY, 2200, AgcFast, 0, &rc), S_OK);
+    EXPECT_EQ(rc, R_OK);
+    ASSERT_EQ(m_drv->RxChnWrite(0, 8, 10001900, 0, ModFAX, 2200, AgcFast, 0, &rc), S_OK);
+    EXPECT_EQ(rc, R_OK);
+    ASSERT_TRUE(waitUntil([&] { return state([](const sim::Nrd535State& s) { return s.channels[8].has_value(); }); }));
+    EXPECT_EQ(state([](const sim::Nrd535State& s) { return s.channels[7]->frequency; }), 10000000);
+    EXPECT_EQ(state([](const sim::Nrd535State& s) { return s.channels[8]->frequency; }), 10000000);
+    m_log.clear();
+    ASSERT_EQ(m_drv->RxChnRead(0, 7, &rc), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("ChnStatus", {7}); }));
+    EXPECT_EQ(m_log.last("ChnStatus")->args[2], 10002210);
 }
 
 TEST_P(Nrd535EndToEnd, HOptionBringsTheVariableBandwidth)

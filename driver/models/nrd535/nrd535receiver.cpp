@@ -388,7 +388,10 @@ void Nrd535Receiver::ReportChannel(const nrd535::ChannelRecord& record)
             owner->RxChnStatus(m_index, static_cast<std::int16_t>(record.channel), 0, 0, ModNone, 0, AgcNone, 0);
         } else {
             const std::int32_t mode = nrd535::modeFromDigit(f.mode);
-            owner->RxChnStatus(m_index, static_cast<std::int16_t>(record.channel), f.frequencyHz, 0, mode,
+            // Listed where the channel will show once loaded: RTTY and FAX
+            // at their carrier, like every frequency the driver reports.
+            owner->RxChnStatus(m_index, static_cast<std::int16_t>(record.channel), ToDriver(f.frequencyHz, mode), 0,
+                               mode,
                                FilterWidthForDigit(f.filter), nrd535::agcFromDigit(f.agc), 0);
         }
     }
@@ -687,6 +690,15 @@ RCODE Nrd535Receiver::ChnWrite(std::int16_t chn, std::int32_t hz, std::int32_t, 
     const int slot = NearestOfferedSlot(fltHz);
     fields.filter = slot < 0 ? 1 : std::max(0, nrd535::filterDigitFromSlot(slot));
     fields.mode = nrd535::digitFromMode(mod);
+    // The receiver stores its own frequency: RTTY and FAX without the
+    // carrier offset the driver shows (0 stays 0, an empty channel).
+    if (hz != 0) {
+        const std::int64_t receiverHz = static_cast<std::int64_t>(hz) - ModeOffset(mod, 3);
+        if (receiverHz < nrd535::kMinFrequency || receiverHz > nrd535::kMaxFrequency) {
+            return R_KO;
+        }
+        hz = static_cast<std::int32_t>(receiverHz);
+    }
     fields.frequencyHz = hz;
     fields.agc = agc == AgcNone ? 1 : nrd535::digitFromAgc(agc);
     if (fields.mode < 0) {

@@ -192,5 +192,19 @@ TEST(Nrd535Parse, ChannelRecordsAndTheEndMarker)
     EXPECT_EQ(owner.events[owner.events.size() - 2], "ChnStatus 199 9650000 0 2200 1");
 }
 
+TEST(Nrd535Parse, RttyAndFaxChannelsListAtTheFrequencyTheyShowWhenLoaded)
+{
+    RecordingOwner owner;
+    Fed<Nrd535Receiver> rx(&owner);
+    // Channel 5 holds RTTY with the receiver at 10000000 Hz, channel 6 FAX.
+    EXPECT_EQ(rx.feed("L005010100000001\r"), 0);
+    EXPECT_EQ(owner.count("ChnStatus 5 10002210 5 2200 1"), 1);
+    EXPECT_EQ(rx.feed("L006016100000001\r"), 0);
+    EXPECT_EQ(owner.count("ChnStatus 6 10001900 6 2200 1"), 1);
+    // Loaded, the receiver reports the same place: the listed frequency.
+    EXPECT_EQ(rx.feed("I010100000001\r"), 0);
+    EXPECT_EQ(rx.Current().FrqValue, 10002210u);
+}
+
 }  // namespace
 }  // namespace quorvin

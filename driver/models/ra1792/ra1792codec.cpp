@@ -23,6 +23,13 @@ std::string bfoCommand(std::int32_t hz)
     return "B" + platform::formatFixed(hz / 1000.0, 2, 1);
 }
 
+std::int32_t bfoOnWire(std::int32_t hz)
+{
+    const std::string command = bfoCommand(hz);
+    const auto khz = platform::parseDouble(std::string_view(command).substr(1));
+    return khz ? kilohertzToHz(*khz) : hz;
+}
+
 std::string modeCommand(int code)
 {
     return "D" + platform::formatInt(code);

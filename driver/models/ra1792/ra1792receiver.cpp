@@ -251,8 +251,10 @@ std::int32_t Ra1792Receiver::SsbWidth(MODTYPE mod) const
 void Ra1792Receiver::ApplyStatus(const ra1792::Status& s, bool live)
 {
     const std::int32_t bfo = s.hasBfo ? s.bfoHz : 0;
+    // The command carries the BFO in 10 Hz steps: the receiver confirms a
+    // request with the value the command set, not always the one asked for.
+    const bool confirms = m_requested.BFOValue != -1 && ra1792::bfoOnWire(m_requested.BFOValue) == bfo;
     if (bfo != m_current.BFOValue) {
-        const bool confirms = m_requested.BFOValue == bfo;
         // The panel changed the BFO when the reply shows a new value that
         // nobody here asked for, between two replies that both carry it.
         if (live && !confirms && m_remoteWanted == 0 && s.hasBfo && m_lastHadBfo) {
@@ -260,6 +262,9 @@ void Ra1792Receiver::ApplyStatus(const ra1792::Status& s, bool live)
         }
     }
     ChangeBfo(bfo);
+    if (confirms) {
+        m_requested.BFOValue = -1;
+    }
     m_lastHadBfo = s.hasBfo;
 
     ChangeFrq(static_cast<std::uint32_t>(s.frequencyHz));

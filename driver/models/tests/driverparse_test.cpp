@@ -64,6 +64,9 @@ public:
         return this->RxParse();
     }
     const std::string& buffer() const { return this->m_rxBuffer; }
+    // Setters act only on a connected receiver; no link is needed to see
+    // what they remember.
+    void markConnected() { this->m_connected = 1; }
 };
 
 TEST(Ra1792Parse, StatusLinesUpdateTheRecordAndReportChanges)
@@ -113,6 +116,26 @@ TEST(Ra1792Parse, FilterCodeBeyondTheSlotsReadsAsTheFirstOffered)
     EXPECT_EQ(rx.Current().FltValue, 2700);
     rx.feed("F10.000000D5I1M1X0\r\n");      // LSB: F_FL1
     EXPECT_EQ(rx.Current().FltValue, 3200);
+}
+
+TEST(Ra1792Parse, BfoRequestIsConfirmedByTheValueTheReceiverTakes)
+{
+    RecordingOwner owner;
+    Fed<Ra1792Receiver> rx(&owner);
+    rx.feed("B-0.80F10.000000D3I3M1X0\r\n");
+    rx.markConnected();
+    // The command carries 10 Hz steps: -1234 Hz goes out as B-1.23.
+    rx.RxSendBFO(-1234);
+    EXPECT_EQ(rx.Requested().BFOValue, -1234);
+    rx.feed("B-1.23F10.000000D3I3M1X0\r\n");
+    EXPECT_EQ(rx.Requested().BFOValue, -1);
+    EXPECT_FALSE(rx.BfoSetByPanel());  // the driver's own change
+    // 9000 Hz is clamped to 7999 and goes out as B8.00.
+    rx.RxSendBFO(9000);
+    EXPECT_EQ(rx.Requested().BFOValue, 7999);
+    rx.feed("B8.00F10.000000D3I3M1X0\r\n");
+    EXPECT_EQ(rx.Requested().BFOValue, -1);
+    EXPECT_FALSE(rx.BfoSetByPanel());
 }
 
 TEST(Ra1792Parse, BadLinesAndRunawayBuffers)

@@ -129,6 +129,10 @@ TEST(Ra1792Codec, Conversions)
     EXPECT_EQ(kilohertzToHz(-2.2105), -2211);
     EXPECT_EQ(kilohertzToHz(0.0005), 1);
     EXPECT_EQ(megahertzToHz(1e300), INT32_MAX);
+    // What a BFO command sets: 10 Hz steps.
+    EXPECT_EQ(bfoOnWire(7999), 8000);
+    EXPECT_EQ(bfoOnWire(-2210), -2210);
+    EXPECT_EQ(bfoOnWire(-1234), -1230);
 }
 
 TEST(FamilyProtocol, TwoDelBytesNeedTwoBytes)

@@ -128,11 +128,19 @@ std::string csvFileNameProblem(const std::string& path)
     if (upper(name) == "DATABASE.CSV") {
         return "'Database' name forbidden in CSV file names";
     }
-    for (char c : name) {
+    // The message names the whole character, so a name outside ASCII is
+    // made UTF-8 first and a character is taken with all its bytes.
+    const std::string text = toUtf8(name);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
         const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
         const bool digit = c >= '0' && c <= '9';
         if (c != '.' && !letter && !digit) {
-            return std::string("Character '") + c + "' forbidden in CSV file names";
+            std::size_t end = i + 1;
+            while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+                ++end;
+            }
+            return "Character '" + text.substr(i, end - i) + "' forbidden in CSV file names";
         }
     }
     return {};

@@ -519,6 +519,10 @@ TEST(DialogRules, FileNamesColumnsAndCompleteness)
     EXPECT_EQ(csvFileNameProblem("/x/station-list.csv"), "Character '-' forbidden in CSV file names");
     EXPECT_EQ(csvFileNameProblem("/x/DATABASE.CSV"), "'Database' name forbidden in CSV file names");
     EXPECT_EQ(csvFileNameProblem("/x/my-dir/Utes2024.csv"), "");
+    // A character outside ASCII is named whole, never as a stray byte of
+    // its UTF-8 form; a name that is not UTF-8 at all reads as Latin-1.
+    EXPECT_EQ(csvFileNameProblem("/x/Z\xc3\xbcrich.csv"), "Character '\xc3\xbc' forbidden in CSV file names");
+    EXPECT_EQ(csvFileNameProblem("/x/Sch\xf6neck.csv"), "Character '\xc3\xb6' forbidden in CSV file names");
 
     const ColumnGuess g = guessColumns({"Frequency", "Info", "Station", "Other"});
     EXPECT_EQ(g.freq, "Frequency");

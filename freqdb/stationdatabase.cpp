@@ -180,7 +180,9 @@ SourceKind StationDatabase::sourceKind(const std::string& path)
 
 std::string StationDatabase::tableForFile(const std::string& path)
 {
-    const std::string name = fileName(path);
+    // The table name reaches the station records: a file name in Latin-1
+    // is made UTF-8 like every other text.
+    const std::string name = toUtf8(fileName(path));
     if (sourceKind(path) == SourceKind::DBase) {
         return name.substr(0, name.find('.'));
     }

@@ -28,7 +28,7 @@ bool readDbfFile(const std::string& path, SourceTable& table, SourceError& error
     table = SourceTable{};
     DBFHandle dbf = DBFOpen(path.c_str(), "rb");
     if (!dbf) {
-        error = {kErrFileNotFound, "Could not open the dBase file \"" + path + "\"."};
+        error = {kErrFileNotFound, "Could not open the dBase file \"" + toUtf8(path) + "\"."};
         return false;
     }
     const int fieldCount = DBFGetFieldCount(dbf);

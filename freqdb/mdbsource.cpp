@@ -24,11 +24,11 @@ MdbPtr openMdb(const std::string& path, SourceError& error)
 {
     MdbPtr mdb(mdb_open(path.c_str(), MDB_NOFLAGS));
     if (!mdb) {
-        error = {kErrFileNotFound, "Could not open the Access database \"" + path + "\"."};
+        error = {kErrFileNotFound, "Could not open the Access database \"" + toUtf8(path) + "\"."};
         return nullptr;
     }
     if (!mdb_read_catalog(mdb.get(), MDB_TABLE)) {
-        error = {kErrGeneral, "Could not read the catalog of \"" + path + "\"."};
+        error = {kErrGeneral, "Could not read the catalog of \"" + toUtf8(path) + "\"."};
         return nullptr;
     }
     return mdb;

@@ -128,11 +128,19 @@ std::string csvFileNameProblem(const std::string& path)
     if (upper(name) == "DATABASE.CSV") {
         return "'Database' name forbidden in CSV file names";
     }
-    for (char c : name) {
+    // The message names the whole character, so a name outside ASCII is
+    // made UTF-8 first and a character is taken with all its bytes.
+    const std::string text = toUtf8(name);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
         const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
         const bool digit = c >= '0' && c <= '9';
         if (c != '.' && !letter && !digit) {
-            return std::string("Character '") + c + "' forbidden in CSV file names";
+            std::size_t end = i + 1;
+            while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+                ++end;
+            }
+            return "Character '" + text.substr(i, end - i) + "' forbidden in CSV file names";
         }
     }
     return {};
@@ -172,7 +180,9 @@ SourceKind StationDatabase::sourceKind(const std::string& path)
 
 std::string StationDatabase::tableForFile(const std::string& path)
 {
-    const std::string name = fileName(path);
+    // The table name reaches the station records: a file name in Latin-1
+    // is made UTF-8 like every other text.
+    const std::string name = toUtf8(fileName(path));
     if (sourceKind(path) == SourceKind::DBase) {
         return name.substr(0, name.find('.'));
     }

@@ -173,7 +173,7 @@ TextCheckResult checkTextFile(const std::string& path, bool report)
     if (!readWholeFile(path, content)) {
         return result;
     }
-    const std::string name = baseName(path);
+    const std::string name = toUtf8(baseName(path));
     const std::string prefix = "CSV File \"" + name + "\":\n\t";
     const auto say = [&](const std::string& text, platform::MessageIcon icon) {
         result.messages.push_back(text);
@@ -216,7 +216,7 @@ bool readTextFile(const std::string& path, bool header, SourceTable& table, Sour
     table = SourceTable{};
     std::string content;
     if (!readWholeFile(path, content)) {
-        error = {kErrFileNotFound, "Could not open the file \"" + baseName(path) + "\"."};
+        error = {kErrFileNotFound, "Could not open the file \"" + toUtf8(baseName(path)) + "\"."};
         return false;
     }
     bool first = true;

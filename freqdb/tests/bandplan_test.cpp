@@ -32,6 +32,66 @@ TEST(BandTables, RegionListsHaveTheirBandsInOrder)
     }
 }
 
+TEST(BandTables, EveryBandOfEveryRegionAsTheCursorReportsIt)
+{
+    // Each region walked band by band with BandNext: per band its record,
+    // edges, 16-bit step, service codes, name, and the mode and filter at
+    // its start, folded into an FNV-1a fingerprint worked out from the band
+    // plan itself rather than from this library.
+    struct Expected {
+        std::int16_t region;
+        int bands;
+        std::uint64_t fingerprint;
+    };
+    const Expected expected[] = {
+        {0, 148, 0x69562eba2e360f15ULL},
+        {1, 145, 0xb1f9c75d1a0a951fULL},
+        {2, 145, 0x10c38ce6e783670bULL},
+    };
+    for (const Expected& e : expected) {
+        FrequencyData fd;
+        fd.put_BandRegion(e.region);
+        std::int32_t hz = 0;
+        fd.get_BandNext(0, &hz);  // to the last band, then round to the first
+        fd.get_BandNext(1, &hz);
+        ASSERT_EQ(hz, 0);
+        std::uint64_t h = 0xcbf29ce484222325ULL;
+        for (int band = 0; band < e.bands; ++band) {
+            if (band > 0) {
+                fd.get_BandNext(1, &hz);
+            }
+            std::int32_t start = 0;
+            std::int32_t end = 0;
+            std::int16_t step = 0;
+            std::int16_t filter = 0;
+            BESTMODE mode = ModeNone;
+            std::string name;
+            ALLOCTYPE code[4]{};
+            fd.get_BandSFrq(&start);
+            fd.get_BandEFrq(&end);
+            fd.get_BandStep(&step);
+            fd.get_BandFilter(&filter);
+            fd.get_BandMode(&mode);
+            fd.get_BandName(&name);
+            for (std::int16_t pos = 0; pos < 4; ++pos) {
+                fd.get_BandCode(pos, &code[pos]);
+            }
+            ASSERT_EQ(hz, start);
+            const std::string line = std::to_string(fd.band().record()) + "|" + std::to_string(start) + "|" +
+                                     std::to_string(end) + "|" + std::to_string(step) + "|" +
+                                     std::to_string(code[0]) + "," + std::to_string(code[1]) + "," +
+                                     std::to_string(code[2]) + "," + std::to_string(code[3]) + "|" + name + "|" +
+                                     std::to_string(mode) + "|" + std::to_string(filter) + "\n";
+            for (unsigned char c : line) {
+                h = (h ^ c) * 0x100000001b3ULL;
+            }
+        }
+        EXPECT_EQ(h, e.fingerprint) << "region index " << e.region;
+        fd.get_BandNext(1, &hz);
+        EXPECT_EQ(hz, 0) << "region index " << e.region;
+    }
+}
+
 TEST(BandTables, SpotValues)
 {
     struct Spot {

@@ -335,6 +335,33 @@ TEST_F(StationDbTest, TextFileInAFolderNamedLikeDbase)
     EXPECT_EQ(rec.StationID, "DDK2");
 }
 
+TEST_F(StationDbTest, FileNamesInLatin1ReachRecordsAndMessagesAsUtf8)
+{
+    // A file name written by an older system in Latin-1: the table name in
+    // the station record and the file name in the format messages are
+    // valid UTF-8.
+    writeFile(file("Sch\xf6neck.csv"), "FREQ;STAT\n4583.0;DDK2\n");
+    configure({{"S_File", file("Sch\xf6neck.csv")}, {"S_Freq", "FREQ"}, {"S_Stat", "STAT"}});
+    ASSERT_EQ(storageKey(), 1);
+    EXPECT_EQ(first(4583000, 0), 1);
+    EXPECT_EQ(rec.TableName, "Sch\xc3\xb6neck.csv");
+    EXPECT_EQ(rec.StationID, "DDK2");
+
+    writeFile(file("K\xf8ge.csv"), "FREQ;STAT\n4583.0\n");
+    const TextCheckResult r = checkTextFile(file("K\xf8ge.csv"), true);
+    EXPECT_FALSE(r.ok);
+    ASSERT_EQ(reporter.messages.size(), 1u);
+    EXPECT_EQ(reporter.messages[0].text, "CSV File \"K\xc3\xb8ge.csv\":\n\tSeparator ';' issue line 2\n");
+
+    // So is the file name in an open failure.
+    reporter.messages.clear();
+    configure({{"S_File", file("\xc5rhus.dbf")}, {"S_Freq", "FREQ"}, {"S_Stat", "STAT"}});
+    EXPECT_EQ(storageKey(), 0);
+    ASSERT_EQ(reporter.messages.size(), 1u);
+    EXPECT_EQ(reporter.messages[0].title, "Database Error");
+    EXPECT_NE(reporter.messages[0].text.find("\xc3\x85rhus.dbf"), std::string::npos) << reporter.messages[0].text;
+}
+
 TEST_F(StationDbTest, DbaseTableWrittenWithShapelib)
 {
     const std::string path = file("coast.dbf");
@@ -519,6 +546,10 @@ TEST(DialogRules, FileNamesColumnsAndCompleteness)
     EXPECT_EQ(csvFileNameProblem("/x/station-list.csv"), "Character '-' forbidden in CSV file names");
     EXPECT_EQ(csvFileNameProblem("/x/DATABASE.CSV"), "'Database' name forbidden in CSV file names");
     EXPECT_EQ(csvFileNameProblem("/x/my-dir/Utes2024.csv"), "");
+    // A character outside ASCII is named whole, never as a stray byte of
+    // its UTF-8 form; a name that is not UTF-8 at all reads as Latin-1.
+    EXPECT_EQ(csvFileNameProblem("/x/Z\xc3\xbcrich.csv"), "Character '\xc3\xbc' forbidden in CSV file names");
+    EXPECT_EQ(csvFileNameProblem("/x/Sch\xf6neck.csv"), "Character '\xc3\xb6' forbidden in CSV file names");
 
     const ColumnGuess g = guessColumns({"Frequency", "Info", "Station", "Other"});
     EXPECT_EQ(g.freq, "Frequency");

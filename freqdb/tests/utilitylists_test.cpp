@@ -50,6 +50,86 @@ TEST(UtilTables, NoListRepeatsAFrequency)
     }
 }
 
+namespace {
+
+// FNV-1a, 64 bits: a compact fingerprint of a whole walk.
+std::uint64_t fnv1a(const std::string& text)
+{
+    std::uint64_t h = 0xcbf29ce484222325ULL;
+    for (unsigned char c : text) {
+        h = (h ^ c) * 0x100000001b3ULL;
+    }
+    return h;
+}
+
+}  // namespace
+
+TEST(UtilTables, EveryEntryOfEveryListAsTheWalkReportsIt)
+{
+    // Each list walked once upward from a fresh object: per list the entry
+    // count, the sum of all frequencies (coast and ship both) and a
+    // fingerprint of "Hz|info|supplement" per step. The expected values
+    // were worked out from the published channel plans and station lists,
+    // not from this library; a single wrong digit, text or spacing anywhere
+    // changes them.
+    struct Expected {
+        int list;
+        int total;
+        std::int64_t sumHz;
+        std::uint64_t fingerprint;
+    };
+    const Expected expected[] = {
+        {UMarPrc, 245, 7277802000, 0x1ccf17296a9f90d4ULL},  {UMarUrc, 40, 683898000, 0x79e18d5c6218ea36ULL},
+        {UMarUra, 52, 337156000, 0xf9f099796c0d6976ULL},    {UMarPtc, 656, 21380403000, 0x673d90d9b3922c20ULL},
+        {UMarUtc, 229, 3567381500, 0xe7d1a6c42895e3d4ULL},  {UMarMds, 6, 49523000, 0x6295dcb614645ba2ULL},
+        {UMarDsc, 6, 50503000, 0x4cce222f7dd4e97eULL},      {UMarMsi, 8, 116483000, 0x5b1296e713b4fc09ULL},
+        {UMarSar, 15, 55401000, 0x577e314571c10f3bULL},     {UMarNbd, 6, 50211500, 0x874c669d02b0daf0ULL},
+        {UNavTex, 3, 5212400, 0xa04c3befd1eae076ULL},       {UWeaFax, 142, 1421657300, 0xa75ac142a6c7ff24ULL},
+        {UAerAcs, 65, 624962000, 0x8b37ced2e2fd13bfULL},    {UAerMet, 46, 371567000, 0xb7fe3b368cef9a6aULL},
+        {UAerNav, 125, 1015366000, 0x1e201190ee374a76ULL},  {UUafGcs, 9, 90942000, 0xc5e1675d24078fcdULL},
+        {UUafAle, 19, 208120000, 0x90ff5d0599dc432dULL},    {UCarBea, 29, 275714200, 0x22c6a375d2088cf4ULL},
+        {UCarChn, 29, 248296100, 0x0f7af3c529b5f1b2ULL},
+    };
+    for (const Expected& e : expected) {
+        FrequencyData fd;
+        const UtilListInfo& info = utilListInfo(e.list);
+        const int steps = info.paired ? 2 * e.total : e.total;
+        std::string walk;
+        std::int64_t sum = 0;
+        for (int i = 0; i < steps; ++i) {
+            std::int32_t idx = 0;
+            std::int32_t tot = 0;
+            std::int32_t hz = 0;
+            fd.FreqNext(static_cast<UTILTYPE>(e.list), 1, &idx, &tot, &hz);
+            ASSERT_EQ(tot, e.total) << info.name;
+            ASSERT_EQ(idx, (info.paired ? i / 2 : i) + 1) << info.name;
+            std::string name;
+            std::string text;
+            std::string supp;
+            std::int16_t offset = 0;
+            std::int16_t filter = 0;
+            BESTMODE mode = ModeNone;
+            UTILTYPE type = UNothin;
+            fd.get_FreqName(&name);
+            fd.get_FreqInfo(&text);
+            fd.get_FreqSupp(&supp);
+            fd.get_FreqOffset(&offset);
+            fd.get_FreqFilter(&filter);
+            fd.get_FreqMode(&mode);
+            fd.get_FreqType(&type);
+            ASSERT_EQ(name, info.name);
+            ASSERT_EQ(offset, info.offset) << info.name;
+            ASSERT_EQ(filter, info.filter) << info.name;
+            ASSERT_EQ(mode, info.mode) << info.name;
+            ASSERT_EQ(type, e.list);
+            sum += hz;
+            walk += std::to_string(hz) + "|" + text + "|" + supp + "\n";
+        }
+        EXPECT_EQ(sum, e.sumHz) << info.name;
+        EXPECT_EQ(fnv1a(walk), e.fingerprint) << info.name;
+    }
+}
+
 class UtilTest : public ::testing::Test {
 protected:
     struct Hit {

@@ -25,8 +25,22 @@ bool isUtf8(const std::string& text)
         if (i + extra >= text.size()) {
             return false;
         }
+        // The second byte bounds what the lead allows: no overlong forms
+        // (E0, F0), no surrogates (ED), nothing beyond U+10FFFF (F4).
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (c == 0xE0) {
+            low = 0xA0;
+        } else if (c == 0xED) {
+            high = 0x9F;
+        } else if (c == 0xF0) {
+            low = 0x90;
+        } else if (c == 0xF4) {
+            high = 0x8F;
+        }
         for (std::size_t k = 1; k <= extra; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if (k == 1 ? (next < low || next > high) : (next & 0xC0) != 0x80) {
                 return false;
             }
         }

@@ -46,7 +46,10 @@ DriverManager::~DriverManager()
 
 bool DriverManager::CanReconfigure() const
 {
-    if (!ActivityScope::idle()) {
+    // The open selection dialog may change the list; anything running inside
+    // it (a tick, a receive, a client's event handler) may not.
+    const int depth = ActivityScope::depth();
+    if (depth != 0 && !(m_dialogDepth != kNoDialog && depth == m_dialogDepth)) {
         return false;
     }
     return std::none_of(m_instances.begin(), m_instances.end(),
@@ -55,7 +58,7 @@ bool DriverManager::CanReconfigure() const
 
 bool DriverManager::DrvConfigure(const std::string& name, ConfMode mode, std::int32_t* result)
 {
-    if (!CanReconfigure()) {
+    if (m_dialogDepth != kNoDialog || !CanReconfigure()) {
         return false;
     }
     m_confName = name;
@@ -67,12 +70,19 @@ bool DriverManager::DrvConfigure(const std::string& name, ConfMode mode, std::in
         *result = 1;
         return true;
     }
-    if (runSelectionDialog(*this)) {
-        if (m_changed && !wasEmpty) {
+    {
+        // The modal dialog lets events run while the operator works in it:
+        // a client that releases the driver meanwhile has the manager
+        // destroyed only once the dialog is done, when this scope ends.
+        ActivityScope scope;
+        m_dialogDepth = ActivityScope::depth();
+        const bool shown = runSelectionDialog(*this);
+        m_dialogDepth = kNoDialog;
+        if (shown && m_changed && !wasEmpty) {
             DrvUpdated(static_cast<std::int32_t>(m_instances.size()));
         }
+        *result = static_cast<std::int32_t>(m_instances.size());
     }
-    *result = static_cast<std::int32_t>(m_instances.size());
     return true;
 }
 

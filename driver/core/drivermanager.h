@@ -58,8 +58,9 @@ public:
     // Creates the instance key with the model's values and D_Type.
     ReceiverInstance* AddInstance(DrvType type, const std::string& name);
 
-    // True when no driver code is on the stack and no receiver is busy:
-    // instances may be created and destroyed.
+    // True when no driver code is on the stack (or only the open selection
+    // dialog) and no receiver is busy: instances may be created and
+    // destroyed.
     bool CanReconfigure() const;
 
     const std::string& ConfigurationName() const { return m_confName; }
@@ -121,6 +122,10 @@ private:
     std::vector<std::unique_ptr<ReceiverInstance>> m_instances;
     std::vector<std::pair<std::uint32_t, IReceiverDriverEvents*>> m_sinks;
     std::uint32_t m_nextCookie = 1;
+    // Activity depth at which the open selection dialog runs; only code at
+    // that depth (the dialog itself) may change the list meanwhile.
+    static constexpr int kNoDialog = -1;
+    int m_dialogDepth = kNoDialog;
 };
 
 }  // namespace quorvin

@@ -679,5 +679,44 @@ TEST_F(FacadeTest, ReconfigurationWaitsUntilNoReceiverCodeRuns)
     EXPECT_EQ(sink.events.back(), "released");
 }
 
+TEST_F(FacadeTest, TheSelectionDialogKeepsTheDriverWhileItIsOpen)
+{
+    temp.addInstance("Two", "A", DrvNRD535);
+    temp.addInstance("Two", "B", DrvNRD535);
+    configure("Two");
+    int destroyedBefore = 0;
+
+    // While the modal dialog waits for the operator, events run: the client
+    // asks for another configuration, then lets go of the driver object.
+    // The dialog goes on working on its list.
+    IReceiverDriver* raw = drv.get();
+    HRESULT nested = S_OK;
+    std::int32_t nestedResult = -5;
+    bool aliveAfterRelease = false;
+    bool removed = false;
+    ReceiverInstance* added = nullptr;
+    installDialog([&](DriverManager& m) {
+        destroyedBefore = TestModel::destroyed;
+        nested = raw->DrvConfigure("Other", ConfDialog, &nestedResult);
+        EXPECT_EQ(m.Count(), 2u) << "the nested configure changed nothing";
+        drv.reset();
+        aliveAfterRelease = TestModel::destroyed == destroyedBefore;
+        removed = m.RemoveAllInstances(false);
+        added = m.AddInstance(DrvNRD535, "C");
+        m.SetChanged(true);
+    });
+    std::int32_t result = -1;
+    EXPECT_EQ(raw->DrvConfigure("Two", ConfDialog, &result), S_OK);
+    EXPECT_EQ(nested, S_FALSE);
+    EXPECT_EQ(nestedResult, -5);
+    EXPECT_EQ(dialogRuns, 1);
+    EXPECT_TRUE(aliveAfterRelease);
+    EXPECT_TRUE(removed);
+    EXPECT_NE(added, nullptr);
+    EXPECT_EQ(result, 1);
+    // Once the dialog returned, the released driver took its receivers along.
+    EXPECT_EQ(TestModel::destroyed, destroyedBefore + 3);
+}
+
 }  // namespace
 }  // namespace quorvin::test

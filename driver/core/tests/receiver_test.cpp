@@ -239,6 +239,13 @@ TEST(ClientText, ReceiverBytesBecomeUtf8)
     EXPECT_EQ(toClientText("R\xE9"), "R\xC3\xA9");                      // Latin-1
     EXPECT_EQ(toClientText("\xC3"), "\xC3\x83");                         // cut short: Latin-1
     EXPECT_EQ(toClientText(std::string("A\0B", 3)), std::string("A\0B", 3));
+    EXPECT_EQ(toClientText("\xE2\x82\xAC"), "\xE2\x82\xAC");  // a euro sign in UTF-8
+    // Byte runs shaped like UTF-8 that are not (an overlong form, a surrogate,
+    // a code beyond U+10FFFF) are Latin-1 text, never passed on as they are.
+    EXPECT_EQ(toClientText("\xE0\x80\xAA"), "\xC3\xA0\xC2\x80\xC2\xAA");
+    EXPECT_EQ(toClientText("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xC2\x80");
+    EXPECT_EQ(toClientText("\xF4\x90\x80\x80"), "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80");
+    EXPECT_EQ(toClientText("\xF0\x8F\xBF\xBF"), "\xC3\xB0\xC2\x8F\xC2\xBF\xC2\xBF");
 }
 
 std::string readFile(const std::filesystem::path& path)

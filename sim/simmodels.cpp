@@ -7,6 +7,7 @@
 #include "interfaces/receivertypes.h"
 #include "nrd535sim.h"
 #include "ra1792sim.h"
+#include "ra6790sim.h"
 
 namespace sim {
 
@@ -24,7 +25,7 @@ std::unique_ptr<SimReceiver> createRa1792(int address, const ModelOptions&)
 
 const std::array<SimModel, 8> kModels = {{
     {"NRD535", quorvin::DrvNRD535, -1, -1, &createNrd535},
-    {"RA6790", quorvin::DrvRA6790, 77, 99, nullptr},
+    {"RA6790", quorvin::DrvRA6790, 77, 99, &Ra6790Sim::create},
     {"RA1792", quorvin::DrvRA1792, 1, 99, &createRa1792},
     {"TRC243", quorvin::DrvTRC243, 0, 15, nullptr},
     {"REK085", quorvin::DrvREK085, 0, 99, nullptr},

@@ -94,7 +94,7 @@ TEST(SimServerTcp, NewClientTakesTheLineOver)
 TEST(SimServerTcp, CreateInOneCall)
 {
     std::string error;
-    EXPECT_EQ(sim::SimServer::create("RA6790", sim::SimServer::Tcp, 0, &error), nullptr);
+    EXPECT_EQ(sim::SimServer::create("TRC243", sim::SimServer::Tcp, 0, &error), nullptr);
     EXPECT_NE(error.find("no simulator yet"), std::string::npos) << error;
     auto server = sim::SimServer::create("RA1792:9", sim::SimServer::Tcp, 0, &error);
     ASSERT_NE(server, nullptr) << error;

@@ -8,6 +8,8 @@
 #include "nrd535sim.h"
 #include "ra1792sim.h"
 #include "ra6790sim.h"
+#include "hf2050sim.h"
+#include "rek085sim.h"
 
 namespace sim {
 
@@ -28,10 +30,10 @@ const std::array<SimModel, 8> kModels = {{
     {"RA6790", quorvin::DrvRA6790, 77, 99, &Ra6790Sim::create},
     {"RA1792", quorvin::DrvRA1792, 1, 99, &createRa1792},
     {"TRC243", quorvin::DrvTRC243, 0, 15, nullptr},
-    {"REK085", quorvin::DrvREK085, 0, 99, nullptr},
+    {"REK085", quorvin::DrvREK085, 0, 99, &Rek085Sim::create},
     {"NDX264", quorvin::DrvNDX264, -1, -1, nullptr},
     {"TRC294", quorvin::DrvTRC294, -1, -1, nullptr},
-    {"HF2050", quorvin::DrvHF2050, 15, 99, nullptr},
+    {"HF2050", quorvin::DrvHF2050, 15, 99, &Hf2050Sim::create},
 }};
 
 bool sameName(std::string_view a, std::string_view b)

@@ -223,3 +223,24 @@ TEST(Ra6790Served, OverPtyAndTcp)
     EXPECT_EQ(got.substr(0, 12), "TD A09666 R\r");
     EXPECT_EQ(got.substr(12, 10), "F0.010000D");
 }
+
+TEST(Ra6790Served, FaultsReachEveryConnectStep)
+{
+    // Two good answers (self-test, type), then the first status garbled:
+    // the path a driver takes for a status that does not parse.
+    std::string error;
+    auto server = sim::SimServer::create("RA6790", sim::SimServer::Tcp, 0, &error);
+    ASSERT_NE(server, nullptr) << error;
+    sim::FaultPlan plan;
+    plan.garbageAfter = 2;
+    server->setFaults(plan);
+    Client c = Client::tcp(server->port());
+    ASSERT_TRUE(c.isOpen());
+    c.send("$77S2\r$77S6\r$77S8\r$77TD\r$77S9\r$77G\r");
+    const std::string got = c.readLines('\r', 3);
+    ASSERT_EQ(got.substr(0, 23), "BITE OK 77\rTD A08449 S\r");
+    const std::string status = got.substr(23);
+    ASSERT_FALSE(status.empty());
+    EXPECT_EQ(status.back(), '\r');
+    EXPECT_EQ(status.find("D6"), std::string::npos) << status;
+}

@@ -45,6 +45,7 @@ TEST(Hf2050Sim, SettersAnswerTheirQueries)
     Hf2050Sim rx(3);
     const auto& s = rx.state();
     say(rx, "UNIT 3");
+    EXPECT_EQ(say(rx, "FR  1.50;FR ?"), Frames{"UNIT 3 FR 1.50\r\n"});  // "%5.2lf" pads with blanks
     EXPECT_EQ(say(rx, "FR 14250.5;FR ?"), Frames{"UNIT 3 FR 14250.50\r\n"});
     EXPECT_EQ(s.frequency, 14250500);
     EXPECT_EQ(say(rx, "MO CW;MO ?"), Frames{"UNIT 3 MODE CW\r\n"});

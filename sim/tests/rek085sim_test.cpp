@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "rek085sim.h"
+#include "rxsimoptions.h"
 #include "rxsimprocess.h"
 #include "simmodels.h"
 #include "simserver.h"
@@ -232,4 +233,12 @@ TEST(RxsimBusModels, PrintsLinesServesOptionsAndFaults)
     EXPECT_EQ(c.read(100), "");
     EXPECT_TRUE(c.closed);
     EXPECT_EQ(WEXITSTATUS(cut.terminate()), 0);
+}
+
+TEST(RxsimBusModels, HelpNamesTheirOptions)
+{
+    const std::string help = sim::rxsimHelp();
+    for (const char* word : {"A09666", "BITE-FAIL", "ANY-ADDRESS", "LOCAL", "ISB", "V1Var4", "V2Var6"}) {
+        EXPECT_NE(help.find(word), std::string::npos) << word;
+    }
 }

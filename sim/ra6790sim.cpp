@@ -215,6 +215,7 @@ bool Ra6790Sim::setFilterList(std::string_view items)
 {
     std::vector<Ra6790Filter> filters;
     std::size_t start = 0;
+    std::size_t count = 0;
     bool first = true;
     while (start < items.size()) {
         std::size_t end = items.find(',', start);
@@ -223,6 +224,9 @@ bool Ra6790Sim::setFilterList(std::string_view items)
         }
         const std::string_view item = items.substr(start, end - start);
         start = end + 1;
+        if (++count > Ra6790State::kMaxFilters) {
+            return false;
+        }
         if (item == "L") {
             if (!first) {
                 return false;
@@ -243,7 +247,7 @@ bool Ra6790Sim::setFilterList(std::string_view items)
         }
         first = false;
     }
-    if (filters.empty() || filters.size() > Ra6790State::kMaxFilters) {
+    if (filters.empty()) {
         return false;
     }
     m_state.filters = std::move(filters);

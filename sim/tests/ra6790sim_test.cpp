@@ -143,7 +143,7 @@ TEST(Ra6790Sim, SidebandFilterInSsbAndIsbOnlyWithTheLowerFilter)
     rx.feed(frame(1, "D4"));
     EXPECT_EQ(s.mode, 4);
     // Malformed lists are refused whole.
-    for (const char* bad : {"S7", "S7U,L,", "S7x,", "S7U,1,2,3,4,5,6,7,", "S731,"}) {
+    for (const char* bad : {"S7", "S7U,L,", "S7x,", "S7U,1,2,3,4,5,6,7,", "S7U,1,2,3,4,5,0.0,7,", "S731,"}) {
         rx.feed(frame(1, bad));
         EXPECT_EQ(rx.feed(frame(1, "S5")), Frames{"L,U,0.3,6\r"}) << bad;
     }

@@ -156,6 +156,21 @@ bool parseRxsimArgs(const std::vector<std::string>& args, RxsimOptions& options,
             if (!after(options.faults.hangUpAfter)) {
                 return false;
             }
+        } else if (name == "--corrupt") {
+            if (!after(options.faults.corruptAfter)) {
+                return false;
+            }
+        } else if (name == "--corrupt-at") {
+            auto v = required();
+            auto k = v ? parseSignedDigits(*v) : std::nullopt;
+            if (!k || v->size() > 7) {
+                error = v ? "bad byte position in " + arg + " (0 the first, -1 the last)" : error;
+                return false;
+            }
+            options.faults.corruptAt = static_cast<int>(*k);
+            if (options.faults.corruptAfter < 0) {
+                options.faults.corruptAfter = 0;
+            }
         } else if (name == "--delay") {
             auto v = required();
             auto n = v ? count(*v, 600000) : std::nullopt;
@@ -258,6 +273,16 @@ std::string rxsimHelp()
            "                     else is left alone; removed again on exit\n"
            "  --option NAME      fit a model option; NRD535: H (reported in the\n"
            "                     identification; adds the variable bandwidth, \"W\")\n"
+           "                     TRC294: A (the TRC294A: framed status, remote and\n"
+           "                     panel texts), EXT (O_EXT, up to 499999999 Hz), SSB\n"
+           "                     (O_SSB: CW, USB, LSB, 10 Hz steps in USB and LSB)\n"
+           "                     NDX264: ISB (\"/ISB\" in the identification)\n"
+           "                     TRC243: ISB, F1, FI (option characters 5, %, / in the\n"
+           "                     identification; ISB adds the ISB mode), 241 (answer\n"
+           "                     as a TRC241); connect failures: BADMODEL (unknown\n"
+           "                     model character), NOOP (no OP identification),\n"
+           "                     NOFILTER (OP without its filter information),\n"
+           "                     BADADDR (answers carry the next address character)\n"
            "  --trace            log every byte received and sent on stderr\n"
            "  --seed N           seed of the S-meter movement and the random garbage\n"
            "  --help             this text\n"
@@ -275,6 +300,10 @@ std::string rxsimHelp()
            "                     answering (the port stays open for the next one);\n"
            "                     on a pty, hang up the device for good\n"
            "  --drop[=N]         the same as --hangup\n"
+           "  --corrupt[=N]      after N replies add 1 to one byte of every reply (the\n"
+           "                     last: a TRC294A frame then fails its checksum)\n"
+           "  --corrupt-at K     ... that byte: K from 0 at the front, -1 the last\n"
+           "                     (TRC294A: --corrupt-at 0 spoils the length byte)\n"
            "  --delay MS         delay every reply by MS milliseconds\n"
            "\n"
            "Examples:\n"

@@ -123,9 +123,19 @@ TEST(RxsimProgram, HelpNamesEveryModelAndSwitch)
 
 TEST(RxsimProgram, RefusesAModelWithoutSimulator)
 {
-    auto [text, code] = runRxsim("TRC294 --pty");
+    std::string missing;
+    for (const sim::SimModel& model : sim::simModels()) {
+        if (!model.create) {
+            missing = std::string(model.name);
+            break;
+        }
+    }
+    if (missing.empty()) {
+        GTEST_SKIP() << "every model has its simulator";
+    }
+    auto [text, code] = runRxsim(missing + " --pty");
     EXPECT_EQ(code, 2);
-    EXPECT_NE(text.find("TRC294 has no simulator yet"), std::string::npos) << text;
+    EXPECT_NE(text.find(missing + " has no simulator yet"), std::string::npos) << text;
 }
 
 TEST(RxsimProgram, PrintsOneLinePerLineServesAndStopsOnSigterm)

@@ -283,6 +283,8 @@ std::string rxsimHelp()
            "                     model character), NOOP (no OP identification),\n"
            "                     NOFILTER (OP without its filter information),\n"
            "                     BADADDR (answers carry the next address character)\n"
+           "                     (repeat --option for several; an option fits every\n"
+           "                     LINE of the models it names)\n"
            "  --trace            log every byte received and sent on stderr\n"
            "  --seed N           seed of the S-meter movement and the random garbage\n"
            "  --help             this text\n"
@@ -309,7 +311,11 @@ std::string rxsimHelp()
            "Examples:\n"
            "  rxsim NRD535 --pty\n"
            "  rxsim NRD535 RA1792:1+RA1792:2 --tcp 4530 --trace\n"
-           "  rxsim RA1792 --tcp 4532 --silence=10\n";
+           "  rxsim RA1792 --tcp 4532 --silence=10\n"
+           "  rxsim TRC294 --pty --option A --option SSB --corrupt=2\n"
+           "  rxsim TRC294 --pty --garbage-bytes 0145000002100000   (no 0xF header)\n"
+           "  rxsim NDX264 --tcp 4540 --garbage-bytes 3F0D0A04   (no 0x11 first)\n"
+           "  rxsim TRC243:3 --pty --option NOOP\n";
 }
 
 }  // namespace sim

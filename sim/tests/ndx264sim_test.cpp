@@ -231,3 +231,27 @@ TEST(Ndx264Serving, OverAPtyAndOverTcp)
     t.send(cmd("?"));
     EXPECT_EQ(t.read(2), "\x7f\x7f");
 }
+
+TEST(Ndx264Sim, RandomBytesKeepTheStateWithinItsLimits)
+{
+    Ndx264Sim rx;
+    sim::SimRandom random(11);
+    const std::string alphabet = "\x11\x04\r\n;?FBMCAHRIE -.0123456789";
+    for (int round = 0; round < 3000; ++round) {
+        std::string chunk;
+        const int size = random.between(1, 16);
+        for (int i = 0; i < size; ++i) {
+            const int pick = random.between(0, static_cast<int>(alphabet.size()) + 3);
+            chunk.push_back(pick < static_cast<int>(alphabet.size()) ? alphabet[static_cast<std::size_t>(pick)]
+                                                                     : static_cast<char>(random.between(0, 255)));
+        }
+        rx.feed(chunk);
+        const auto& s = rx.state();
+        ASSERT_GE(s.frequency, 0);
+        ASSERT_LE(s.frequency, sim::Ndx264State::kMaxFrequency);
+        ASSERT_LE(std::abs(s.bfo), sim::Ndx264State::kMaxBfo);
+        ASSERT_LE(s.filter, 7);
+    }
+    rx.resetInput();
+    EXPECT_EQ(rx.feed(cmd("?")).size(), 1u);
+}

@@ -370,3 +370,31 @@ TEST(RxsimThreeModels, CorruptSwitchesAndHelp)
         EXPECT_NE(help.find(word), std::string::npos) << word;
     }
 }
+
+TEST(Trc243Sim, RandomBytesKeepTheStateWithinItsLimits)
+{
+    Trc243Sim rx(1, Trc243Sim::Options{true});
+    sim::SimRandom random(13);
+    const std::string alphabet = "\r\n1RMTFBMIHAVUKPEXCG+-0123456789";
+    for (int round = 0; round < 3000; ++round) {
+        std::string chunk;
+        const int size = random.between(1, 16);
+        for (int i = 0; i < size; ++i) {
+            const int pick = random.between(0, static_cast<int>(alphabet.size()) + 3);
+            chunk.push_back(pick < static_cast<int>(alphabet.size()) ? alphabet[static_cast<std::size_t>(pick)]
+                                                                     : static_cast<char>(random.between(0, 255)));
+        }
+        for (const std::string& line : rx.feed(chunk)) {
+            ASSERT_GE(line.size(), 3u);
+            ASSERT_EQ(line.front(), '\r');
+            ASSERT_EQ(line.back(), '\n');
+        }
+        const auto& s = rx.state();
+        ASSERT_GE(s.frequency, sim::Trc243State::kMinFrequency);
+        ASSERT_LE(s.frequency, sim::Trc243State::kMaxFrequency);
+        ASSERT_LE(std::abs(s.bfo), sim::Trc243State::kMaxBfo);
+        ASSERT_GE(s.mode, 0);
+        ASSERT_LT(s.mode, sim::Trc243State::kModes);
+    }
+    EXPECT_EQ(rx.feed("\n" + frame(1, "T")), Frames{reply(1, "TST")});
+}

@@ -311,3 +311,27 @@ TEST(Trc294Serving, PtyPlainModelAndTcpAModelWithASpoiltChecksum)
     t.send(request);
     EXPECT_EQ(t.read(9).substr(0, 2), bytes({0x0A, 0x06}));
 }
+
+TEST(Trc294Sim, RandomBytesKeepTheStateWithinItsLimits)
+{
+    Trc294Sim rx(withOptions(true, false, true));
+    sim::SimRandom random(7);
+    for (int round = 0; round < 2000; ++round) {
+        std::string chunk;
+        const int size = random.between(1, 24);
+        for (int i = 0; i < size; ++i) {
+            // Mostly frame bytes, so that many frames get through their checks.
+            const int pick = random.between(0, 9);
+            chunk.push_back(static_cast<char>(pick == 0 ? 0xFF : pick == 1 ? 0xAA : random.between(0, 255)));
+        }
+        rx.feed(chunk);
+        const auto& s = rx.state();
+        ASSERT_GE(s.frequency, sim::Trc294State::kMinFrequency);
+        ASSERT_LE(s.frequency, sim::Trc294State::kMaxFrequency);
+        ASSERT_LE(s.filter, sim::Trc294State::kMaxFilter);
+        ASSERT_LE(s.attenuator, sim::Trc294State::kMaxAttenuator);
+        ASSERT_LE(s.display.size(), 16u);
+    }
+    rx.resetInput();
+    EXPECT_EQ(rx.feed(bytes({0xAA})).size(), 1u);
+}

@@ -65,8 +65,11 @@
 //   empty channel and any channel outside 1..101 are refused. The receiver
 //   cannot report its channels: the driver keeps what it wrote in its own
 //   settings. A tune or a filter change leaves the channel (byte 6 becomes 0).
-// - Any accepted setting message takes remote control (front panel locked);
-//   0xEE hands it back. The plain model has no other remote message.
+// - Setting messages are obeyed under local control too: any accepted one
+//   takes remote control (front panel locked); 0xEE, or 05 00 on the A
+//   model, hands it back. The plain model has no other remote message.
+// - The panel text is kept as sent (without its type byte); more than 16
+//   characters are refused.
 // - The plain model ignores the A model's messages (05, 08, 0A): a connect
 //   that asks with the framed status request hears nothing from it.
 // - The A model also answers 0xAA with the plain record, so both pass the

@@ -188,6 +188,17 @@ TEST_P(Ra1792EndToEnd, SilentAdapterFailsTheConnectWithABadResponse)
     EXPECT_EQ(m_log.count("Frq"), 0);
 }
 
+TEST_P(Ra1792EndToEnd, ALinkThatDoesNotOpenLeavesTheRomTextAsItWas)
+{
+    startSim("RA1792");
+    configure(DrvRA1792, 0);
+    m_sim.reset();  // the device or port is gone
+    EXPECT_NE(connect(), ConnectNoError);
+    std::string rom;
+    m_drv->get_RxRomID(0, &rom);
+    EXPECT_EQ(rom, "HPIB");
+}
+
 TEST_P(Ra1792EndToEnd, CwAfterAnEmulatedModeByWayOfAnotherModeTakesTheCwBfo)
 {
     connectAndSettle();

@@ -27,7 +27,8 @@ Ra1792Receiver::Ra1792Receiver(DriverEvents* owner) : FamilyReceiver(owner, DrvR
 {
     SetRemoteCommands("R", "L", 20);
     SetRecordFormat('\n', kMaxUnterminated);
-    m_romId = "HPIB";
+    // Until a connect identifies the adapter, the ROM text is the bus's name.
+    SetIdleRomID("HPIB");
 }
 
 std::string Ra1792Receiver::Frame(std::string_view command)
@@ -50,8 +51,6 @@ ConnErr Ra1792Receiver::RxOpen()
     m_lastHadBfo = false;
     m_receiverBfo.reset();
     m_retuneForMode = false;
-    // Until this connect identifies the adapter, the ROM text is the bus's name.
-    m_romId = "HPIB";
 
     SendTraced(std::string(ra1792::kAdapterIdentify), "?", kCharDelayMs, 0);
     const std::string ident = ReadTraced(40);

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "driver/core/modelregistry.h"
+#include "driver/models/ndx264/ndx264receiver.h"
 #include "driver/models/nrd535/nrd535receiver.h"
 #include "driver/models/ra1792/ra1792receiver.h"
 
@@ -20,6 +21,9 @@ void registerBuiltinModels()
     }
     if (!hasModel(DrvRA1792)) {
         registerModel(DrvRA1792, [](DriverEvents* owner) { return std::make_unique<Ra1792Receiver>(owner); });
+    }
+    if (!hasModel(DrvNDX264)) {
+        registerModel(DrvNDX264, [](DriverEvents* owner) { return std::make_unique<Ndx264Receiver>(owner); });
     }
 }
 

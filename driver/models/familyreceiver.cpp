@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 #include "driver/core/configstore.h"
 #include "driver/core/dialogseams.h"
@@ -327,6 +328,12 @@ void FamilyReceiver::SetRecordFormat(char end, std::size_t maxUnterminated)
     m_maxUnterminated = maxUnterminated;
 }
 
+void FamilyReceiver::SetRecordFinder(RecordFinder finder, std::size_t maxWaiting)
+{
+    m_recordFinder = std::move(finder);
+    m_maxUnterminated = maxWaiting;
+}
+
 bool FamilyReceiver::SendWrapped(std::initializer_list<std::string_view> commands)
 {
     const bool wrap = !HeldInRemote() && !m_remoteOn.empty();
@@ -375,12 +382,35 @@ std::int32_t FamilyReceiver::RxRemote(std::int32_t on)
 std::int32_t FamilyReceiver::RxParse()
 {
     std::int32_t result = 0;
-    while (auto record = family::takeRecord(m_rxBuffer, m_recordEnd)) {
-        // A record of line ends alone (CR LF pairs split at either byte) is none.
-        if (record->find_first_not_of("\r\n") == std::string::npos) {
-            continue;
+    for (;;) {
+        std::string record;
+        if (m_recordFinder) {
+            const RecordCut cut = m_recordFinder(m_rxBuffer);
+            const std::size_t length = std::min(cut.length, m_rxBuffer.size());
+            if (cut.kind == RecordCut::Wait || length == 0) {
+                break;
+            }
+            if (cut.kind != RecordCut::Take) {
+                m_rxBuffer.erase(0, length);
+                if (cut.kind == RecordCut::Refuse) {
+                    result = -1;
+                }
+                continue;
+            }
+            record = m_rxBuffer.substr(0, length);
+            m_rxBuffer.erase(0, length);
+        } else {
+            auto ended = family::takeRecord(m_rxBuffer, m_recordEnd);
+            if (!ended) {
+                break;
+            }
+            // A record of line ends alone (CR LF pairs split at either byte) is none.
+            if (ended->find_first_not_of("\r\n") == std::string::npos) {
+                continue;
+            }
+            record = std::move(*ended);
         }
-        if (!ApplyRecord(*record)) {
+        if (!ApplyRecord(record)) {
             result = -1;
         }
     }

@@ -32,6 +32,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -44,6 +45,14 @@ namespace quorvin {
 
 inline constexpr std::int16_t kDefaultRetries = 8;
 inline constexpr std::int16_t kDefaultWait = 250;
+
+// How a record finder cuts the front of a receive buffer (see
+// FamilyReceiver::SetRecordFinder).
+struct RecordCut {
+    enum Kind { Wait, Take, Skip, Refuse };
+    Kind kind = Wait;
+    std::size_t length = 0;
+};
 
 class FamilyReceiver : public Receiver {
 public:
@@ -130,6 +139,17 @@ protected:
     // The byte that ends a reply record, and how many bytes may wait
     // without it before the buffer counts as garbage.
     void SetRecordFormat(char end, std::size_t maxUnterminated);
+
+    // For framings without an end byte (a length byte, a start and an end
+    // byte): the model's finder looks at the front of the receive buffer and
+    // says how it is cut. Take: the first `length` bytes are one record.
+    // Skip: drop `length` bytes (noise before a frame). Refuse: drop
+    // `length` bytes and fail the round (a frame with a wrong length or
+    // checksum, never parsed). Wait: no whole record yet. The overflow guard
+    // stands as for end bytes: more than `maxWaiting` bytes left waiting
+    // empties the buffer and fails the round.
+    using RecordFinder = std::function<RecordCut(std::string_view buffer)>;
+    void SetRecordFinder(RecordFinder finder, std::size_t maxWaiting);
 
     // Sends the commands inside the remote wrapping unless the operator holds
     // the receiver in remote. True only when every frame was written; after a
@@ -260,6 +280,7 @@ private:
     int m_remotePauseMs = 0;
     char m_recordEnd = '\n';
     std::size_t m_maxUnterminated = 40;
+    RecordFinder m_recordFinder;
     std::int32_t m_smLocal = -1;
 };
 

@@ -1,6 +1,6 @@
-// Registration of the built-in model drivers: RA1792 and NRD535. The other
-// types of the table of models have no driver yet; a configuration naming
-// one loads no instance for it.
+// Registration of the built-in model drivers: RA1792, NRD535, NDX264 and
+// TRC294. The other types of the table of models have no driver yet; a
+// configuration naming one loads no instance for it.
 #include "builtinmodels.h"
 
 #include <memory>
@@ -9,6 +9,7 @@
 #include "driver/models/ndx264/ndx264receiver.h"
 #include "driver/models/nrd535/nrd535receiver.h"
 #include "driver/models/ra1792/ra1792receiver.h"
+#include "driver/models/trc294/trc294receiver.h"
 
 namespace quorvin {
 
@@ -24,6 +25,9 @@ void registerBuiltinModels()
     }
     if (!hasModel(DrvNDX264)) {
         registerModel(DrvNDX264, [](DriverEvents* owner) { return std::make_unique<Ndx264Receiver>(owner); });
+    }
+    if (!hasModel(DrvTRC294)) {
+        registerModel(DrvTRC294, [](DriverEvents* owner) { return std::make_unique<Trc294Receiver>(owner); });
     }
 }
 

@@ -336,7 +336,10 @@ void FamilyReceiver::SetRecordFinder(RecordFinder finder, std::size_t maxWaiting
 
 bool FamilyReceiver::SendWrapped(std::initializer_list<std::string_view> commands)
 {
+    // A receiver that a setting takes into remote by itself has no "on"
+    // command, only the hand-back.
     const bool wrap = !HeldInRemote() && !m_remoteOn.empty();
+    const bool handBack = !HeldInRemote() && !m_remoteOff.empty();
     bool sent = true;
     if (wrap) {
         sent = SendText(m_remoteOn);
@@ -347,7 +350,7 @@ bool FamilyReceiver::SendWrapped(std::initializer_list<std::string_view> command
         }
         sent = SendText(command);
     }
-    if (wrap) {
+    if (handBack) {
         // The front panel gets the receiver back whatever went before.
         const bool handedBack = SendText(m_remoteOff);
         sent = sent && handedBack;
@@ -363,8 +366,9 @@ std::int32_t FamilyReceiver::RxRemote(std::int32_t on)
     }
     const std::int32_t wanted = on != 0 ? 1 : 0;
     if (wanted != m_remoteWanted) {
-        if (!m_remoteOn.empty()) {
-            if (!SendText(wanted != 0 ? m_remoteOn : m_remoteOff)) {
+        const std::string& command = wanted != 0 ? m_remoteOn : m_remoteOff;
+        if (!command.empty()) {
+            if (!SendText(command)) {
                 return 0;
             }
             if (m_remotePauseMs > 0) {

@@ -134,7 +134,8 @@ protected:
     virtual void RecordsDone() {}
 
     // The commands that take the receiver into remote control and back
-    // (none: setters are sent bare), and the pause RxRemote keeps after one.
+    // (none: setters are sent bare; only a hand-back: a setting takes the
+    // receiver into remote by itself), and the pause RxRemote keeps after one.
     void SetRemoteCommands(std::string_view on, std::string_view off, int pauseMs = 0);
     // The byte that ends a reply record, and how many bytes may wait
     // without it before the buffer counts as garbage.

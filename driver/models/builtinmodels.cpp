@@ -1,5 +1,5 @@
-// Registration of the built-in model drivers: RA1792, NRD535, NDX264 and
-// TRC294. The other types of the table of models have no driver yet; a
+// Registration of the built-in model drivers: RA1792, NRD535, NDX264,
+// TRC294 and TRC243. The other types of the table of models have no driver yet; a
 // configuration naming one loads no instance for it.
 #include "builtinmodels.h"
 
@@ -9,6 +9,7 @@
 #include "driver/models/ndx264/ndx264receiver.h"
 #include "driver/models/nrd535/nrd535receiver.h"
 #include "driver/models/ra1792/ra1792receiver.h"
+#include "driver/models/trc243/trc243receiver.h"
 #include "driver/models/trc294/trc294receiver.h"
 
 namespace quorvin {
@@ -25,6 +26,9 @@ void registerBuiltinModels()
     }
     if (!hasModel(DrvNDX264)) {
         registerModel(DrvNDX264, [](DriverEvents* owner) { return std::make_unique<Ndx264Receiver>(owner); });
+    }
+    if (!hasModel(DrvTRC243)) {
+        registerModel(DrvTRC243, [](DriverEvents* owner) { return std::make_unique<Trc243Receiver>(owner); });
     }
     if (!hasModel(DrvTRC294)) {
         registerModel(DrvTRC294, [](DriverEvents* owner) { return std::make_unique<Trc294Receiver>(owner); });

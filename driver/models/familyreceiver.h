@@ -142,7 +142,7 @@ protected:
     bool HeldInRemote() const { return IsRemote() != 0; }
     // The receiver went back to local control without RxRemote (a hand-back
     // at disconnect): nothing is sent or reported.
-    void DropRemote() { m_remoteWanted = 0; }
+    void DropRemote() { SetRemoteWanted(0); }
 
     // The options that are fitted, as optionBit()s (base: none).
     virtual std::uint32_t FittedOptions() const { return 0; }

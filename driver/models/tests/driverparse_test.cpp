@@ -66,9 +66,17 @@ public:
         return this->RxParse();
     }
     const std::string& buffer() const { return this->m_rxBuffer; }
-    // Setters act only on a connected receiver; no link is needed to see
-    // what they remember.
-    void markConnected() { this->m_connected = 1; }
+    // Setters act only on a connected receiver; no port is needed to see
+    // what they remember. The link counts as opened (the connect dialogue
+    // is skipped) and a first answer of bare line ends arrives, as the
+    // polling cycle sees a receiver connect.
+    void markConnected()
+    {
+        m_skipDialogue = true;
+        this->LinkOpened();
+        this->ReceiveBytes("\r\n", 0);
+    }
+    ConnErr RxOpen() override { return m_skipDialogue ? ConnectRxComPending : Model::RxOpen(); }
 
     // With the fake wire every command is taken and kept (without the frame);
     // without it the real link, which is closed, refuses every write.
@@ -80,6 +88,8 @@ public:
     }
 
 protected:
+    bool m_skipDialogue = false;
+
     bool SendText(std::string_view command) override
     {
         if (!fakeWire) {

@@ -82,6 +82,8 @@ public:
     // without it the real link, which is closed, refuses every write.
     bool fakeWire = false;
     std::vector<std::string> sent;
+    // A command the fake wire refuses to write.
+    std::string failOn;
     bool wasSent(const std::string& command) const
     {
         return std::find(sent.begin(), sent.end(), command) != sent.end();
@@ -94,6 +96,9 @@ protected:
     {
         if (!fakeWire) {
             return Model::SendText(command);
+        }
+        if (command == failOn) {
+            return false;
         }
         sent.emplace_back(command);
         return true;
@@ -248,6 +253,40 @@ TEST(Nrd535Parse, ChannelCommandsThatCannotBeWrittenAreFailures)
     rx.fakeWire = true;
     EXPECT_EQ(rx.ChnSave(5), R_OK);
     EXPECT_EQ(rx.sent, (std::vector<std::string>{"H1", "J1005", "H0"}));
+}
+
+TEST(FamilyChores, AFailedWriteInsideTheWrappingStillHandsTheReceiverBack)
+{
+    RecordingOwner owner;
+    Fed<Nrd535Receiver> rx(&owner);
+    rx.feed("I014096500001\r");
+    rx.markConnected();
+    rx.fakeWire = true;
+    rx.failOn = "N1";
+    // The command fails: reported as failed, no request left, H0 still sent.
+    EXPECT_EQ(rx.SetNBl(NBlPeek), NBlNone);
+    EXPECT_EQ(rx.sent, (std::vector<std::string>{"H1", "H0"}));
+    EXPECT_EQ(rx.Requested().NBlType, NBlNone);
+    // The remote command fails: nothing else goes out.
+    rx.sent.clear();
+    rx.failOn = "H1";
+    EXPECT_EQ(rx.SetAtt(AttOn1), AttNone);
+    EXPECT_EQ(rx.sent, (std::vector<std::string>{"H0"}));
+    EXPECT_EQ(rx.ChnSave(3), R_KO);
+    // RxRemote whose command cannot be written changes nothing and says so.
+    owner.events.clear();
+    std::int32_t result = rx.RxRemote(1);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(rx.IsRemote(), 0);
+    EXPECT_EQ(owner.count("Rmt"), 0);
+    rx.failOn.clear();
+    EXPECT_EQ(rx.RxRemote(1), 1);
+    EXPECT_EQ(rx.IsRemote(), 1);
+    EXPECT_EQ(owner.count("Rmt 1"), 1);
+    // Held in remote: no wrapping at all.
+    rx.sent.clear();
+    EXPECT_EQ(rx.ChnSave(3), R_OK);
+    EXPECT_EQ(rx.sent, (std::vector<std::string>{"J1003"}));
 }
 
 TEST(Nrd535Parse, ModeChangeAcrossCarrierOffsetsTunesFromTheRecord)

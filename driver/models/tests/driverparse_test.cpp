@@ -289,6 +289,32 @@ TEST(FamilyChores, AFailedWriteInsideTheWrappingStillHandsTheReceiverBack)
     EXPECT_EQ(rx.sent, (std::vector<std::string>{"J1003"}));
 }
 
+TEST(FamilyChores, AMappedModeTheReceiverIsAlreadyInSendsNothing)
+{
+    // A forwarded ISB to a receiver in USB: nothing goes out, so no echo is
+    // awaited that would never come.
+    RecordingOwner owner;
+    Fed<Nrd535Receiver> nrd(&owner);
+    nrd.feed("I012141000001\r");
+    nrd.markConnected();
+    nrd.fakeWire = true;
+    EXPECT_EQ(nrd.SetMod(ModISB), ModUSB);
+    EXPECT_EQ(nrd.SetMod(ModUSB), ModUSB);
+    EXPECT_TRUE(nrd.sent.empty());
+    EXPECT_EQ(nrd.SetMod(ModCW_F), ModCW);
+    EXPECT_EQ(nrd.sent, (std::vector<std::string>{"H1", "D1", "H0"}));
+    EXPECT_EQ(nrd.Requested().ModType, ModCW);
+
+    Fed<Ra1792Receiver> ra(&owner);
+    ra.feed("F10.000000D1I3M1X0\r\n");
+    ra.markConnected();
+    ra.fakeWire = true;
+    EXPECT_EQ(ra.SetMod(ModAM_U), ModAM);
+    EXPECT_TRUE(ra.sent.empty());
+    EXPECT_EQ(ra.SetMod(ModISB), ModISB);
+    EXPECT_EQ(ra.sent, (std::vector<std::string>{"R", "D4", "L"}));
+}
+
 TEST(Nrd535Parse, ModeChangeAcrossCarrierOffsetsTunesFromTheRecord)
 {
     RecordingOwner owner;

@@ -28,7 +28,13 @@ public:
     bool open(quint16 port)
     {
         m_socket.connectToHost(QHostAddress::LocalHost, port);
-        return waitUntil([&] { return m_socket.state() == QAbstractSocket::ConnectedState; }, 10000);
+        waitUntil(
+            [&] {
+                return m_socket.state() == QAbstractSocket::ConnectedState ||
+                       m_socket.state() == QAbstractSocket::UnconnectedState;
+            },
+            10000);
+        return m_socket.state() == QAbstractSocket::ConnectedState;
     }
     void send(const std::string& text) { m_socket.write(text.data(), static_cast<qint64>(text.size())); }
     // The next n reply lines; empty when they do not come within the time.
@@ -276,6 +282,60 @@ TEST_P(ServerEndToEnd, ChangesThroughTheServerAreForwarded)
     }));
     m_server.reset();
     m_drv->RxConnect(1, 0, &result);
+}
+
+TEST_P(ServerEndToEnd, ClientLimitAndAClientGoneWhileItsChangeWaits)
+{
+    connectModel("NRD535", DrvNRD535);
+    server::ServerLimits limits;
+    limits.maxClients = 2;
+    m_server = std::make_unique<server::RigctlServer>(m_drv.get(), 0, QHostAddress::LocalHost, 0, nullptr, limits);
+    ASSERT_TRUE(m_server->start());
+    LineClient a, b, c;
+    ASSERT_TRUE(a.open(m_server->port()));
+    ASSERT_TRUE(b.open(m_server->port()));
+    ASSERT_TRUE(waitUntil([&] { return m_server->clientCount() == 2; }));
+    c.open(m_server->port());
+    EXPECT_TRUE(c.closedByPeer());  // one too many
+    EXPECT_EQ(m_server->clientCount(), 2);
+
+    // A asks for a change and goes before the receiver confirmed it.
+    a.send("F 6100000\n");
+    ASSERT_TRUE(waitUntil([&] { return nrdFrequency() == 6100000; }));
+    a.abort();
+    ASSERT_TRUE(waitUntil([&] { return m_server->clientCount() == 1; }));
+    pump(300);
+    EXPECT_EQ(b.ask("f"), "6100000");
+}
+
+// A driver call in progress holds back what clients send until it returned.
+TEST(DriverCallScope, DefersUntilTheOutermostCallReturned)
+{
+    int runs = 0;
+    auto context = std::make_unique<QObject>();
+    {
+        server::DriverCallScope outer;
+        {
+            server::DriverCallScope inner;
+            server::runWhenDriverFree(context.get(), [&] { ++runs; });
+        }
+        server::runWhenDriverFree(context.get(), [&] { ++runs; });
+        pump(50);
+        EXPECT_EQ(runs, 0);
+        EXPECT_TRUE(server::DriverCallScope::active());
+    }
+    EXPECT_FALSE(server::DriverCallScope::active());
+    EXPECT_EQ(runs, 0);  // from the event loop, not from the scope's end
+    EXPECT_TRUE(waitUntil([&] { return runs == 2; }));
+    {
+        server::DriverCallScope scope;
+        server::runWhenDriverFree(context.get(), [&] { ++runs; });
+        context.reset();  // its owner went meanwhile
+    }
+    pump(50);
+    EXPECT_EQ(runs, 2);
+    server::runWhenDriverFree(nullptr, [&] { ++runs; });  // no call under way: at once
+    EXPECT_EQ(runs, 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pty, ServerEndToEnd, ::testing::Values(Transport::Pty),

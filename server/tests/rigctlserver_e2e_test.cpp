@@ -353,36 +353,44 @@ TEST_P(ReferenceClient, RigctlAcceptsEveryAnswer)
     }
     connectModel("NRD535", DrvNRD535);
     serve();
-    QProcess client;
-    client.setProgram(rigctl);
     // Model 2 is the network client: it opens with the \dump_state
-    // handshake, then runs the commands one after another.
-    client.setArguments({"-m", "2", "-r", QStringLiteral("127.0.0.1:%1").arg(m_server->port()), "F", "7050000",
-                         "f", "M", "USB", "2400", "m", "l", "STRENGTH", "l", "ATT", "v"});
-    client.start();
-    ASSERT_TRUE(waitUntil([&] { return client.state() == QProcess::Running || client.state() == QProcess::NotRunning; }));
-    ASSERT_TRUE(waitUntil([&] { return client.state() == QProcess::NotRunning; }, 120000)) << "rigctl hangs";
-    const std::string out = client.readAllStandardOutput().toStdString();
-    const std::string err = client.readAllStandardError().toStdString();
-    EXPECT_EQ(client.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(client.exitCode(), 0) << err;
-    // rigctl reports a refused or unreadable answer on standard error and goes on.
-    EXPECT_EQ(err, "") << out;
+    // handshake, then runs the commands one after another. It reports an
+    // answer it refuses on standard error and goes on, so both must be clean.
+    auto run = [&](const QStringList& commands, std::vector<std::string>& lines) {
+        QProcess client;
+        client.setProgram(rigctl);
+        client.setArguments(QStringList{"-m", "2", "-r", QStringLiteral("127.0.0.1:%1").arg(m_server->port())} +
+                            commands);
+        client.start();
+        EXPECT_TRUE(waitUntil([&] { return client.state() == QProcess::NotRunning; }, 120000)) << "rigctl hangs";
+        const std::string out = client.readAllStandardOutput().toStdString();
+        const std::string err = client.readAllStandardError().toStdString();
+        EXPECT_EQ(client.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(client.exitCode(), 0) << err;
+        EXPECT_EQ(err, "") << out;
+        lines.clear();
+        std::istringstream in(out);
+        for (std::string l; std::getline(in, l);) {
+            lines.push_back(l);
+        }
+    };
     std::vector<std::string> lines;
-    std::istringstream in(out);
-    for (std::string l; std::getline(in, l);) {
-        lines.push_back(l);
-    }
-    ASSERT_EQ(lines.size(), 6u) << out;
+    run({"F", "7050000", "M", "USB", "2400", "L", "ATT", "20"}, lines);
+    EXPECT_TRUE(lines.empty());
+    // A second client reads: it has nothing cached, so every answer comes
+    // from the server (the first client would answer its own sets itself).
+    run({"f", "m", "l", "STRENGTH", "l", "ATT", "v"}, lines);
+    ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[0], "7050000");
     EXPECT_EQ(lines[1], "USB");
-    EXPECT_TRUE(platform::parseInt(lines[2]).has_value()) << lines[2];
+    EXPECT_EQ(lines[2], "2200");  // the filter the receiver took for 2400 Hz
     EXPECT_TRUE(platform::parseInt(lines[3]).has_value()) << lines[3];
-    EXPECT_EQ(lines[4], "0");
+    EXPECT_EQ(lines[4], "20");
     EXPECT_EQ(lines[5], "VFOA");
     // And the receiver really did it.
     EXPECT_EQ(nrdFrequency(), 7050000);
     EXPECT_EQ(withSim<sim::Nrd535Sim>([](sim::Nrd535Sim& s) { return s.state().mode; }), 2);
+    EXPECT_EQ(withSim<sim::Nrd535Sim>([](sim::Nrd535Sim& s) { return s.state().attenuator; }), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pty, ReferenceClient, ::testing::Values(Transport::Pty),

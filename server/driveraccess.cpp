@@ -395,7 +395,11 @@ std::optional<int> DriverAccess::channel()
 
 void DriverAccess::reply(SetDone done, SetResult result)
 {
-    QTimer::singleShot(0, this, [done = std::move(done), result] { done(result); });
+    // The answer lets the session go on to its next command, which may
+    // call the driver: never while a driver call waits further up.
+    QTimer::singleShot(0, this, [this, done = std::move(done), result] {
+        runWhenDriverFree(this, [done, result] { done(result); });
+    });
 }
 
 void DriverAccess::change(SetDone done, const std::function<void()>& put, std::function<bool()> reached)

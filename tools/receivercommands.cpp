@@ -99,7 +99,7 @@ std::string resultText(server::SetResult r)
 int receivers(const Options& o, std::ostream& out, std::ostream& err)
 {
     if (o.words.size() > 1) {
-        err << receiverUsage();
+        err << "korvanectl receivers: at most one CONFIGURATION expected\n" << receiverUsage();
         return kExitUsage;
     }
     const std::string configuration = o.words.empty() ? o.configuration : o.words[0];
@@ -130,7 +130,7 @@ int receivers(const Options& o, std::ostream& out, std::ostream& err)
 int connectOne(const Options& o, std::ostream& out, std::ostream& err)
 {
     if (o.words.size() != 1) {
-        err << receiverUsage();
+        err << "korvanectl connect: one RECEIVER expected\n" << receiverUsage();
         return kExitUsage;
     }
     ReceiverTool tool(out, err);
@@ -158,7 +158,7 @@ int get(const Options& o, std::ostream& out, std::ostream& err)
 {
     static const std::vector<std::string> known{"frequency", "mode", "filter", "agc", "smeter"};
     if (o.words.size() < 2) {
-        err << receiverUsage();
+        err << "korvanectl get: RECEIVER and what to get expected\n" << receiverUsage();
         return kExitUsage;
     }
     for (std::size_t w = 1; w < o.words.size(); ++w) {
@@ -232,7 +232,7 @@ int get(const Options& o, std::ostream& out, std::ostream& err)
 int set(const Options& o, std::ostream& out, std::ostream& err)
 {
     if (o.words.size() < 3 || (o.words.size() - 1) % 2 != 0) {
-        err << receiverUsage();
+        err << "korvanectl set: RECEIVER and pairs of what and value expected\n" << receiverUsage();
         return kExitUsage;
     }
     ReceiverTool tool(out, err);
@@ -564,6 +564,7 @@ int runReceiverCommand(const std::string& command, const std::vector<std::string
         if (o->words.size() == 3 && o->words[0] == "load") {
             return channelsLoad(*o, out, err);
         }
+        err << "korvanectl channels: dump or load, RECEIVER and FILE expected\n";
     }
     err << receiverUsage();
     return kExitUsage;

@@ -148,8 +148,20 @@ DriverAccess::~DriverAccess()
     m_driver->Unadvise(m_cookie);
 }
 
+bool DriverAccess::exists()
+{
+    // The driver serves an index outside its list by receiver 0: the
+    // server must not.
+    std::int16_t count = 0;
+    DriverCallScope scope;
+    return m_index >= 0 && m_driver->get_RxCount(&count) == S_OK && m_index < count;
+}
+
 std::string DriverAccess::name()
 {
+    if (!exists()) {
+        return {};
+    }
     std::string text;
     DriverCallScope scope;
     m_driver->get_RxName(m_index, &text);
@@ -166,6 +178,9 @@ std::string DriverAccess::identification()
 
 bool DriverAccess::isConnected()
 {
+    if (!exists()) {
+        return false;
+    }
     std::int32_t connected = 0;
     DriverCallScope scope;
     return m_driver->get_RxIsConnected(m_index, &connected) == S_OK && connected != 0;
@@ -173,6 +188,9 @@ bool DriverAccess::isConnected()
 
 std::int32_t DriverAccess::frequencyMin()
 {
+    if (!exists()) {
+        return 0;
+    }
     std::int32_t hz = 0;
     DriverCallScope scope;
     m_driver->get_RxFrqMin(m_index, &hz);
@@ -181,6 +199,9 @@ std::int32_t DriverAccess::frequencyMin()
 
 std::int32_t DriverAccess::frequencyMax()
 {
+    if (!exists()) {
+        return 0;
+    }
     std::int32_t hz = 0;
     DriverCallScope scope;
     m_driver->get_RxFrqMax(m_index, &hz);
@@ -189,6 +210,9 @@ std::int32_t DriverAccess::frequencyMax()
 
 std::int32_t DriverAccess::frequencyStep()
 {
+    if (!exists()) {
+        return 1;
+    }
     std::int32_t hz = 1;
     DriverCallScope scope;
     m_driver->get_RxFrqStp(m_index, &hz);
@@ -197,6 +221,9 @@ std::int32_t DriverAccess::frequencyStep()
 
 bool DriverAccess::modeExists(MODTYPE mode)
 {
+    if (!exists()) {
+        return false;
+    }
     std::int32_t exists = 0;
     DriverCallScope scope;
     return m_driver->get_RxModExist(m_index, mode, &exists) == S_OK && exists != 0;
@@ -204,6 +231,9 @@ bool DriverAccess::modeExists(MODTYPE mode)
 
 std::vector<std::int32_t> DriverAccess::filterWidths()
 {
+    if (!exists()) {
+        return {};
+    }
     std::vector<std::int32_t> widths;
     DriverCallScope scope;
     std::int16_t count = 0;
@@ -223,6 +253,9 @@ std::vector<std::int32_t> DriverAccess::filterWidths()
 
 bool DriverAccess::agcExists(AGCTYPE agc)
 {
+    if (!exists()) {
+        return false;
+    }
     std::int32_t exists = 0;
     DriverCallScope scope;
     return m_driver->get_RxAgcExist(m_index, agc, &exists) == S_OK && exists != 0;
@@ -230,6 +263,9 @@ bool DriverAccess::agcExists(AGCTYPE agc)
 
 bool DriverAccess::attExists(ATTSTATE att)
 {
+    if (!exists()) {
+        return false;
+    }
     std::int32_t exists = 0;
     DriverCallScope scope;
     return m_driver->get_RxAttExist(m_index, att, &exists) == S_OK && exists != 0;
@@ -265,6 +301,9 @@ void DriverAccess::noteAttLevel(ATTSTATE att, std::int16_t level)
 
 bool DriverAccess::hasSMeter()
 {
+    if (!exists()) {
+        return false;
+    }
     std::int32_t exists = 0;
     DriverCallScope scope;
     return m_driver->get_RxSMtExist(m_index, &exists) == S_OK && exists != 0;
@@ -272,6 +311,9 @@ bool DriverAccess::hasSMeter()
 
 int DriverAccess::channelCount()
 {
+    if (!exists()) {
+        return 0;
+    }
     std::int16_t count = 0;
     DriverCallScope scope;
     m_driver->get_RxChnCount(m_index, &count);

@@ -48,6 +48,8 @@ public:
     // How long a change may take to be confirmed (default 5000 ms).
     void setConfirmTimeout(int ms) { m_confirmTimeoutMs = ms; }
     std::int16_t index() const { return m_index; }
+    // The driver holds a receiver at this index.
+    bool exists();
 
     std::string name() override;
     std::string identification() override;

@@ -35,6 +35,12 @@ bool RigctlServer::start(QString* error)
     if (m_tcp.isListening()) {
         return true;
     }
+    if (!m_access.exists()) {
+        if (error != nullptr) {
+            *error = QStringLiteral("there is no receiver %1 to serve").arg(m_index);
+        }
+        return false;
+    }
     if (!m_tcp.listen(m_address, m_port)) {
         if (error != nullptr) {
             *error = QStringLiteral("cannot listen on %1:%2: %3")

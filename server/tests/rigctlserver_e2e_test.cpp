@@ -215,6 +215,12 @@ TEST_P(ServerEndToEnd, ClientsInterleaveAndAFaultyOneHarmsNobody)
 TEST_P(ServerEndToEnd, ReceiverWithoutMeterOrAttenuator)
 {
     connectModel("RA1792", DrvRA1792);
+    // One receiver in the configuration: none at index 3 to serve (the
+    // driver would answer for receiver 0 instead).
+    server::RigctlServer nobody(m_drv.get(), 3, QHostAddress::LocalHost, 0);
+    QString error;
+    EXPECT_FALSE(nobody.start(&error));
+    EXPECT_EQ(error.toStdString(), "there is no receiver 3 to serve");
     serve();
     LineClient c;
     ASSERT_TRUE(c.open(m_server->port()));

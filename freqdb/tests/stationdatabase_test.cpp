@@ -18,14 +18,8 @@ using namespace lumaret;
 
 namespace {
 
-std::string testDataDir()
-{
-    const char* env = std::getenv("KORVANE_TESTDATA");
-    return env && *env ? env : KORVANE_TESTDATA_DIR;
-}
-
-// The Access file made by the real engine; used where it lies, never copied.
-const std::string kUsersMdb = testDataDir() + "/access/users-jet4.mdb";
+// The Access file made by the real engine (data/LICENSE-users-jet4.txt).
+const std::string kUsersMdb = std::string(LUMARET_TESTDATA_DIR) + "/users-jet4.mdb";
 
 void writeFile(const std::string& path, const std::string& content)
 {
@@ -411,7 +405,7 @@ TEST_F(StationDbTest, DbaseTableWrittenWithShapelib)
 
 TEST_F(StationDbTest, AccessDatabaseTablesAndColumns)
 {
-    ASSERT_TRUE(std::filesystem::exists(kUsersMdb)) << "missing test data " << kUsersMdb << " (set KORVANE_TESTDATA)";
+    ASSERT_TRUE(std::filesystem::exists(kUsersMdb)) << "missing test data " << kUsersMdb;
     std::vector<std::string> tables;
     SourceError error;
     ASSERT_TRUE(listMdbTables(kUsersMdb, tables, error)) << error.text;

@@ -255,6 +255,16 @@ TEST_F(StationFilesTest, AConfiguredFileThatFailsTheCheckIsReportedOnce)
     EXPECT_NE(m.text.find("15 lines"), std::string::npos) << m.text;
     EXPECT_EQ(count(false), -1);
 
+    // Chosen in the dialog, the first problems come one by one and the
+    // rest in one more box.
+    reporter.messages.clear();
+    const TextCheckResult check = checkTextFile(file("rough.csv"), true);
+    EXPECT_FALSE(check.ok);
+    EXPECT_EQ(check.failedLines, 15u);
+    ASSERT_EQ(reporter.messages.size(), 11u);
+    EXPECT_EQ(reporter.messages[9].text, "CSV File \"rough.csv\":\n\tSeparator ';' issue line 20\n");
+    EXPECT_EQ(reporter.messages[10].text, "CSV File \"rough.csv\":\n\t5 more problems\n");
+
     // An empty file and a file that cannot be read are named too.
     reporter.messages.clear();
     writeFile(file("blank.csv"), "\n\n");

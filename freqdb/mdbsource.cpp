@@ -287,7 +287,7 @@ void childWork(FrameWriter& out, const std::string& path, const std::string* tab
 
 class FrameReader {
 public:
-    FrameReader(std::string_view payload) : m_p(payload) {}
+    explicit FrameReader(std::string_view payload) : m_p(payload) {}
     bool u32(std::uint32_t& v)
     {
         if (m_p.size() < 4) {

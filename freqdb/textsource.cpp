@@ -173,28 +173,35 @@ std::size_t countSeparators(std::string_view line)
 }
 
 
+// Calls `f` with each ";"-separated field of a line, without keeping them.
+template <typename F>
+void forEachField(std::string_view line, F f)
+{
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t sep = line.find(';', start);
+        if (sep == std::string_view::npos) {
+            f(line.substr(start));
+            return;
+        }
+        f(line.substr(start, sep - start));
+        start = sep + 1;
+    }
+}
+
 // Whether a line reads as a header: no field begins with a non-zero number.
 bool headerLike(std::string_view line)
 {
-    std::vector<std::string_view> fields;
-    splitFields(line, fields);
-    for (std::string_view field : fields) {
-        if (leadingNumber(field) != 0) {
-            return false;
-        }
-    }
-    return true;
+    bool header = true;
+    forEachField(line, [&header](std::string_view field) { header = header && leadingNumber(field) == 0; });
+    return header;
 }
 
 // How many fields at the end of a line are empty (blanks or "" only).
 std::size_t trailingEmptyFields(std::string_view line)
 {
-    std::vector<std::string_view> fields;
-    splitFields(line, fields);
     std::size_t n = 0;
-    while (n < fields.size() && fieldText(fields[fields.size() - 1 - n]).empty()) {
-        ++n;
-    }
+    forEachField(line, [&n](std::string_view field) { n = fieldText(field).empty() ? n + 1 : 0; });
     return n;
 }
 

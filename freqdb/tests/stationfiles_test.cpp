@@ -332,3 +332,35 @@ TEST_F(StationFilesTest, PublishedScheduleWithOneMoreSeparatorInItsHeader)
     writeFile(file("mixed.csv"), "kHz;Station;\r\n5955;Radio\r\n6005\r\n");
     EXPECT_FALSE(checkTextFile(file("mixed.csv"), false).ok);
 }
+
+TEST_F(StationFilesTest, RealBroadcastSchedule)
+{
+    // A published schedule of 13,420 rows without a header line, streamed
+    // in; the figures were counted independently from the file.
+    const std::string path = std::string(LUMARET_TESTDATA_DIR) + "/swschedule.csv";
+    ASSERT_TRUE(checkTextFile(path, false).ok);
+    configure({{"S_File", path}, {"S_Freq", "F1"}, {"S_Mode", "F2"}, {"S_Stat", "F5"}, {"S_Modu", "F6"},
+               {"S_Desc", "F7"}});
+    ASSERT_EQ(storageKey(), 1) << (reporter.messages.empty() ? "" : reporter.messages[0].text);
+    EXPECT_TRUE(reporter.messages.empty());
+    EXPECT_EQ(fd.database().columnNames().size(), 11u);
+    EXPECT_EQ(count(false), 13420);
+    EXPECT_EQ(count(true), 2722);
+
+    EXPECT_EQ(first(6005000, 0), 1);
+    EXPECT_EQ(fd.database().resultSize(), 26u);
+    EXPECT_EQ(rec.TableName, "swschedule.csv");
+    EXPECT_EQ(rec.Frequency, "6005.000000");
+    EXPECT_EQ(rec.StationID, "Radio Tirana");
+    EXPECT_EQ(rec.Mode, "1230-1300");
+    EXPECT_EQ(rec.Modulation, "E");
+    EXPECT_EQ(rec.Description, "CEu");
+    EXPECT_EQ(next(false), 1);
+    EXPECT_EQ(rec.StationID, "Radio Ukraine Int.");
+
+    EXPECT_EQ(first(9420500, 1000), 1);
+    EXPECT_EQ(fd.database().resultSize(), 9u);
+    EXPECT_EQ(rec.StationID, "CNR1 DIGITAL");
+    EXPECT_EQ(first(640000, 0), 1);
+    EXPECT_EQ(rec.StationID, "Radio del Pac\xef\xbf\xbd" "fico 640");
+}

@@ -103,6 +103,26 @@ TEST_F(StationFilesTest, DbaseRecordCountIsCheckedAgainstTheFileSize)
     configure({{"S_File", file("narrow.dbf")}});
     expectRefused("narrow.dbf", "damaged");
 
+    // A record that cannot be read (the file shrank while it was read)
+    // fails the table instead of becoming an empty row.
+    struct ShrinkingSink : TableCollector {
+        ShrinkingSink(SourceTable& t, std::string p, std::size_t keep) : TableCollector(t), path(std::move(p)), keep(keep) {}
+        bool row(const SourceRow& r, SourceError& e) override
+        {
+            std::filesystem::resize_file(path, keep);
+            return TableCollector::row(r, e);
+        }
+        std::string path;
+        std::size_t keep;
+    };
+    writeFile(file("shrinking.dbf"), whole);
+    SourceTable table;
+    ShrinkingSink sink(table, file("shrinking.dbf"), headerLength + 10 * recordLength);
+    SourceError error;
+    EXPECT_FALSE(readDbfFile(file("shrinking.dbf"), sink, error));
+    EXPECT_NE(error.text.find("Could not read record"), std::string::npos) << error.text;
+    EXPECT_LT(table.rows.size(), 1000u);
+
     // A sound file still loads afterwards.
     configure({{"S_File", file("whole.dbf")}});
     EXPECT_EQ(storageKey(), 1);

@@ -7,8 +7,9 @@
 // a forked child, limited in memory and processor time, reads the file and
 // writes the table down a pipe as length-counted frames; the caller reads
 // them with a time limit and turns the child's death into an error. The
-// child runs plain C++ and libmdb only (no Qt, no locks of the caller's
-// threads) and ends with _exit.
+// child runs plain C++ and libmdb only, never Qt, and ends with _exit; if
+// it ever stalls on a lock another thread of the caller held at the fork,
+// the time limit ends it like any other silent reader.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>

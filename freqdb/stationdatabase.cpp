@@ -502,7 +502,9 @@ bool StationDatabase::open()
 
 bool StationDatabase::createDatabase(SourceError& error)
 {
-    if (sqlite3_open(":memory:", &m_db) != SQLITE_OK) {
+    // Used from the object's thread only: no locking inside the engine.
+    if (sqlite3_open_v2(":memory:", &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
         error = {kErrGeneral, "Could not create the query database"};
         return false;
     }

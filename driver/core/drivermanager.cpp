@@ -61,6 +61,13 @@ bool DriverManager::DrvConfigure(const std::string& name, ConfMode mode, std::in
     if (m_dialogDepth != kNoDialog || !CanReconfigure()) {
         return false;
     }
+    if (!isKeyName(name)) {
+        // An empty name, or one with a backslash, names no configuration
+        // key (it would reach another key, or the root): refused, and the
+        // configuration loaded stays as it is.
+        *result = 0;
+        return false;
+    }
     m_confName = name;
     LoadConfiguration();
     m_forward = kNoForward;

@@ -45,7 +45,9 @@ public:
     // Loads the named configuration and, when it is empty or the client asks
     // for it, runs the selection dialog. Returns 1 when instances were loaded
     // with ConfLoad, else the instance count. Refused (false, nothing
-    // changed) while driver code is running further up the stack.
+    // changed) while driver code is running further up the stack, and for a
+    // name that is no key name (empty, or holding a backslash; the result
+    // is then 0).
     bool DrvConfigure(const std::string& name, ConfMode mode, std::int32_t* result);
     // Rebuilds the instance list from the store (at most eight instances).
     void LoadConfiguration();

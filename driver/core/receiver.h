@@ -322,6 +322,16 @@ private:
     // Inside this receiver's own tick: a tick that arrives while the model
     // waits in RxPoll is skipped instead of polling on top of it.
     bool m_inTick = false;
+    // Counts connection attempts and closes. Code that raised an event
+    // compares it afterwards: when a client handler reconnected or
+    // disconnected meanwhile, the state belongs to the handler's call.
+    std::uint32_t m_connection = 0;
+    // Connect is on the stack (opening, the model's RxOpen, or reporting a
+    // failed open): a nested Connect answers "pending" instead of nesting.
+    int m_connecting = 0;
+    // Reports of a close are on the stack: a close asked for from inside
+    // one, on a link already closed, has nothing new to report.
+    int m_closeReports = 0;
 };
 
 // Record helpers: every field all ones, or all zero with no channel.

@@ -456,6 +456,34 @@ TEST_F(FacadeTest, DeletingSettingsRefusesAnEmptyName)
     EXPECT_EQ(temp.store().readNumber(configurationKey("Site"), "DefaultBfo"), 1000);
 }
 
+TEST_F(FacadeTest, AConfigurationNameThatNamesNoKeyIsRefusedAndChangesNothing)
+{
+    temp.addInstance("Site", "A", DrvNRD535);
+    temp.addInstance("Site", "B", DrvNRD535);
+    temp.addInstance("Other", "C", DrvNRD535);
+    EXPECT_EQ(configure("Site"), 1);
+    ASSERT_EQ(drv->put_RxForward(0), S_OK);
+    installDialog();
+    for (const std::string bad : {"", "\\", "Other\\C", "Other\\", "\\Other"}) {
+        for (const ConfMode mode : {ConfLoad, ConfDialog}) {
+            std::int32_t result = -99;
+            EXPECT_EQ(drv->DrvConfigure(bad, mode, &result), S_FALSE) << "'" << bad << "'";
+            EXPECT_EQ(result, 0);
+        }
+    }
+    EXPECT_EQ(dialogRuns, 0);
+    EXPECT_EQ(names(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(static_cast<ReceiverDriver*>(drv.get())->Manager().ConfigurationName(), "Site");
+    std::int16_t forward = -1;
+    EXPECT_EQ(drv->get_RxForward(&forward), S_OK);
+    EXPECT_EQ(forward, 0);
+    EXPECT_EQ(model(0).ConfigurationName(), "Site");
+    EXPECT_EQ(temp.store().subkeys(platform::kSettingsRoot), (std::vector<std::string>{"Other", "Site"}));
+    // A good name still works afterwards.
+    EXPECT_EQ(configure("Other"), 1);
+    EXPECT_EQ(names(), std::vector<std::string>{"C"});
+}
+
 TEST_F(FacadeTest, AFailedOpenReportsItsCodeAndStartsNoTimer)
 {
     temp.addInstance("One", "A", DrvNRD535);

@@ -117,6 +117,10 @@ std::int32_t TestModel::RxParse()
             }
             m_requested.AgcType = AgcNone;
             break;
+        case 'E':
+            // A reply the model cannot use.
+            OnDataError();
+            break;
         default:
             result = -1;
             break;

@@ -57,7 +57,10 @@ public:
     // Adds an instance of the given model (the selection dialog's "&Add"):
     // refused when the list is full, the name is taken (case ignored) or not
     // a usable key name, no driver exists for the type, or while busy.
-    // Creates the instance key with the model's values and D_Type.
+    // Creates the instance key with the model's values and D_Type; refused
+    // too when the settings file should have taken them and did not. With a
+    // store that saves nothing (read-only, or in memory) the instance is
+    // added for this session; the store tells the user once.
     ReceiverInstance* AddInstance(DrvType type, const std::string& name);
 
     // True when no driver code is on the stack (or only the open selection

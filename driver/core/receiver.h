@@ -134,8 +134,9 @@ public:
     virtual std::int32_t RxFrqShift(MODTYPE mod, FRQTYPE kind, std::int32_t one) = 0;
     virtual void RxLoadSettings(const std::string& configuration, const std::string& instance) = 0;
     // Creates the instance key and writes D_Type, C_Test, R_MAgc, O_ISB and
-    // the model's own values.
-    virtual void RxSaveSettings(const std::string& configuration, const std::string& instance) = 0;
+    // the model's own values. True when every value reached the settings
+    // file (false when one failed, or the store keeps them in memory only).
+    virtual bool RxSaveSettings(const std::string& configuration, const std::string& instance) = 0;
     virtual std::int32_t RxModelReady();   // model hook, base: 1
     virtual void RxModelIdle();            // model hook, base: nothing
     virtual std::int32_t RxModelStatus();  // model hook, base: 0

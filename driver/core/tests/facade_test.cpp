@@ -10,10 +10,33 @@
 #include "driver/core/drivermanager.h"
 #include "driver/core/receiverdriver.h"
 #include "driver/core/timerregistry.h"
+#include "platform/reporter.h"
 #include "testsupport.h"
 
 namespace quorvin::test {
 namespace {
+
+std::string fileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Collects what the library tells the user.
+class RecordingReporter : public platform::Reporter {
+public:
+    RecordingReporter() { platform::setReporter(this); }
+    ~RecordingReporter() override { platform::setReporter(nullptr); }
+    RecordingReporter(const RecordingReporter&) = delete;
+    RecordingReporter& operator=(const RecordingReporter&) = delete;
+    void message(const std::string& title, const std::string& text, platform::MessageIcon) override
+    {
+        messages.push_back(title + ": " + text);
+    }
+    bool confirm(const std::string&, const std::string&, bool fallback) override { return fallback; }
+    void beep(int, int) override {}
+    std::vector<std::string> messages;
+};
 
 class FacadeTest : public ::testing::Test {
 protected:
@@ -415,6 +438,7 @@ TEST_F(FacadeTest, InstancesAndTheirValuesSurviveARestart)
     EXPECT_EQ(model(0).retries(), 8);
     EXPECT_EQ(model(1).type, DrvNRD535);
     EXPECT_EQ(temp.store().readNumber(instanceKey("Site", "Spare"), "C_Dbg"), 0);
+    EXPECT_TRUE(model(1).RxSaveSettings("Site", "Spare"));
 }
 
 TEST_F(FacadeTest, RemoveAllDeletesEveryInstanceKeyButKeepsTheConfiguration)
@@ -517,7 +541,7 @@ TEST_F(FacadeTest, DisconnectReportsTheClosedLink)
     EXPECT_EQ(model(0).closeCalls, 1);
 }
 
-TEST_F(FacadeTest, AnUnreadableSettingsFileIsLeftAlone)
+TEST_F(FacadeTest, AnUnreadableSettingsFileIsLeftAloneAndTheUserIsToldOnce)
 {
     const std::string file = temp.dir() + "/broken.db";
     const std::string garbage = "not a settings store\n";
@@ -525,13 +549,41 @@ TEST_F(FacadeTest, AnUnreadableSettingsFileIsLeftAlone)
         std::ofstream out(file, std::ios::binary);
         out << garbage;
     }
+    RecordingReporter reports;
     platform::SettingsStore::resetShared(file);
     EXPECT_EQ(configure("Site"), 0);
-    installDialog([](DriverManager& m) { m.AddInstance(DrvNRD535, "A"); });
-    EXPECT_EQ(configure("Site"), 1);  // runs from defaults in memory
-    std::ifstream in(file, std::ios::binary);
-    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(content, garbage);
+    installDialog([](DriverManager& m) {
+        EXPECT_NE(m.AddInstance(DrvNRD535, "A"), nullptr);
+        EXPECT_NE(m.AddInstance(DrvNRD535, "B"), nullptr);
+    });
+    EXPECT_EQ(configure("Site"), 2);  // runs from defaults in memory, for this session
+    EXPECT_FALSE(model(0).RxSaveSettings("Site", "A"));
+    ASSERT_EQ(reports.messages.size(), 1u);
+    EXPECT_NE(reports.messages[0].find(file), std::string::npos) << reports.messages[0];
+    EXPECT_NE(reports.messages[0].find("not saved"), std::string::npos) << reports.messages[0];
+    EXPECT_EQ(fileBytes(file), garbage);
+}
+
+TEST_F(FacadeTest, AReadOnlySettingsFileLoadsItsReceiversAndIsNeverWritten)
+{
+    temp.addInstance("Site", "A", DrvNRD535);
+    temp.addInstance("Site", "B", DrvRA1792);
+    temp.store().writeNumber(configurationKey("Site"), "DefaultBfo", 1000);
+    const std::string before = fileBytes(temp.file());
+    RecordingReporter reports;
+    platform::SettingsStore::resetShared(temp.file(), platform::StoreAccess::ReadOnly);
+    EXPECT_EQ(configure("Site"), 1);
+    EXPECT_EQ(names(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(model(0).DefaultBfo(), 1000);
+    EXPECT_EQ(model(1).type, DrvRA1792);
+    EXPECT_FALSE(model(1).RxSaveSettings("Site", "B"));
+    // An instance added now serves this session only.
+    installDialog([](DriverManager& m) { EXPECT_NE(m.AddInstance(DrvNRD535, "C"), nullptr); });
+    EXPECT_EQ(configure("Site", ConfDialog), 3);
+    // The models' defaults could not be written back on loading: said once.
+    ASSERT_EQ(reports.messages.size(), 1u);
+    EXPECT_NE(reports.messages[0].find("read-only"), std::string::npos) << reports.messages[0];
+    EXPECT_EQ(fileBytes(temp.file()), before);
 }
 
 class ForwardingTest : public FacadeTest {

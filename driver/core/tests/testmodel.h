@@ -74,7 +74,7 @@ public:
     void RxReportChanges() override;
     std::int32_t RxFrqShift(MODTYPE mod, FRQTYPE kind, std::int32_t one) override;
     void RxLoadSettings(const std::string& configuration, const std::string& instance) override;
-    void RxSaveSettings(const std::string& configuration, const std::string& instance) override;
+    bool RxSaveSettings(const std::string& configuration, const std::string& instance) override;
     std::int32_t RxSMtRaw() override { return smeter; }
     std::int32_t OnTimer(std::uint32_t tickTime) override;
     void onLinkData(bool dataReceived) override;

@@ -78,7 +78,9 @@ std::unique_ptr<SettingsStore>& sharedSlot()
 SettingsStore::SettingsStore(const std::string& filePath, StoreAccess access) : m_path(filePath)
 {
     if (!openFile(filePath, access)) {
+        // The reason alone (openError), and with the file's name (lastError).
         m_openError = m_lastError;
+        m_lastError = "settings file " + filePath + ": " + m_openError;
         openMemory();
     }
 }
@@ -169,24 +171,24 @@ std::string SettingsStore::checkFormat(bool existed, std::int64_t& tables)
     {
         Statement count(m_db, "SELECT count(*) FROM sqlite_master");
         if (!count.ok() || count.step() != SQLITE_ROW) {
-            return "settings file " + m_path + " is not readable: " + sqlite3_errmsg(m_db);
+            return std::string("not readable: ") + sqlite3_errmsg(m_db);
         }
         tables = count.int64(0);
     }
     if (tables > 0) {
         Statement tag(m_db, "SELECT value FROM meta WHERE name = 'format'");
         if (!tag.ok() || tag.step() != SQLITE_ROW || tag.text(0) != kFormatTag) {
-            return "settings file " + m_path + " is not a settings store";
+            return "not a settings store";
         }
         Statement complete(m_db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN "
                                  "('meta', 'keys', 'vals')");
         if (!complete.ok() || complete.step() != SQLITE_ROW) {
-            return "settings file " + m_path + " is not readable: " + sqlite3_errmsg(m_db);
+            return std::string("not readable: ") + sqlite3_errmsg(m_db);
         }
         tables = complete.int64(0);
     } else if (std::error_code ec; existed && std::filesystem::file_size(m_path, ec) > 0) {
         // Non-empty file with no tables: not ours.
-        return "settings file " + m_path + " is not a settings store";
+        return "not a settings store";
     }
     return {};
 }
@@ -201,7 +203,7 @@ bool SettingsStore::openFile(const std::string& path, StoreAccess access)
     const bool readOnly =
         access == StoreAccess::ReadOnly || (existed && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0);
     if (readOnly && !existed) {
-        m_lastError = "settings file " + path + " does not exist";
+        m_lastError = "it does not exist";
         return false;
     }
     if (!existed && p.has_parent_path()) {
@@ -209,7 +211,7 @@ bool SettingsStore::openFile(const std::string& path, StoreAccess access)
     }
     const int flags = readOnly ? SQLITE_OPEN_READONLY : (SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     if (sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr) != SQLITE_OK) {
-        fail("cannot open settings file " + path);
+        fail("cannot open it");
         closeDatabase();
         return false;
     }
@@ -225,12 +227,12 @@ bool SettingsStore::openFile(const std::string& path, StoreAccess access)
         // A new (or empty) file: it gets the store's tables, which a file
         // that cannot be written cannot.
         if (readOnly) {
-            m_lastError = "settings file " + path + " is read-only and holds no settings";
+            m_lastError = "it is read-only and holds no settings";
             closeDatabase();
             return false;
         }
         if (!createSchema()) {
-            m_lastError = "cannot write settings file " + path + ": " + m_lastError;
+            m_lastError = "cannot write it: " + m_lastError;
             closeDatabase();
             return false;
         }

@@ -112,7 +112,8 @@ private:
     enum class Outcome { Done, Nothing, Failed };
 
     bool openFile(const std::string& path, StoreAccess access);
-    // Empty when the open database is a store of ours (or empty).
+    // Empty when the open database is a store of ours (or empty), else why
+    // it is not.
     std::string checkFormat(bool existed, std::int64_t& tables);
     void openMemory();
     void closeDatabase();

@@ -4,6 +4,8 @@
 
 #include <dlfcn.h>
 
+#include <cstdlib>
+
 #include <fstream>
 #include <iterator>
 
@@ -584,6 +586,33 @@ TEST_F(FacadeTest, AReadOnlySettingsFileLoadsItsReceiversAndIsNeverWritten)
     ASSERT_EQ(reports.messages.size(), 1u);
     EXPECT_NE(reports.messages[0].find("read-only"), std::string::npos) << reports.messages[0];
     EXPECT_EQ(fileBytes(temp.file()), before);
+}
+
+TEST_F(FacadeTest, AnInstanceTheFileDoesNotTakeIsNotAdded)
+{
+    temp.addInstance("Site", "A", DrvNRD535);
+    // A damaged row (one claiming to be the root) holds the name "C" below
+    // the configuration: the file cannot take an instance of that name.
+    const std::string damage = "sqlite3 '" + temp.file() +
+                               "' \"INSERT INTO keys(id, parent, name) SELECT 0, id, 'C' FROM keys WHERE name = 'Site'\"";
+    ASSERT_EQ(std::system(damage.c_str()), 0);
+    RecordingReporter reports;
+    platform::SettingsStore::resetShared(temp.file());
+    ASSERT_TRUE(temp.store().isPersistent());
+    EXPECT_EQ(configure("Site"), 1);
+    ReceiverInstance* refused = nullptr;
+    ReceiverInstance* added = nullptr;
+    installDialog([&](DriverManager& m) {
+        refused = m.AddInstance(DrvNRD535, "C");
+        added = m.AddInstance(DrvRA1792, "D");
+    });
+    EXPECT_EQ(configure("Site", ConfDialog), 2);
+    EXPECT_EQ(refused, nullptr);
+    EXPECT_NE(added, nullptr);
+    EXPECT_EQ(names(), (std::vector<std::string>{"A", "D"}));
+    // The damage was told at opening, the lost write when it happened.
+    EXPECT_EQ(reports.messages.size(), 2u);
+    EXPECT_EQ(temp.store().readNumber(instanceKey("Site", "D"), "D_Type"), DrvRA1792);
 }
 
 class ForwardingTest : public FacadeTest {

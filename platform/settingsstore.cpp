@@ -381,14 +381,17 @@ bool SettingsStore::writeFailed()
         (code == SQLITE_READONLY || code == SQLITE_CANTOPEN || code == SQLITE_PERM || code == SQLITE_AUTH)) {
         // The system refuses to have the file written (a read-only
         // filesystem or directory, an immutable file): read it from now on.
+        const std::string reason = m_lastError;
         m_mode = Mode::ReadOnly;
-        m_lastError = "settings file " + m_path + " is read-only (" + m_lastError + ")";
+        m_lastError = "settings file " + m_path + " is read-only (" + reason + ")";
+        notSaved(reason);
+        return false;
     }
-    notSaved();
+    notSaved(m_lastError);
     return false;
 }
 
-void SettingsStore::notSaved()
+void SettingsStore::notSaved(const std::string& reason)
 {
     ++m_unsaved;
     if (m_told) {
@@ -398,8 +401,8 @@ void SettingsStore::notSaved()
     std::string text;
     switch (m_mode) {
     case Mode::ReadOnly:
-        text = "The settings file " + m_path + " cannot be written (" + m_lastError +
-               "). Changes to the settings are not saved.";
+        text = "The settings file " + m_path + " is read-only" + (reason.empty() ? "" : " (" + reason + ")") +
+               ": changes to the settings are not saved.";
         break;
     case Mode::Memory:
         text = "The settings file " + m_path + " cannot be used (" + m_openError +
@@ -407,8 +410,7 @@ void SettingsStore::notSaved()
                "when the program ends.";
         break;
     case Mode::File:
-        text = "A change could not be written to the settings file " + m_path + " (" + m_lastError +
-               "). It is not saved.";
+        text = "A change could not be written to the settings file " + m_path + " (" + reason + "): it is not saved.";
         break;
     }
     reporter().message("Settings not saved", text, MessageIcon::Warning);

@@ -125,7 +125,9 @@ private:
     template <typename Body>
     bool write(Body body);
     bool writeFailed();
-    void notSaved();
+    // Counts a write that did not reach the file; the first is told to the
+    // user (with the reason, when there is one).
+    void notSaved(const std::string& reason = {});
     bool writeValue(std::string_view path, std::string_view name, ValueType type, std::int32_t number,
                     std::string_view text);
     bool exec(const char* sql);

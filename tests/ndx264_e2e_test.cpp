@@ -150,6 +150,9 @@ TEST_P(Ndx264EndToEnd, ConnectReportsEveryFieldOnceThenEveryControl)
 
 TEST_P(Ndx264EndToEnd, AllHundredChannelsWriteDumpClearRead)
 {
+    if (GetParam() == Transport::Tcp) {
+        GTEST_SKIP() << "the channel walk runs over the pty; TCP is covered by the controls";
+    }
     connectAndSettle();
     Receiver& rx = receiver();
     RCODE rc = R_KO;

@@ -121,6 +121,9 @@ TEST_P(Trc294EndToEnd, PlainModelReportsEveryFieldOnceThenEveryControl)
 
 TEST_P(Trc294EndToEnd, AllHundredAndOneChannelsWithMasks)
 {
+    if (GetParam() == Transport::Tcp) {
+        GTEST_SKIP() << "the channel walk runs over the pty; TCP is covered by the controls";
+    }
     connectAndSettle();
     RCODE rc = R_KO;
     for (int ch = 1; ch <= 101; ++ch) {

@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "driver/core/drivermanager.h"
+#include "driver/core/modelregistry.h"
 #include "driver/core/receiverdriver.h"
 #include "driver/core/timerregistry.h"
 #include "platform/reporter.h"
@@ -147,10 +148,11 @@ TEST_F(FacadeTest, EmptyConfigurationRunsTheDialogWhateverTheMode)
 
 TEST_F(FacadeTest, LoadingSkipsAndStopsAsTheStoreSays)
 {
+    registerModel(DrvNDX264, {});  // a type without a driver
     temp.addInstance("Mixed", "A", DrvNRD535);
     temp.store().createKey(instanceKey("Mixed", "B"));  // no D_Type: skipped
     temp.store().writeText(instanceKey("Mixed", "C"), "D_Type", "0");  // wrong type: skipped
-    temp.addInstance("Mixed", "D", DrvNDX264);  // no driver in this build: skipped
+    temp.addInstance("Mixed", "D", DrvNDX264);  // no driver: skipped
     temp.addInstance("Mixed", "E", DrvRA6790);
     temp.addInstance("Mixed", "F", 8);  // outside 0..7: ends the loading
     temp.addInstance("Mixed", "G", DrvNRD535);
@@ -415,6 +417,7 @@ TEST_F(FacadeTest, DefaultBfoFromTheConfiguration)
 
 TEST_F(FacadeTest, InstancesAndTheirValuesSurviveARestart)
 {
+    registerModel(DrvNDX264, {});  // a type without a driver
     installDialog([](DriverManager& m) {
         ASSERT_NE(m.AddInstance(DrvRA1792, "Main"), nullptr);
         ASSERT_NE(m.AddInstance(DrvNRD535, "Spare"), nullptr);

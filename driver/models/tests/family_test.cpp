@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "driver/core/configstore.h"
 #include "driver/links/seriallink.h"
@@ -214,6 +216,70 @@ TEST_F(FamilyTest, ModeOffsetsByKind)
     EXPECT_EQ(nrd.ModeOffset(ModRTTY, 3), 2210);
     EXPECT_EQ(nrd.ModeOffset(ModCW, 4), 800);
     EXPECT_EQ(nrd.ModeOffset(ModAM, 1), 0);
+}
+
+}  // namespace
+}  // namespace quorvin
+
+namespace quorvin {
+namespace {
+
+// A binary framing through the record finder: a length byte counts the
+// record, 0 is a broken length, "." is line noise.
+class LengthFramed : public FamilyReceiver {
+public:
+    LengthFramed() : FamilyReceiver(nullptr, DrvTRC294)
+    {
+        SetRecordFinder(
+            [](std::string_view b) -> RecordCut {
+                if (b.front() == '.') {
+                    return {RecordCut::Skip, 1};
+                }
+                const auto n = static_cast<std::size_t>(static_cast<unsigned char>(b.front()));
+                if (n == 0) {
+                    return {RecordCut::Refuse, 1};
+                }
+                return b.size() < n ? RecordCut{RecordCut::Wait, 0} : RecordCut{RecordCut::Take, n};
+            },
+            16);
+    }
+    ConnErr RxOpen() override { return ConnectNoError; }
+    void RxClose() override {}
+    std::int32_t RxPoll(std::uint32_t) override { return 0; }
+    std::int32_t SetFltBW(std::int32_t) override { return -1; }
+    MODTYPE SetMod(MODTYPE) override { return ModNone; }
+    void RxSendFrq(std::int32_t, MODTYPE, std::int32_t) override {}
+    void RxSendBFO(std::int32_t) override {}
+    std::int32_t Feed(const std::string& bytes)
+    {
+        m_rxBuffer += bytes;
+        return RxParse();
+    }
+    std::vector<std::string> records;
+
+protected:
+    bool SendText(std::string_view) override { return false; }
+    bool ApplyRecord(const std::string& record) override
+    {
+        records.push_back(record);
+        return true;
+    }
+};
+
+TEST(FamilyRecordFinder, TakesSkipsRefusesWaitsAndCapsTheBuffer)
+{
+    LengthFramed rx;
+    EXPECT_EQ(rx.Feed(std::string("..\x03" "ab\x02", 6)), 0);
+    EXPECT_EQ(rx.records, (std::vector<std::string>{"\x03" "ab"}));
+    EXPECT_EQ(rx.ReceiveBuffer(), "\x02");  // waits for its second byte
+    EXPECT_EQ(rx.Feed("c"), 0);
+    EXPECT_EQ(rx.records.back(), "\x02" "c");
+    // A broken length byte fails the round; the record after it is taken.
+    EXPECT_EQ(rx.Feed(std::string("\x00\x02z", 3)), -1);
+    EXPECT_EQ(rx.records.back(), "\x02z");
+    // A record that never completes is capped, not kept growing.
+    EXPECT_EQ(rx.Feed(std::string(1, '\x40') + std::string(20, 'q')), -1);
+    EXPECT_TRUE(rx.ReceiveBuffer().empty());
 }
 
 }  // namespace

@@ -225,6 +225,42 @@ TEST(ComponentBoundary, WithoutAQApplicationTheMessagesAreLoggedAndNothingBlocks
     EXPECT_NE(output.find("opened: 0 0"), std::string::npos) << output;
 }
 
+// The libraries loaded first and the QApplication created afterwards: the
+// box shows all the same (the reporter decides at each call).
+TEST(ComponentBoundary, AQApplicationCreatedAfterLoadingShowsTheBoxesToo)
+{
+    const std::string command = "timeout 120 '" + g_self + "' --application-after-loading 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char chunk[1024];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) {
+        output.append(chunk, n);
+    }
+    const int status = ::pclose(pipe);
+    ASSERT_TRUE(WIFEXITED(status)) << output;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << output;
+    EXPECT_NE(output.find("box: Database Error"), std::string::npos) << output;
+}
+
+int runApplicationAfterLoading(int argc, char** argv)
+{
+    std::string error;
+    auto data = createFrequencyData(&error);
+    if (!data) {
+        std::fprintf(stderr, "cannot load: %s\n", error.c_str());
+        return 1;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    BoxCloser closer;
+    std::int32_t result = 1;
+    data->StorageKey("Missing", &result);
+    std::fprintf(stderr, "box: %s\n", closer.seen.title.toLocal8Bit().constData());
+    return closer.seen.count == 1 ? 0 : 1;
+}
+
 void printLog(QtMsgType, const QMessageLogContext& context, const QString& text)
 {
     std::fprintf(stderr, "%s: %s\n", context.category ? context.category : "", text.toLocal8Bit().constData());
@@ -259,7 +295,8 @@ int main(int argc, char** argv)
 
     // One settings file for the run, shared by this program's store and the
     // libraries' own copies (they find it through $KORVANE_SETTINGS).
-    const bool child = argc == 2 && std::strcmp(argv[1], "--without-application") == 0;
+    const bool child = argc == 2 && (std::strcmp(argv[1], "--without-application") == 0 ||
+                                     std::strcmp(argv[1], "--application-after-loading") == 0);
     if (!child) {
         std::string pattern = (fs::temp_directory_path() / "korvane-boundary-XXXXXX").string();
         g_dir = ::mkdtemp(pattern.data());
@@ -270,7 +307,8 @@ int main(int argc, char** argv)
         }
     }
     if (child) {
-        return runWithoutApplication();
+        return std::strcmp(argv[1], "--without-application") == 0 ? runWithoutApplication()
+                                                                   : runApplicationAfterLoading(argc, argv);
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -51,26 +51,36 @@ cleanup_path() {
     CLEANUP_PATHS+=("$@")
 }
 
+# The recorded processes that still run, as this shell knows them: a process
+# that has ended (and been reaped) is left out, so its id, which the system
+# may already have given to another process, is never signalled.
+cleanup_running() {
+    local running pid
+    running=" $(jobs -pr | tr '\n' ' ') "
+    for pid in "${CLEANUP_PIDS[@]}"; do
+        case "$running" in *" $pid "*) echo "$pid" ;; esac
+    done
+}
+
 # Stops every recorded process that still runs and removes the paths. Runs
 # once; later calls return at once.
 cleanup_run() {
     [ -z "$CLEANUP_DONE" ] || return 0
     CLEANUP_DONE=1
     local pid alive deadline=$((SECONDS + CLEANUP_GRACE))
-    for pid in "${CLEANUP_PIDS[@]}"; do
-        kill -TERM "$pid" 2>/dev/null || true
-    done
-    while :; do
-        alive=()
-        for pid in "${CLEANUP_PIDS[@]}"; do
-            if kill -0 "$pid" 2>/dev/null; then alive+=("$pid"); fi
-        done
-        if [ ${#alive[@]} -eq 0 ]; then break; fi
+    alive="$(cleanup_running)"
+    if [ -n "$alive" ]; then
+        # shellcheck disable=SC2086
+        kill -TERM $alive 2>/dev/null || true
+    fi
+    while [ -n "$alive" ]; do
         if [ "$SECONDS" -ge "$deadline" ]; then
-            kill -KILL "${alive[@]}" 2>/dev/null || true
+            # shellcheck disable=SC2086
+            kill -KILL $alive 2>/dev/null || true
             break
         fi
         sleep 0.1
+        alive="$(cleanup_running)"
     done
     for pid in "${CLEANUP_PIDS[@]}"; do
         wait "$pid" 2>/dev/null || true

@@ -743,7 +743,7 @@ ConnErr Receiver::Connect()
         // CloseLink cleared it: the new attempt is guarded again.
         m_pending = 1;
     }
-    m_romId.clear();
+    m_romId = m_idleRomId;
     // Bytes left over from an earlier connection would be taken for the
     // first answer of this one.
     m_rxBuffer.clear();

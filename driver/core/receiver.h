@@ -237,6 +237,14 @@ protected:
     bool SendCommand(const std::string& frame, int charDelayMs, int afterDelayMs);
     void NoteCommandSent() { ++m_commandsSent; }
 
+    // The ROM text while no connect has identified the receiver (empty for
+    // most models); every Connect starts from it.
+    void SetIdleRomID(const std::string& text)
+    {
+        m_idleRomId = text;
+        m_romId = text;
+    }
+
     // Events to the owner (nothing when there is none).
     DriverEvents* Owner() const { return m_owner; }
     void ReportConnState(ConnErr code);
@@ -271,6 +279,7 @@ protected:
     std::string m_instName;
     std::string m_auxText;
     std::string m_romId;
+    std::string m_idleRomId;
     std::string m_rxBuffer;
     std::int16_t m_index = 0;
 

@@ -8,6 +8,7 @@
 #include "driver/core/modelregistry.h"
 #include "driver/models/nrd535/nrd535receiver.h"
 #include "driver/models/ra1792/ra1792receiver.h"
+#include "driver/models/ra6790/ra6790receiver.h"
 
 namespace quorvin {
 
@@ -20,6 +21,9 @@ void registerBuiltinModels()
     }
     if (!hasModel(DrvRA1792)) {
         registerModel(DrvRA1792, [](DriverEvents* owner) { return std::make_unique<Ra1792Receiver>(owner); });
+    }
+    if (!hasModel(DrvRA6790)) {
+        registerModel(DrvRA6790, [](DriverEvents* owner) { return std::make_unique<Ra6790Receiver>(owner); });
     }
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "driver/core/modelregistry.h"
+#include "driver/models/hf2050/hf2050receiver.h"
 #include "driver/models/nrd535/nrd535receiver.h"
 #include "driver/models/ra1792/ra1792receiver.h"
 #include "driver/models/ra6790/ra6790receiver.h"
@@ -24,6 +25,9 @@ void registerBuiltinModels()
     }
     if (!hasModel(DrvRA6790)) {
         registerModel(DrvRA6790, [](DriverEvents* owner) { return std::make_unique<Ra6790Receiver>(owner); });
+    }
+    if (!hasModel(DrvHF2050)) {
+        registerModel(DrvHF2050, [](DriverEvents* owner) { return std::make_unique<Hf2050Receiver>(owner); });
     }
 }
 

@@ -10,6 +10,7 @@
 #include "driver/models/nrd535/nrd535receiver.h"
 #include "driver/models/ra1792/ra1792receiver.h"
 #include "driver/models/ra6790/ra6790receiver.h"
+#include "driver/models/rek085/rek085receiver.h"
 
 namespace quorvin {
 
@@ -28,6 +29,9 @@ void registerBuiltinModels()
     }
     if (!hasModel(DrvHF2050)) {
         registerModel(DrvHF2050, [](DriverEvents* owner) { return std::make_unique<Hf2050Receiver>(owner); });
+    }
+    if (!hasModel(DrvREK085)) {
+        registerModel(DrvREK085, [](DriverEvents* owner) { return std::make_unique<Rek085Receiver>(owner); });
     }
 }
 

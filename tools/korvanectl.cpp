@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "modelscommand.h"
 #include "platform/settingsstore.h"
 #include "settingscommand.h"
 #include "watchcommand.h"
@@ -17,7 +18,7 @@ namespace {
 void usage(std::ostream& out)
 {
     out << "korvanectl: command-line companion of the receiver control suite\n\n" << tools::settingsUsage() << "\n"
-        << tools::watchUsage();
+        << tools::watchUsage() << "\n" << tools::modelsUsage();
 }
 
 }  // namespace
@@ -41,6 +42,10 @@ int main(int argc, char** argv)
             std::signal(sig, [](int) { QCoreApplication::quit(); });
         }
         return tools::runWatchCommand(args);
+    }
+    if (args[0] == "models") {
+        QCoreApplication app(argc, argv);
+        return tools::runModelsCommand(std::cout, std::cerr);
     }
     std::cerr << "korvanectl: unknown command " << args[0] << "\n";
     usage(std::cerr);

@@ -195,6 +195,10 @@ public:
     std::int32_t IsLinkOpen() const { return m_linkOpen; }
     std::int32_t IsBusy() const { return m_busy; }
     std::int32_t SilentTicks() const { return m_silentTicks; }
+    std::int32_t DataSeen() const { return m_dataSeen; }
+    std::int32_t TickCount() const { return m_tickCount; }
+    // The two buffered keys of the two-key commands (previous, last).
+    std::string KeyBuffer() const { return std::string(m_keys, 2); }
     std::int32_t DefaultBfo() const { return m_defaultBfo; }
     std::int32_t TraceOn() const { return m_dbg; }
     const std::string& ReceiveBuffer() const { return m_rxBuffer; }
@@ -245,6 +249,32 @@ protected:
         m_romId = text;
     }
 
+    // The remote state to keep while connected (RxRemote's); unlike
+    // IsRemote it is read and set whether connected or not.
+    std::int32_t RemoteWanted() const { return m_remoteWanted; }
+    void SetRemoteWanted(std::int32_t on) { m_remoteWanted = on; }
+    // Forgets the silent ticks counted so far (a model's dialogue waits on
+    // purpose); -1 (no answer yet) stays.
+    void ForgiveSilence()
+    {
+        if (m_silentTicks > 0) {
+            m_silentTicks = 0;
+        }
+    }
+    // Holds the busy flag while a model writes a frame, so a poll tick let in
+    // between characters sends nothing inside it; the flag is restored after.
+    class BusyScope {
+    public:
+        explicit BusyScope(Receiver& rx) : m_rx(rx), m_was(rx.m_busy) { m_rx.m_busy = 1; }
+        ~BusyScope() { m_rx.m_busy = m_was; }
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+    private:
+        Receiver& m_rx;
+        std::int32_t m_was;
+    };
+
     // Events to the owner (nothing when there is none).
     DriverEvents* Owner() const { return m_owner; }
     void ReportConnState(ConnErr code);
@@ -283,15 +313,6 @@ protected:
     std::string m_rxBuffer;
     std::int16_t m_index = 0;
 
-    std::int32_t m_pending = 0;
-    std::int32_t m_linkOpen = 0;
-    std::int32_t m_connected = 0;
-    std::int32_t m_remoteWanted = 0;
-    std::int32_t m_dataSeen = 0;
-    std::int32_t m_busy = 0;
-    std::int32_t m_silentTicks = -1;
-    char m_keys[3] = {' ', ' ', '\0'};
-    std::int32_t m_tickCount = 0;
 
     std::int32_t m_testLink = 1;   // C_Test
     std::int16_t m_retries = -1;   // C_Retr
@@ -323,6 +344,19 @@ protected:
 
 private:
     std::int32_t HandleReceived(const std::string& bytes, int linkError);
+
+    // Connection, busy and silence state: the polling cycle's alone. Models
+    // read it through the accessors above and change it only through
+    // SetRemoteWanted, ForgiveSilence and BusyScope.
+    std::int32_t m_pending = 0;
+    std::int32_t m_linkOpen = 0;
+    std::int32_t m_connected = 0;
+    std::int32_t m_remoteWanted = 0;
+    std::int32_t m_dataSeen = 0;
+    std::int32_t m_busy = 0;
+    std::int32_t m_silentTicks = -1;
+    char m_keys[3] = {' ', ' ', '\0'};
+    std::int32_t m_tickCount = 0;
 
     std::uint64_t m_commandsSent = 0;
     // A data notification arrived while busy; handled once the receiver is

@@ -242,7 +242,7 @@ std::int16_t FamilyReceiver::NBlCount()
 
 std::int32_t FamilyReceiver::NBlExist(NBLTYPE nbl)
 {
-    if (m_info->controlsWhileConnected && m_connected == 0) {
+    if (m_info->controlsWhileConnected && IsConnected() == 0) {
         return 0;
     }
     return (m_info->nbls & bitOf(nbl)) != 0 ? 1 : 0;
@@ -276,7 +276,7 @@ ATTSTATE FamilyReceiver::AttNxt()
 
 std::int32_t FamilyReceiver::SqlExist()
 {
-    if (m_info->controlsWhileConnected && m_connected == 0) {
+    if (m_info->controlsWhileConnected && IsConnected() == 0) {
         return 0;
     }
     return m_info->squelch ? 1 : 0;
@@ -351,11 +351,11 @@ bool FamilyReceiver::SendWrapped(std::initializer_list<std::string_view> command
 std::int32_t FamilyReceiver::RxRemote(std::int32_t on)
 {
     if (IsConnected() == 0) {
-        m_remoteWanted = 0;
+        SetRemoteWanted(0);
         return 0;
     }
     const std::int32_t wanted = on != 0 ? 1 : 0;
-    if (wanted != m_remoteWanted) {
+    if (wanted != RemoteWanted()) {
         if (!m_remoteOn.empty()) {
             if (!SendText(wanted != 0 ? m_remoteOn : m_remoteOff)) {
                 return 0;
@@ -364,7 +364,7 @@ std::int32_t FamilyReceiver::RxRemote(std::int32_t on)
                 Pause(m_remotePauseMs);
             }
         }
-        m_remoteWanted = wanted;
+        SetRemoteWanted(wanted);
         if (Owner() != nullptr) {
             Owner()->RxRmtState(m_index, wanted);
         }
@@ -516,11 +516,8 @@ bool FamilyReceiver::SendTraced(const std::string& frame, std::string_view mnemo
     // The busy flag stands while the frame is written: a link that runs
     // pending events between characters may let a poll tick in, and that
     // tick must not put its own frame inside this one.
-    const std::int32_t wasBusy = m_busy;
-    m_busy = 1;
-    const bool sent = SendCommand(frame, charDelayMs, afterDelayMs);
-    m_busy = wasBusy;
-    return sent;
+    const BusyScope busy(*this);
+    return SendCommand(frame, charDelayMs, afterDelayMs);
 }
 
 std::string FamilyReceiver::ReadTraced(int delayMs)
@@ -549,20 +546,18 @@ ConnErr FamilyReceiver::FailConnect(ConnErr code, std::string_view traceText)
 bool FamilyReceiver::PollAllowed()
 {
     if (m_inDialogue) {
-        if (m_silentTicks > 0) {
-            m_silentTicks = 0;
-        }
+        ForgiveSilence();
         return false;
     }
     if (GiveUpPending()) {
         return false;
     }
-    return m_linkOpen != 0;
+    return IsLinkOpen() != 0;
 }
 
 bool FamilyReceiver::GiveUpPending()
 {
-    if (m_pending == 0 || m_linkOpen == 0 || m_silentTicks != -1) {
+    if (IsPending() == 0 || IsLinkOpen() == 0 || SilentTicks() != -1) {
         m_pendingTicks = 0;
         return false;
     }

@@ -24,9 +24,15 @@
 //    (return early unless PollAllowed()), and the setters: each records its
 //    request with Request..., sends through SendWrapped and returns what
 //    that send's success allows (a failed write is R_KO, never R_OK).
+//    A model whose ROM text stands before any connect sets it with
+//    SetIdleRomID; a connect that identifies the receiver replaces it.
 // 4. RxParse, RxRemote, RxFrqShift (the row's mode offsets) and
-//    RxReportChanges (every flagged field, once) are the family's; a model
-//    adds RecordsDone for what must wait until a whole read is parsed.
+//    RxReportChanges (every flagged field the model has, once) are the
+//    family's; a model adds RecordsDone for what must wait until a whole
+//    read is parsed (a re-tune from the newest record, for instance).
+// 5. It registers its creator in registerBuiltinModels() and gets a
+//    simulator in sim/, written from the receiver's description, for its
+//    end-to-end tests over a pty and TCP.
 // Connection state is read through IsConnected(), HeldInRemote() and
 // Current()/Requested(); a model never writes the base's flags itself.
 #pragma once
@@ -142,7 +148,7 @@ protected:
     bool HeldInRemote() const { return IsRemote() != 0; }
     // The receiver went back to local control without RxRemote (a hand-back
     // at disconnect): nothing is sent or reported.
-    void DropRemote() { m_remoteWanted = 0; }
+    void DropRemote() { SetRemoteWanted(0); }
 
     // The options that are fitted, as optionBit()s (base: none).
     virtual std::uint32_t FittedOptions() const { return 0; }

@@ -52,7 +52,7 @@ ConnErr TestModel::RxOpen()
 std::int32_t TestModel::RxPoll(std::uint32_t)
 {
     ++pollCalls;
-    if (talk && m_linkOpen != 0) {
+    if (talk && IsLinkOpen() != 0) {
         SendCommand("S\r", 0, 0);
     }
     if (duringPoll) {
@@ -167,7 +167,7 @@ void TestModel::RxSendBFO(std::int32_t hz)
 
 MODTYPE TestModel::SetMod(MODTYPE mod)
 {
-    if (m_connected == 0 || mod == EffectiveMode()) {
+    if (IsConnected() == 0 || mod == EffectiveMode()) {
         return m_current.ModType;
     }
     m_requested.ModType = mod;
@@ -178,7 +178,7 @@ MODTYPE TestModel::SetMod(MODTYPE mod)
 
 std::int32_t TestModel::SetFltBW(std::int32_t hz)
 {
-    if (m_connected == 0 || hz == m_current.FltValue) {
+    if (IsConnected() == 0 || hz == m_current.FltValue) {
         return m_current.FltValue;
     }
     m_requested.FltValue = hz;
@@ -189,7 +189,7 @@ std::int32_t TestModel::SetFltBW(std::int32_t hz)
 
 AGCTYPE TestModel::SetAgc(AGCTYPE agc)
 {
-    if (m_connected == 0 || agc == m_current.AgcType) {
+    if (IsConnected() == 0 || agc == m_current.AgcType) {
         return m_current.AgcType;
     }
     m_requested.AgcType = agc;

@@ -99,12 +99,12 @@ public:
     void traceError(std::string_view text) { TraceError(text); }
     std::string stamp() { return TraceStamp(); }
     const std::string& traceFile() const { return m_traceFile; }
-    std::string keys() const { return std::string(m_keys, 2); }
+    std::string keys() const { return KeyBuffer(); }
     void setFilters(std::initializer_list<std::int32_t> widths, std::int16_t slots, std::int16_t shown,
                     std::int16_t first);
     void setCurrentFilter(std::int32_t hz) { m_current.FltValue = hz; }
-    std::int32_t tickCount() const { return m_tickCount; }
-    std::int32_t dataSeen() const { return m_dataSeen; }
+    std::int32_t tickCount() const { return TickCount(); }
+    std::int32_t dataSeen() const { return DataSeen(); }
     const tag_EventState& changed() const { return m_changed; }
     void setChangedFlags(std::int32_t value);
     std::int16_t retries() const { return m_retries; }

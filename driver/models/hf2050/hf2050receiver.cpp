@@ -348,6 +348,10 @@ MODTYPE Hf2050Receiver::SetMod(MODTYPE mod)
     if (word.empty() || ModExist(wanted) == 0) {
         return Current().ModType;
     }
+    if (wanted == EffectiveMode()) {
+        // Already there (or on its way): nothing to send, nothing to confirm.
+        return wanted;
+    }
     // RTTY and FAX are CW with their BFO; CW takes its own BFO back when the
     // one the receiver holds would read as RTTY or FAX.
     bool withBfo = wanted == ModRTTY || wanted == ModFAX;

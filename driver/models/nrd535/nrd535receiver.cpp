@@ -420,6 +420,11 @@ MODTYPE Nrd535Receiver::SetMod(MODTYPE mod)
     if (digit < 0 || reported < 0) {
         return Current().ModType;
     }
+    if (reported == EffectiveMode()) {
+        // Already there (or on its way): nothing to send, and nothing will
+        // come back for a forwarded change to wait for.
+        return static_cast<MODTYPE>(reported);
+    }
     RequestMod(static_cast<MODTYPE>(reported));
     if (!SendWrapped(nrd535::modeCommand(digit))) {
         RequestMod(ModNone);

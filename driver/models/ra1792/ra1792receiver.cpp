@@ -333,6 +333,11 @@ MODTYPE Ra1792Receiver::SetMod(MODTYPE mod)
         return Current().ModType;
     }
     const MODTYPE wanted = (mod == ModAM_U || mod == ModAM_L) ? ModAM : (mod == ModCW_F ? ModCW : mod);
+    if (wanted == EffectiveMode()) {
+        // Already there (or on its way): nothing to send, and nothing will
+        // come back for a forwarded change to wait for.
+        return wanted;
+    }
     // The emulated modes live in the BFO: set it with the mode. CW needs its
     // own BFO back whenever the receiver still holds one that reads as an
     // emulated mode, however it got there (the receiver keeps its BFO

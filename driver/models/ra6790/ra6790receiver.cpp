@@ -396,6 +396,10 @@ MODTYPE Ra6790Receiver::SetMod(MODTYPE mod)
         return Current().ModType;
     }
     const MODTYPE wanted = (mod == ModAM_U || mod == ModAM_L) ? ModAM : (mod == ModCW_F ? ModCW : mod);
+    if (wanted == EffectiveMode()) {
+        // Already there (or on its way): nothing to send, nothing to confirm.
+        return wanted;
+    }
     // The emulated modes live in the BFO: it goes with the mode. CW brings
     // its own BFO back whenever the one the receiver holds reads as an
     // emulated mode.

@@ -357,7 +357,8 @@ MODTYPE Rek085Receiver::SetMod(MODTYPE mod)
         return Current().ModType;
     }
     const MODTYPE wanted = static_cast<MODTYPE>(rek085::modeFromCode(code, Current().ModType));
-    if (wanted == Current().ModType) {
+    if (wanted == EffectiveMode()) {
+        // Already there (or on its way): nothing to send, nothing to confirm.
         return Current().ModType;
     }
     // Taken before any send: a status may arrive during the sends' waits.

@@ -66,24 +66,39 @@ public:
         return this->RxParse();
     }
     const std::string& buffer() const { return this->m_rxBuffer; }
-    // Setters act only on a connected receiver; no link is needed to see
-    // what they remember.
-    void markConnected() { this->m_connected = 1; }
+    // Setters act only on a connected receiver; no port is needed to see
+    // what they remember. The link counts as opened (the connect dialogue
+    // is skipped) and a first answer of bare line ends arrives, as the
+    // polling cycle sees a receiver connect.
+    void markConnected()
+    {
+        m_skipDialogue = true;
+        this->LinkOpened();
+        this->ReceiveBytes("\r\n", 0);
+    }
+    ConnErr RxOpen() override { return m_skipDialogue ? ConnectRxComPending : Model::RxOpen(); }
 
     // With the fake wire every command is taken and kept (without the frame);
     // without it the real link, which is closed, refuses every write.
     bool fakeWire = false;
     std::vector<std::string> sent;
+    // A command the fake wire refuses to write.
+    std::string failOn;
     bool wasSent(const std::string& command) const
     {
         return std::find(sent.begin(), sent.end(), command) != sent.end();
     }
 
 protected:
+    bool m_skipDialogue = false;
+
     bool SendText(std::string_view command) override
     {
         if (!fakeWire) {
             return Model::SendText(command);
+        }
+        if (command == failOn) {
+            return false;
         }
         sent.emplace_back(command);
         return true;
@@ -238,6 +253,66 @@ TEST(Nrd535Parse, ChannelCommandsThatCannotBeWrittenAreFailures)
     rx.fakeWire = true;
     EXPECT_EQ(rx.ChnSave(5), R_OK);
     EXPECT_EQ(rx.sent, (std::vector<std::string>{"H1", "J1005", "H0"}));
+}
+
+TEST(FamilyChores, AFailedWriteInsideTheWrappingStillHandsTheReceiverBack)
+{
+    RecordingOwner owner;
+    Fed<Nrd535Receiver> rx(&owner);
+    rx.feed("I014096500001\r");
+    rx.markConnected();
+    rx.fakeWire = true;
+    rx.failOn = "N1";
+    // The command fails: reported as failed, no request left, H0 still sent.
+    EXPECT_EQ(rx.SetNBl(NBlPeek), NBlNone);
+    EXPECT_EQ(rx.sent, (std::vector<std::string>{"H1", "H0"}));
+    EXPECT_EQ(rx.Requested().NBlType, NBlNone);
+    // The remote command fails: nothing else goes out.
+    rx.sent.clear();
+    rx.failOn = "H1";
+    EXPECT_EQ(rx.SetAtt(AttOn1), AttNone);
+    EXPECT_EQ(rx.sent, (std::vector<std::string>{"H0"}));
+    EXPECT_EQ(rx.ChnSave(3), R_KO);
+    // RxRemote whose command cannot be written changes nothing and says so.
+    owner.events.clear();
+    std::int32_t result = rx.RxRemote(1);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(rx.IsRemote(), 0);
+    EXPECT_EQ(owner.count("Rmt"), 0);
+    rx.failOn.clear();
+    EXPECT_EQ(rx.RxRemote(1), 1);
+    EXPECT_EQ(rx.IsRemote(), 1);
+    EXPECT_EQ(owner.count("Rmt 1"), 1);
+    // Held in remote: no wrapping at all.
+    rx.sent.clear();
+    EXPECT_EQ(rx.ChnSave(3), R_OK);
+    EXPECT_EQ(rx.sent, (std::vector<std::string>{"J1003"}));
+}
+
+TEST(FamilyChores, AMappedModeTheReceiverIsAlreadyInSendsNothing)
+{
+    // A forwarded ISB to a receiver in USB: nothing goes out, so no echo is
+    // awaited that would never come.
+    RecordingOwner owner;
+    Fed<Nrd535Receiver> nrd(&owner);
+    nrd.feed("I012141000001\r");
+    nrd.markConnected();
+    nrd.fakeWire = true;
+    EXPECT_EQ(nrd.SetMod(ModISB), ModUSB);
+    EXPECT_EQ(nrd.SetMod(ModUSB), ModUSB);
+    EXPECT_TRUE(nrd.sent.empty());
+    EXPECT_EQ(nrd.SetMod(ModCW_F), ModCW);
+    EXPECT_EQ(nrd.sent, (std::vector<std::string>{"H1", "D1", "H0"}));
+    EXPECT_EQ(nrd.Requested().ModType, ModCW);
+
+    Fed<Ra1792Receiver> ra(&owner);
+    ra.feed("F10.000000D1I3M1X0\r\n");
+    ra.markConnected();
+    ra.fakeWire = true;
+    EXPECT_EQ(ra.SetMod(ModAM_U), ModAM);
+    EXPECT_TRUE(ra.sent.empty());
+    EXPECT_EQ(ra.SetMod(ModISB), ModISB);
+    EXPECT_EQ(ra.sent, (std::vector<std::string>{"R", "D4", "L"}));
 }
 
 TEST(Nrd535Parse, ModeChangeAcrossCarrierOffsetsTunesFromTheRecord)

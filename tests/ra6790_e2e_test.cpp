@@ -90,6 +90,11 @@ TEST_P(Ra6790EndToEnd, ConnectReportsEveryFieldOnceThenControls)
     m_drv->get_RxFltValue(0, 4, &width);
     EXPECT_EQ(width, 16000);
     EXPECT_FALSE(simState().remote);
+    // No address is stored: the connect over either link went to the
+    // model's 77, the only address the simulator answers.
+    std::int16_t address = 0;
+    address = withSim<sim::Ra6790Sim>([](sim::Ra6790Sim& s) { return static_cast<std::int16_t>(s.address()); });
+    EXPECT_EQ(address, 77);
     const std::string log = trace();
     EXPECT_EQ(log.rfind("\n=> @0000000 TRY CONNECT\n-> @", 0), 0u) << log;
     EXPECT_NE(log.find(" S6\n<- @"), std::string::npos) << log;

@@ -134,8 +134,9 @@ public:
     virtual std::int32_t RxFrqShift(MODTYPE mod, FRQTYPE kind, std::int32_t one) = 0;
     virtual void RxLoadSettings(const std::string& configuration, const std::string& instance) = 0;
     // Creates the instance key and writes D_Type, C_Test, R_MAgc, O_ISB and
-    // the model's own values.
-    virtual void RxSaveSettings(const std::string& configuration, const std::string& instance) = 0;
+    // the model's own values. True when every value reached the settings
+    // file (false when one failed, or the store keeps them in memory only).
+    virtual bool RxSaveSettings(const std::string& configuration, const std::string& instance) = 0;
     virtual std::int32_t RxModelReady();   // model hook, base: 1
     virtual void RxModelIdle();            // model hook, base: nothing
     virtual std::int32_t RxModelStatus();  // model hook, base: 0
@@ -365,6 +366,16 @@ private:
     // Inside this receiver's own tick: a tick that arrives while the model
     // waits in RxPoll is skipped instead of polling on top of it.
     bool m_inTick = false;
+    // Counts connection attempts and closes. Code that raised an event
+    // compares it afterwards: when a client handler reconnected or
+    // disconnected meanwhile, the state belongs to the handler's call.
+    std::uint32_t m_connection = 0;
+    // Connect is on the stack (opening, the model's RxOpen, or reporting a
+    // failed open): a nested Connect answers "pending" instead of nesting.
+    int m_connecting = 0;
+    // Reports of a close are on the stack: a close asked for from inside
+    // one, on a link already closed, has nothing new to report.
+    int m_closeReports = 0;
 };
 
 // Record helpers: every field all ones, or all zero with no channel.

@@ -454,12 +454,13 @@ void FamilyReceiver::RxLoadSettings(const std::string& configuration, const std:
     LoadModelOptions(key);
 }
 
-void FamilyReceiver::RxSaveSettings(const std::string& configuration, const std::string& instance)
+bool FamilyReceiver::RxSaveSettings(const std::string& configuration, const std::string& instance)
 {
     if (!isKeyName(configuration) || !isKeyName(instance)) {
-        return;
+        return false;
     }
     auto& store = platform::SettingsStore::shared();
+    const auto unsaved = store.unsavedWrites();
     const std::string key = instanceKey(configuration, instance);
     store.createKey(key);
     store.writeNumber(key, "D_Type", m_info->type);
@@ -476,6 +477,7 @@ void FamilyReceiver::RxSaveSettings(const std::string& configuration, const std:
         }
     }
     SaveModelOptions(key);
+    return store.unsavedWrites() == unsaved;
 }
 
 // ---- Connect trace ----------------------------------------------------------------

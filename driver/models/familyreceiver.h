@@ -111,7 +111,7 @@ public:
 
     // ---- Settings ----------------------------------------------------------
     void RxLoadSettings(const std::string& configuration, const std::string& instance) override;
-    void RxSaveSettings(const std::string& configuration, const std::string& instance) override;
+    bool RxSaveSettings(const std::string& configuration, const std::string& instance) override;
 
     std::int16_t Retries() const { return m_retries; }
     std::int16_t WaitMs() const { return m_wait; }

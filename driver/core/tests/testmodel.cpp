@@ -117,6 +117,10 @@ std::int32_t TestModel::RxParse()
             }
             m_requested.AgcType = AgcNone;
             break;
+        case 'E':
+            // A reply the model cannot use.
+            OnDataError();
+            break;
         default:
             result = -1;
             break;
@@ -235,9 +239,10 @@ void TestModel::RxLoadSettings(const std::string& configuration, const std::stri
     maxSilentTicks = m_retries;
 }
 
-void TestModel::RxSaveSettings(const std::string& configuration, const std::string& instance)
+bool TestModel::RxSaveSettings(const std::string& configuration, const std::string& instance)
 {
     auto& store = platform::SettingsStore::shared();
+    const auto unsaved = store.unsavedWrites();
     const auto key = instanceKey(configuration, instance);
     store.writeNumber(key, "D_Type", type);
     store.writeNumber(key, "C_Test", m_testLink);
@@ -246,6 +251,7 @@ void TestModel::RxSaveSettings(const std::string& configuration, const std::stri
     store.writeNumber(key, "C_Wait", m_wait);
     store.writeNumber(key, "C_Retr", m_retries);
     store.writeNumber(key, "C_Dbg", m_dbg);
+    return store.unsavedWrites() == unsaved;
 }
 
 std::int32_t TestModel::feed(const std::string& bytes, int linkError)

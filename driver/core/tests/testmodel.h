@@ -1,7 +1,8 @@
 // A receiver model that exists only in the tests. It speaks a tiny text
 // protocol on an in-memory wire: commands "F<hz>", "M<mode>", "W<hz>",
 // "G<agc>", "B<hz>"; replies are records ended by CR: "F<hz>", "M<mode>",
-// "W<hz>", "G<agc>"; anything else is a frame error. Its limits, poll
+// "W<hz>", "G<agc>", and "E<n>" for a reply it cannot use (a data error);
+// anything else is a frame error. Its limits, poll
 // period and silence limit come from the store like a real model's.
 //
 // With X_Wire 1 in its settings it also talks on its real channel like a
@@ -73,7 +74,7 @@ public:
     void RxReportChanges() override;
     std::int32_t RxFrqShift(MODTYPE mod, FRQTYPE kind, std::int32_t one) override;
     void RxLoadSettings(const std::string& configuration, const std::string& instance) override;
-    void RxSaveSettings(const std::string& configuration, const std::string& instance) override;
+    bool RxSaveSettings(const std::string& configuration, const std::string& instance) override;
     std::int32_t RxSMtRaw() override { return smeter; }
     std::int32_t OnTimer(std::uint32_t tickTime) override;
     void onLinkData(bool dataReceived) override;

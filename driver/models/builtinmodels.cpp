@@ -6,8 +6,11 @@
 #include <memory>
 
 #include "driver/core/modelregistry.h"
+#include "driver/models/hf2050/hf2050receiver.h"
 #include "driver/models/nrd535/nrd535receiver.h"
 #include "driver/models/ra1792/ra1792receiver.h"
+#include "driver/models/ra6790/ra6790receiver.h"
+#include "driver/models/rek085/rek085receiver.h"
 
 namespace quorvin {
 
@@ -20,6 +23,15 @@ void registerBuiltinModels()
     }
     if (!hasModel(DrvRA1792)) {
         registerModel(DrvRA1792, [](DriverEvents* owner) { return std::make_unique<Ra1792Receiver>(owner); });
+    }
+    if (!hasModel(DrvRA6790)) {
+        registerModel(DrvRA6790, [](DriverEvents* owner) { return std::make_unique<Ra6790Receiver>(owner); });
+    }
+    if (!hasModel(DrvHF2050)) {
+        registerModel(DrvHF2050, [](DriverEvents* owner) { return std::make_unique<Hf2050Receiver>(owner); });
+    }
+    if (!hasModel(DrvREK085)) {
+        registerModel(DrvREK085, [](DriverEvents* owner) { return std::make_unique<Rek085Receiver>(owner); });
     }
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "modelscommand.h"
 #include "platform/settingsstore.h"
 #ifdef KORVANE_WITH_SERVER
 #include "receivercommands.h"
@@ -21,7 +22,7 @@ namespace {
 void usage(std::ostream& out)
 {
     out << "korvanectl: command-line companion of the receiver control suite\n\n" << tools::settingsUsage() << "\n"
-        << tools::watchUsage();
+        << tools::watchUsage() << "\n" << tools::modelsUsage();
 #ifdef KORVANE_WITH_SERVER
     out << "\n" << tools::receiverUsage() << "\n" << tools::serveUsage();
 #endif
@@ -48,6 +49,10 @@ int main(int argc, char** argv)
             std::signal(sig, [](int) { QCoreApplication::quit(); });
         }
         return tools::runWatchCommand(args);
+    }
+    if (args[0] == "models") {
+        QCoreApplication app(argc, argv);
+        return tools::runModelsCommand(std::cout, std::cerr);
     }
 #ifdef KORVANE_WITH_SERVER
     if (args[0] == "serve") {

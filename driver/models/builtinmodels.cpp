@@ -1,14 +1,16 @@
-// Registration of the built-in model drivers: RA1792, NRD535, NDX264,
-// TRC294 and TRC243. The other types of the table of models have no driver yet; a
-// configuration naming one loads no instance for it.
+// Registration of the built-in model drivers: one for each of the eight
+// types of the table of models (DrvTRC298 has none).
 #include "builtinmodels.h"
 
 #include <memory>
 
 #include "driver/core/modelregistry.h"
+#include "driver/models/hf2050/hf2050receiver.h"
 #include "driver/models/ndx264/ndx264receiver.h"
 #include "driver/models/nrd535/nrd535receiver.h"
 #include "driver/models/ra1792/ra1792receiver.h"
+#include "driver/models/ra6790/ra6790receiver.h"
+#include "driver/models/rek085/rek085receiver.h"
 #include "driver/models/trc243/trc243receiver.h"
 #include "driver/models/trc294/trc294receiver.h"
 
@@ -23,6 +25,15 @@ void registerBuiltinModels()
     }
     if (!hasModel(DrvRA1792)) {
         registerModel(DrvRA1792, [](DriverEvents* owner) { return std::make_unique<Ra1792Receiver>(owner); });
+    }
+    if (!hasModel(DrvRA6790)) {
+        registerModel(DrvRA6790, [](DriverEvents* owner) { return std::make_unique<Ra6790Receiver>(owner); });
+    }
+    if (!hasModel(DrvHF2050)) {
+        registerModel(DrvHF2050, [](DriverEvents* owner) { return std::make_unique<Hf2050Receiver>(owner); });
+    }
+    if (!hasModel(DrvREK085)) {
+        registerModel(DrvREK085, [](DriverEvents* owner) { return std::make_unique<Rek085Receiver>(owner); });
     }
     if (!hasModel(DrvNDX264)) {
         registerModel(DrvNDX264, [](DriverEvents* owner) { return std::make_unique<Ndx264Receiver>(owner); });

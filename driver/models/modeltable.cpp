@@ -157,8 +157,8 @@ constexpr std::array<ModelInfo, kModelCount> kModels = {{
     {.type = DrvHF2050, .name = "HF2050", .logFile = "HF2050.log",
      .link = {.busAddressing = true, .address = 15, .speed = 19200, .parity = 'o', .dataBits = 7, .stopBits = 1},
      .frqMin = 0, .frqMax = 29999999, .frqStep = 10, .bfoMin = -4000, .bfoMax = 4000,
-     // F_FLS is named beyond the four slots in use.
-     .filters = {{{"F_FL1", 300}, {"F_FL2", 1000}, {"F_FL3", 3200}, {"F_FL4", 6000}, {"F_FLS", 0}, {nullptr, 0},
+     // F_FLS, the sideband width, is named beyond the four slots in use.
+     .filters = {{{"F_FL1", 300}, {"F_FL2", 1000}, {"F_FL3", 3200}, {"F_FL4", 6000}, {"F_FLS", 3200}, {nullptr, 0},
                   {nullptr, 0}, {nullptr, 0}}},
      .slotCount = 4, .offered = 4, .firstSlot = 0,
      .modes = M(ModAM) | M(ModCW) | M(ModUSB) | M(ModLSB) | M(ModRTTY) | M(ModFAX),

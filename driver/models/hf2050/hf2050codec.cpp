@@ -245,6 +245,26 @@ bool isReplyFromUnit(std::string_view reply, int unit)
     return false;
 }
 
+std::optional<int> unitOf(std::string_view line)
+{
+    constexpr std::string_view kUnit = "UNIT ";
+    if (line.substr(0, kUnit.size()) != kUnit) {
+        return std::nullopt;
+    }
+    std::size_t end = kUnit.size();
+    while (end < line.size() && end - kUnit.size() < 4 && line[end] >= '0' && line[end] <= '9') {
+        ++end;
+    }
+    if (end == kUnit.size() || (end < line.size() && line[end] != ' ' && line[end] != '\r' && line[end] != '\n')) {
+        return std::nullopt;
+    }
+    const auto v = platform::parseInt(line.substr(kUnit.size(), end - kUnit.size()));
+    if (!v) {
+        return std::nullopt;
+    }
+    return static_cast<int>(*v);
+}
+
 char recordKind(std::string_view line)
 {
     return line.empty() ? 0 : line.front();

@@ -53,6 +53,10 @@ int bandwidthSlotForMode(std::int32_t mod);
 // another digit) and ends with LF, or with CR as the next to last byte.
 bool isReplyFromUnit(std::string_view reply, int unit);
 
+// The unit number a unit record begins with ("UNIT 15 ..."); nothing for
+// a line that does not begin so.
+std::optional<int> unitOf(std::string_view line);
+
 // The first byte of a reply line names its record: 'U', 'C', 'N', 'S',
 // 'R', or 0 for an empty line.
 char recordKind(std::string_view line);

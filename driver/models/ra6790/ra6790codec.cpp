@@ -73,7 +73,17 @@ std::optional<int> selfTestAddress(std::string_view reply)
 
 std::string_view optionFromTypeReply(std::string_view reply)
 {
-    return reply.find('R') != std::string_view::npos ? kOptionExtended : kOptionStandard;
+    // The R stands as a word of its own ("TD A09666 R"): the letter inside
+    // other text ("ERROR", "RX") tells nothing about the option.
+    const auto separator = [](char c) { return c == ' ' || c == ',' || c == '\r' || c == '\n'; };
+    for (std::size_t at = reply.find('R'); at != std::string_view::npos; at = reply.find('R', at + 1)) {
+        const bool before = at == 0 || separator(reply[at - 1]);
+        const bool after = at + 1 == reply.size() || separator(reply[at + 1]);
+        if (before && after) {
+            return kOptionExtended;
+        }
+    }
+    return kOptionStandard;
 }
 
 std::optional<FilterList> parseFilterList(std::string_view reply)

@@ -53,7 +53,8 @@ bool selfTestPassed(std::string_view reply);
 // characters before its last one (a blank counts as a leading zero).
 // Nothing when the reply is shorter than three bytes or they are no number.
 std::optional<int> selfTestAddress(std::string_view reply);
-// The option the type reply tells: "A09666" when it holds an R.
+// The option the type reply tells: "A09666" when it holds an R standing
+// as a word of its own (not a letter inside other text), else "A08449".
 std::string_view optionFromTypeReply(std::string_view reply);
 
 // The filter slots rebuilt from the S5 reply.

@@ -137,5 +137,15 @@ TEST(Hf2050Codec, LevelRecords)
     EXPECT_EQ(recordKind(""), 0);
 }
 
+TEST(Hf2050Codec, UnitOfAUnitRecord)
+{
+    EXPECT_EQ(unitOf("UNIT 15 RMT FR 7050.00"), 15);
+    EXPECT_EQ(unitOf("UNIT 1\r\n"), 1);
+    EXPECT_FALSE(unitOf("UNIT 1X MODE CW"));
+    EXPECT_FALSE(unitOf("UNIT  MODE CW"));
+    EXPECT_FALSE(unitOf("UNI"));
+    EXPECT_FALSE(unitOf("NB 7"));
+}
+
 }  // namespace
 }  // namespace quorvin

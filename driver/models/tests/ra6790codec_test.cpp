@@ -35,6 +35,10 @@ TEST(Ra6790Codec, SelfTestAndTypeReplies)
     EXPECT_EQ(optionFromTypeReply("TD A09666 R\r"), "A09666");
     EXPECT_EQ(optionFromTypeReply("TD A08449 S\r"), "A08449");
     EXPECT_EQ(optionFromTypeReply(""), "A08449");
+    EXPECT_EQ(optionFromTypeReply("R\r"), "A09666");
+    // An R inside other text is no option.
+    EXPECT_EQ(optionFromTypeReply("ERROR\r"), "A08449");
+    EXPECT_EQ(optionFromTypeReply("TD RX A08449\r"), "A08449");
     EXPECT_EQ(minFrequency("A09666"), 5000);
     EXPECT_EQ(minFrequency("A08449"), 500000);
 }

@@ -346,7 +346,8 @@ std::int32_t Ndx264Receiver::IsModEmu(MODTYPE mod)
 
 std::int32_t Ndx264Receiver::AgcExist(AGCTYPE agc)
 {
-    if (Current().ModType == ModAM && ManualAgcAllowed() == 0) {
+    // Until the receiver reported its mode the table answers.
+    if (Current().FrqValue != 0xFFFFFFFFu && Current().ModType == ModAM && ManualAgcAllowed() == 0) {
         return 0;
     }
     return FamilyReceiver::AgcExist(agc);

@@ -386,6 +386,10 @@ std::int32_t Trc243Receiver::SetFltBW(std::int32_t hz)
 
 std::int32_t Trc243Receiver::AgcExist(AGCTYPE agc)
 {
+    // Until the receiver reported its mode the table answers.
+    if (m_modeDigit < 0) {
+        return FamilyReceiver::AgcExist(agc);
+    }
     return trc243::agcExists(ModeDigit(), agc) ? 1 : 0;
 }
 

@@ -7,6 +7,7 @@
 #include <new>
 #include <string_view>
 
+#include "driver/core/dialogs/driverdialogs.h"
 #include "driver/core/receiverdriver.h"
 #include "driver/links/dialogs/linkdialogsqt.h"
 #include "driver/models/builtinmodels.h"
@@ -43,6 +44,7 @@ extern "C" __attribute__((visibility("default"))) HRESULT KorvaneCreateComponent
     std::call_once(registered, [] {
         quorvin::registerBuiltinModels();
         quorvin::installLinkDialogs();
+        quorvin::installDriverDialogs();
     });
     auto* driver = new (std::nothrow) quorvin::ReceiverDriver();
     if (driver == nullptr) {

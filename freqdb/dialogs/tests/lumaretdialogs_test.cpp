@@ -57,6 +57,12 @@ T* child(QWidget& dialog, const char* name)
     return found;
 }
 
+// Clicks a radio button or check box on its mark, as the operator would.
+void tick(QAbstractButton* button)
+{
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, button->height() / 2));
+}
+
 void click(QWidget& dialog, const char* button)
 {
     QTest::mouseClick(child<QAbstractButton>(dialog, button), Qt::LeftButton);
@@ -119,8 +125,8 @@ private slots:
             // Second column: Navtex sits beside Maritime PRC.
             QCOMPARE(child<QCheckBox>(d, "util10")->y(), child<QCheckBox>(d, "util0")->y());
             QVERIFY(child<QCheckBox>(d, "util10")->x() > child<QCheckBox>(d, "util0")->x());
-            QTest::mouseClick(child<QCheckBox>(d, "util11"), Qt::LeftButton);
-            QTest::mouseClick(child<QCheckBox>(d, "util5"), Qt::LeftButton);
+            tick(child<QCheckBox>(d, "util11"));
+            tick(child<QCheckBox>(d, "util5"));
             click(d, "ok");
         });
         QCOMPARE(m_data->UtilDialog(&result), S_OK);
@@ -137,7 +143,7 @@ private slots:
     {
         DialogScript script;
         script.then(kUtil, [](QWidget& d) {
-            QTest::mouseClick(child<QCheckBox>(d, "util3"), Qt::LeftButton);
+            tick(child<QCheckBox>(d, "util3"));
             click(d, "cancel");
         });
         std::int32_t result = -1;

@@ -106,6 +106,12 @@ void typeName(QWidget& dialog, const QString& name)
     QTest::keyClicks(edit, name);
 }
 
+// Clicks a radio button or check box on its mark, as the operator would.
+void tick(QAbstractButton* button)
+{
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, button->height() / 2));
+}
+
 void click(QWidget& dialog, const char* button)
 {
     QTest::mouseClick(child<QAbstractButton>(dialog, button), Qt::LeftButton);
@@ -211,7 +217,7 @@ private slots:
                   })
             .then(kChannel,
                   [](QWidget& d) {
-                      QTest::mouseClick(child<QRadioButton>(d, "socket"), Qt::LeftButton);
+                      tick(child<QRadioButton>(d, "socket"));
                       click(d, "next");
                   })
             .then(QStringLiteral("NRD535 Socket settings"),
@@ -222,13 +228,13 @@ private slots:
                       auto* port = child<QLineEdit>(d, "tcpPort");
                       port->selectAll();
                       QTest::keyClicks(port, QStringLiteral("4530"));
-                      QTest::mouseClick(child<QCheckBox>(d, "pingTest"), Qt::LeftButton);
+                      tick(child<QCheckBox>(d, "pingTest"));
                       click(d, "ok");
                   })
             .then(kChannel, [](QWidget& d) { click(d, "next"); })
             .then(QStringLiteral("Bench RA Serial settings"), [](QWidget& d) {
-                QTest::mouseClick(child<QRadioButton>(d, "speed9600"), Qt::LeftButton);
-                QTest::mouseClick(child<QCheckBox>(d, "testLink"), Qt::LeftButton);
+                tick(child<QRadioButton>(d, "speed9600"));
+                tick(child<QCheckBox>(d, "testLink"));
                 click(d, "ok");
             });
         std::int32_t count = -1;
@@ -372,7 +378,7 @@ private slots:
                   })
             .then(kChannel,
                   [](QWidget& d) {
-                      QTest::mouseClick(child<QRadioButton>(d, "socket"), Qt::LeftButton);
+                      tick(child<QRadioButton>(d, "socket"));
                       click(d, "next");
                   })
             .then(QStringLiteral("A Socket settings"), [](QWidget& d) { click(d, "cancel"); });

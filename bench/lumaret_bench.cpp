@@ -4,10 +4,21 @@
 // every tuning step.
 //
 //   lumaret_bench [benchmark options]
-//   lumaret_bench --write-csv=PATH   writes the generated list and exits
-//                                    (bench/compare_sqlite3.sh uses it)
+//   lumaret_bench --write-csv=PATH [--rows=N]
+//                        writes the generated list (50,000 rows unless N)
+//                        and exits (bench/compare_sqlite3.sh uses it)
+//   lumaret_bench --load-figures [--rows=N ...]
+//                        loads generated lists of 50,000 and 1,000,000 rows
+//                        (or the given counts), each in a process of its
+//                        own, and prints the load time and the peak memory
+//                        (resident set) of that process
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -31,13 +42,15 @@ std::uint32_t nextRandom(std::uint32_t& state)
     return state >> 8;
 }
 
-std::string generatedList()
+// Writes the generated list in pieces, so a list of millions of rows
+// never sits whole in memory.
+void writeList(std::ostream& out, int rows)
 {
     static const char* const kModes[] = {"USB", "LSB", "CW", "RTTY", "FAX", "AM"};
     static const char* const kBauds[] = {"50", "75", "100", "300", ""};
     std::string text = "FREQ;INFO;STAT;MODE;BAUD\n";
     std::uint32_t state = 12345;
-    for (int i = 0; i < kRows; ++i) {
+    for (int i = 0; i < rows; ++i) {
         // 1000.0 .. 29999.9 kHz in 100 Hz steps.
         const double kHz = 1000.0 + static_cast<double>(nextRandom(state) % 290000) / 10.0;
         text += platform::formatFixed(kHz, 1);
@@ -48,8 +61,32 @@ std::string generatedList()
         text += ";";
         text += kBauds[nextRandom(state) % 5];
         text += "\n";
+        if (text.size() > (1u << 20)) {
+            out << text;
+            text.clear();
+        }
     }
-    return text;
+    out << text;
+}
+
+void writeListFile(const std::string& path, int rows)
+{
+    std::ofstream out(path, std::ios::binary);
+    writeList(out, rows);
+}
+
+// Points the settings store at `dir` and configures the list under "Bench".
+void configureBench(const std::filesystem::path& dir, const std::string& csv)
+{
+    platform::SettingsStore::resetShared((dir / "settings.db").string());
+    const std::string key = std::string(platform::kSettingsRoot) + "\\Bench\\TEST";
+    auto& store = platform::SettingsStore::shared();
+    store.writeText(key, "S_File", csv);
+    store.writeText(key, "S_Freq", "FREQ");
+    store.writeText(key, "S_Desc", "INFO");
+    store.writeText(key, "S_Stat", "STAT");
+    store.writeText(key, "S_Mode", "MODE");
+    store.writeText(key, "S_Baud", "BAUD");
 }
 
 struct BenchFiles {
@@ -58,16 +95,8 @@ struct BenchFiles {
         dir = std::filesystem::temp_directory_path() / ("lumaret-bench-" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir);
         csv = (dir / "stations.csv").string();
-        std::ofstream(csv, std::ios::binary) << generatedList();
-        platform::SettingsStore::resetShared((dir / "settings.db").string());
-        const std::string key = std::string(platform::kSettingsRoot) + "\\Bench\\TEST";
-        auto& store = platform::SettingsStore::shared();
-        store.writeText(key, "S_File", csv);
-        store.writeText(key, "S_Freq", "FREQ");
-        store.writeText(key, "S_Desc", "INFO");
-        store.writeText(key, "S_Stat", "STAT");
-        store.writeText(key, "S_Mode", "MODE");
-        store.writeText(key, "S_Baud", "BAUD");
+        writeListFile(csv, kRows);
+        configureBench(dir, csv);
     }
     ~BenchFiles() { std::filesystem::remove_all(dir); }
     std::filesystem::path dir;
@@ -155,14 +184,94 @@ void BM_FreqLookAndBandLook(benchmark::State& state)
 }
 BENCHMARK(BM_FreqLookAndBandLook)->Unit(benchmark::kMicrosecond);
 
+// Loads a generated list of `rows` rows in a child process and prints the
+// load time and the child's peak resident memory beside the file's size.
+bool loadFigures(int rows)
+{
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("lumaret-figures-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string csv = (dir / "stations.csv").string();
+    writeListFile(csv, rows);
+    const auto fileBytes = std::filesystem::file_size(csv);
+    int fds[2];
+    if (::pipe(fds) != 0) {
+        return false;
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        configureBench(dir, csv);
+        rusage before {};
+        ::getrusage(RUSAGE_SELF, &before);
+        const auto start = std::chrono::steady_clock::now();
+        FrequencyData fd;
+        std::int32_t ok = 0;
+        fd.StorageKey("Bench", &ok);
+        std::int32_t n = 0;
+        fd.DataCount(0, &n);
+        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        char line[128];
+        const int len = std::snprintf(line, sizeof line, "%d %d %.1f %ld\n", ok, n, ms, before.ru_maxrss);
+        if (::write(fds[1], line, static_cast<std::size_t>(len)) != len) {
+            ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    char line[128] = {};
+    const ssize_t got = ::read(fds[0], line, sizeof line - 1);
+    ::close(fds[0]);
+    int status = 0;
+    rusage usage {};
+    ::wait4(pid, &status, 0, &usage);
+    std::filesystem::remove_all(dir);
+    int ok = 0;
+    int count = 0;
+    double ms = 0;
+    long baseKb = 0;
+    if (got <= 0 || std::sscanf(line, "%d %d %lf %ld", &ok, &count, &ms, &baseKb) != 4 || ok != 1) {
+        std::printf("%9d rows: the list did not load\n", rows);
+        return false;
+    }
+    const double fileMb = static_cast<double>(fileBytes) / 1e6;
+    const double peakMb = static_cast<double>(usage.ru_maxrss) * 1024.0 / 1e6;
+    std::printf("%9d rows  %7.1f MB file  load %8.1f ms  peak memory %7.1f MB (%.1f x the file; %.1f MB before the "
+                "load)\n",
+                count, fileMb, ms, peakMb, peakMb / fileMb, static_cast<double>(baseKb) * 1024.0 / 1e6);
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    const std::string writeOption = "--write-csv=";
-    if (argc == 2 && std::string(argv[1]).rfind(writeOption, 0) == 0) {
-        std::ofstream(std::string(argv[1]).substr(writeOption.size()), std::ios::binary) << generatedList();
+    std::vector<int> rows;
+    std::string writePath;
+    bool figures = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--write-csv=", 0) == 0) {
+            writePath = arg.substr(12);
+        } else if (arg.rfind("--rows=", 0) == 0) {
+            rows.push_back(std::atoi(arg.c_str() + 7));
+        } else if (arg == "--load-figures") {
+            figures = true;
+        }
+    }
+    if (!writePath.empty()) {
+        writeListFile(writePath, rows.empty() ? kRows : rows.front());
         return 0;
+    }
+    if (figures) {
+        if (rows.empty()) {
+            rows = {kRows, 1000000};
+        }
+        bool ok = true;
+        for (int n : rows) {
+            ok = loadFigures(n) && ok;
+        }
+        return ok ? 0 : 1;
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -1,8 +1,10 @@
-// libquorvin.so: the exported component factory. It creates ReceiverDriver
-// for its class identifier, and once per process registers the built-in
-// model drivers and installs the link dialogs (which show nothing in a
-// program without a widget application).
-#include <cstring>
+// libquorvin.so: the exported component factory, the only symbol the
+// library exports (quorvin.map). It creates ReceiverDriver for its class
+// identifier, and once per process registers the built-in model drivers and
+// installs the link dialogs and the Qt reporter (boxes and beeps in a
+// program with a QApplication, log lines elsewhere).
+#include "quorvin_library.h"
+
 #include <mutex>
 #include <new>
 #include <string_view>
@@ -11,6 +13,7 @@
 #include "driver/links/dialogs/linkdialogsqt.h"
 #include "driver/models/builtinmodels.h"
 #include "interfaces/component.h"
+#include "platform/qtreporter/qtreporter.h"
 
 namespace {
 
@@ -30,7 +33,9 @@ bool sameClassId(std::string_view a, std::string_view b)
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) HRESULT KorvaneCreateComponent(const char* classId, void** object)
+namespace quorvin {
+
+HRESULT createComponent(const char* classId, void** object)
 {
     if (object == nullptr) {
         return E_POINTER;
@@ -41,13 +46,21 @@ extern "C" __attribute__((visibility("default"))) HRESULT KorvaneCreateComponent
     }
     static std::once_flag registered;
     std::call_once(registered, [] {
-        quorvin::registerBuiltinModels();
-        quorvin::installLinkDialogs();
+        registerBuiltinModels();
+        installLinkDialogs();
+        platform::installQtReporter();
     });
-    auto* driver = new (std::nothrow) quorvin::ReceiverDriver();
+    auto* driver = new (std::nothrow) ReceiverDriver();
     if (driver == nullptr) {
         return E_FAIL;
     }
-    *object = static_cast<quorvin::IReceiverDriver*>(driver);
+    *object = static_cast<IReceiverDriver*>(driver);
     return S_OK;
+}
+
+}  // namespace quorvin
+
+extern "C" KORVANE_EXPORT HRESULT KorvaneCreateComponent(const char* classId, void** object)
+{
+    return quorvin::createComponent(classId, object);
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "bandplan.h"
+#include "interfaces/component.h"
 #include "interfaces/ifrequencydata.h"
 #include "stationdatabase.h"
 #include "utilitylists.h"
@@ -86,5 +87,5 @@ extern "C" {
 // Exported beside the factory: the whole band step in Hz of a FrequencyData
 // created by this library (see FrequencyData::bandStepHz). Returns S_OK, or
 // E_POINTER for a null or foreign object.
-HRESULT LumaretBandStepHz(lumaret::IFrequencyData* object, std::int32_t* pHz);
+KORVANE_EXPORT HRESULT LumaretBandStepHz(lumaret::IFrequencyData* object, std::int32_t* pHz);
 }

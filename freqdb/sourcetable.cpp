@@ -1,6 +1,12 @@
 // Helpers shared by the station file readers: UTF-8 with a Latin-1
-// fallback, and case-blind name comparison.
+// fallback, case-blind name comparison, column names the engine can take,
+// the regular-file check and the collecting sink.
 #include "sourcetable.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <unordered_set>
 
 #include "platform/numbers.h"
 
@@ -99,6 +105,74 @@ std::string toUtf8(std::string_view bytes)
         }
     }
     return text;
+}
+
+std::string displayName(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of("/\\");
+    return toUtf8(slash == std::string::npos ? path : path.substr(slash + 1));
+}
+
+bool checkRegularFile(const std::string& path, SourceError& error)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        error = {kErrFileNotFound, "Could not open the file \"" + toUtf8(path) + "\"."};
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = {kErrGeneral, "\"" + toUtf8(path) + "\" is not a regular file."};
+        return false;
+    }
+    return true;
+}
+
+void makeColumnNamesUnique(std::vector<SourceColumn>& columns)
+{
+    const auto folded = [](std::string_view name) {
+        std::string key(name);
+        for (char& c : key) {
+            if (c >= 'A' && c <= 'Z') {
+                c = static_cast<char>(c - 'A' + 'a');
+            }
+        }
+        return key;
+    };
+    std::unordered_set<std::string> taken;
+    taken.reserve(columns.size() * 2);
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        std::string& name = columns[i].name;
+        std::erase(name, '\0');
+        if (!name.empty() && taken.insert(folded(name)).second) {
+            continue;
+        }
+        const std::string generated = "F" + platform::formatInt(static_cast<std::int64_t>(i) + 1);
+        name = generated;
+        for (std::int64_t k = 2; !taken.insert(folded(name)).second; ++k) {
+            name = generated + "_" + platform::formatInt(k);
+        }
+    }
+}
+
+bool TableCollector::columns(const std::vector<SourceColumn>& columns, SourceError&)
+{
+    m_table.columns = columns;
+    m_haveColumns = true;
+    return !m_columnsOnly;
+}
+
+bool TableCollector::row(const SourceRow& row, SourceError&)
+{
+    m_table.rows.push_back(row);
+    return true;
+}
+
+bool TableCollector::finish(const std::vector<ColumnKind>& kinds, SourceError&)
+{
+    for (std::size_t i = 0; i < kinds.size() && i < m_table.columns.size(); ++i) {
+        m_table.columns[i].kind = kinds[i];
+    }
+    return true;
 }
 
 }  // namespace lumaret

@@ -61,6 +61,7 @@ const char* declaredType(ColumnKind kind)
     case ColumnKind::Blob:
         return "BLOB";
     case ColumnKind::Text:
+    case ColumnKind::Auto:
         break;
     }
     return "TEXT";
@@ -216,8 +217,14 @@ bool StationDatabase::loadFromStore(const std::string& storageKey)
     if (m_settings.file.empty()) {
         return false;
     }
-    if (sourceKind(m_settings.file) == SourceKind::Text && !checkTextFile(m_settings.file, false).ok) {
-        return false;
+    if (sourceKind(m_settings.file) == SourceKind::Text) {
+        // A file that cannot be read at all fails in open(), with its reason.
+        const TextCheckResult check = checkTextFile(m_settings.file, false);
+        if (!check.ok && !check.unreadable) {
+            platform::reporter().message("Format Error", checkSummary(m_settings.file, check),
+                                         platform::MessageIcon::Critical);
+            return false;
+        }
     }
     return open();
 }
@@ -261,30 +268,202 @@ void StationDatabase::reportError(std::uint32_t code, const std::string& text) c
 
 namespace {
 
-// Reads the file the settings name; dBase and text files fix the table name.
-bool readSource(DatabaseSettings& settings, SourceTable& table, SourceError& error)
+// Streams the file the settings name into `sink`; dBase and text files fix
+// the table name. A file that is no regular file is refused before any
+// reader touches it.
+bool readSource(DatabaseSettings& settings, RowSink& sink, SourceError& error)
 {
     const SourceKind kind = StationDatabase::sourceKind(settings.file);
     if (settings.file.empty()) {
         error = {kErrFileNotFound, "No database file is set."};
         return false;
     }
+    if (!checkRegularFile(settings.file, error)) {
+        return false;
+    }
     if (kind == SourceKind::Text) {
         settings.table = StationDatabase::tableForFile(settings.file);
-        return readTextFile(settings.file, textFileHasHeader(settings.file), table, error);
+        return readTextFile(settings.file, textFileHasHeader(settings.file), sink, error);
     }
     if (kind == SourceKind::DBase) {
         settings.table = StationDatabase::tableForFile(settings.file);
-        return readDbfFile(settings.file, table, error);
+        return readDbfFile(settings.file, sink, error);
     }
     if (settings.table.empty()) {
         error = {kErrNoTable, "No table is set."};
         return false;
     }
-    return readMdbTable(settings.file, settings.table, table, error);
+    return readMdbTable(settings.file, settings.table, sink, error);
+}
+
+// Numbers of text columns that held only numbers, converted in place once
+// every row is in; anything else passes unchanged.
+void toInteger(sqlite3_context* context, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+        const auto size = static_cast<std::size_t>(sqlite3_value_bytes(argv[0]));
+        if (const auto n = platform::parseInt(std::string_view(text, size))) {
+            sqlite3_result_int64(context, *n);
+            return;
+        }
+    }
+    sqlite3_result_value(context, argv[0]);
+}
+
+void toReal(sqlite3_context* context, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+        const auto size = static_cast<std::size_t>(sqlite3_value_bytes(argv[0]));
+        if (const auto d = platform::parseDouble(std::string_view(text, size))) {
+            sqlite3_result_double(context, *d);
+            return;
+        }
+    }
+    sqlite3_result_value(context, argv[0]);
 }
 
 }  // namespace
+
+class StationDatabase::Loader : public RowSink {
+public:
+    explicit Loader(StationDatabase& owner) : m_owner(owner) {}
+    ~Loader() override { sqlite3_finalize(m_insert); }
+    Loader(const Loader&) = delete;
+    Loader& operator=(const Loader&) = delete;
+
+    bool columns(const std::vector<SourceColumn>& columns, SourceError& error) override
+    {
+        sqlite3* db = m_owner.m_db;
+        if (columns.empty()) {
+            return fail("The table has no columns", error);
+        }
+        const auto limit = static_cast<std::size_t>(sqlite3_limit(db, SQLITE_LIMIT_COLUMN, -1));
+        if (columns.size() > limit) {
+            error = {kErrGeneral, "The table has " + platform::formatInt(static_cast<std::int64_t>(columns.size())) +
+                                      " columns; at most " + platform::formatInt(static_cast<std::int64_t>(limit)) +
+                                      " can be loaded."};
+            return false;
+        }
+        const std::string table = quoteIdent(m_owner.m_settings.table);
+        std::string create = "CREATE TABLE " + table + " (";
+        std::string insert = "INSERT INTO " + table + " VALUES (";
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            const SourceColumn& c = columns[i];
+            // A column whose kind the values decide has no declared type,
+            // so the numbers put in at the end stay numbers.
+            create += (i ? ", " : "") + quoteIdent(c.name) +
+                      (c.kind == ColumnKind::Auto ? std::string() : std::string(" ") + declaredType(c.kind));
+            insert += i ? ", ?" : "?";
+            m_owner.m_columns.push_back({c.name, c.kind});
+            m_kinds.push_back(c.kind);
+        }
+        create += ")";
+        insert += ")";
+        if (sqlite3_exec(db, create.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+            return fail("Could not create the table", error);
+        }
+        if (sqlite3_prepare_v2(db, insert.c_str(), -1, &m_insert, nullptr) != SQLITE_OK) {
+            return fail("Could not prepare the load", error);
+        }
+        if (sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) {
+            return fail("Could not start the load", error);
+        }
+        return true;
+    }
+
+    bool row(const SourceRow& row, SourceError& error) override
+    {
+        sqlite3_reset(m_insert);
+        for (std::size_t i = 0; i < m_kinds.size(); ++i) {
+            const int slot = static_cast<int>(i) + 1;
+            if (i >= row.size() || !row[i]) {
+                sqlite3_bind_null(m_insert, slot);
+                continue;
+            }
+            const std::string& v = *row[i];
+            switch (m_kinds[i]) {
+            case ColumnKind::Integer:
+                if (auto n = platform::parseInt(v)) {
+                    sqlite3_bind_int64(m_insert, slot, *n);
+                    continue;
+                }
+                break;
+            case ColumnKind::Double:
+                if (auto d = platform::parseDouble(v)) {
+                    sqlite3_bind_double(m_insert, slot, *d);
+                    continue;
+                }
+                break;
+            case ColumnKind::Blob:
+                sqlite3_bind_blob(m_insert, slot, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
+                continue;
+            case ColumnKind::Text:
+            case ColumnKind::Auto:
+                break;
+            }
+            // The row lives until the step below.
+            sqlite3_bind_text(m_insert, slot, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
+        }
+        if (sqlite3_step(m_insert) != SQLITE_DONE) {
+            return fail("Could not load the rows", error);
+        }
+        return true;
+    }
+
+    bool finish(const std::vector<ColumnKind>& kinds, SourceError& error) override
+    {
+        sqlite3* db = m_owner.m_db;
+        sqlite3_finalize(m_insert);
+        m_insert = nullptr;
+        std::string update;
+        for (std::size_t i = 0; i < m_kinds.size() && i < kinds.size(); ++i) {
+            if (m_kinds[i] != ColumnKind::Auto) {
+                continue;
+            }
+            Column& column = m_owner.m_columns[i];
+            column.kind = kinds[i] == ColumnKind::Auto ? ColumnKind::Text : kinds[i];
+            if (column.kind == ColumnKind::Integer || column.kind == ColumnKind::Double) {
+                const std::string name = quoteIdent(column.name);
+                update += (update.empty() ? "" : ", ") + name + " = " +
+                          (column.kind == ColumnKind::Integer ? "lumaret_int(" : "lumaret_real(") + name + ")";
+            }
+        }
+        if (!update.empty()) {
+            update = "UPDATE " + quoteIdent(m_owner.m_settings.table) + " SET " + update;
+            if (sqlite3_exec(db, update.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+                return fail("Could not convert the numbers", error);
+            }
+        }
+        if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+            return fail("Could not finish the load", error);
+        }
+        // Searches go by frequency; an index keeps them fast on long lists.
+        if (const Column* freq = m_owner.findColumn(m_owner.m_settings.freqColumn)) {
+            const std::string index = "CREATE INDEX " + quoteIdent("freq_index") + " ON " +
+                                      quoteIdent(m_owner.m_settings.table) + " (" + quoteIdent(freq->name) + ")";
+            sqlite3_exec(db, index.c_str(), nullptr, nullptr, nullptr);
+        }
+        m_finished = true;
+        return true;
+    }
+
+    bool finished() const { return m_finished; }
+
+private:
+    bool fail(const std::string& what, SourceError& error)
+    {
+        sqlite3* db = m_owner.m_db;
+        error = {kErrGeneral, what + (db ? std::string(": ") + sqlite3_errmsg(db) : std::string())};
+        return false;
+    }
+
+    StationDatabase& m_owner;
+    sqlite3_stmt* m_insert = nullptr;
+    std::vector<ColumnKind> m_kinds;
+    bool m_finished = false;
+};
 
 bool StationDatabase::readColumns(const DatabaseSettings& settings, std::vector<std::string>& names,
                                   SourceError& error)
@@ -292,7 +471,8 @@ bool StationDatabase::readColumns(const DatabaseSettings& settings, std::vector<
     names.clear();
     DatabaseSettings copy = settings;
     SourceTable table;
-    if (!readSource(copy, table, error)) {
+    TableCollector collector(table, true);
+    if (!readSource(copy, collector, error) && !collector.haveColumns()) {
         return false;
     }
     for (const SourceColumn& c : table.columns) {
@@ -304,11 +484,14 @@ bool StationDatabase::readColumns(const DatabaseSettings& settings, std::vector<
 bool StationDatabase::open()
 {
     close();
-    SourceTable table;
     SourceError error;
-    bool ok = readSource(m_settings, table, error);
+    bool ok = createDatabase(error);
     if (ok) {
-        ok = loadTable(table, error);
+        Loader loader(*this);
+        ok = readSource(m_settings, loader, error) && loader.finished();
+        if (ok == false && error.text.empty()) {
+            error = {kErrGeneral, "Could not load \"" + displayName(m_settings.file) + "\"."};
+        }
     }
     if (!ok) {
         close();
@@ -317,89 +500,29 @@ bool StationDatabase::open()
     return ok;
 }
 
-bool StationDatabase::loadTable(const SourceTable& table, SourceError& error)
+bool StationDatabase::createDatabase(SourceError& error)
 {
-    const auto fail = [&](const std::string& what) {
-        error = {kErrGeneral, what + (m_db ? std::string(": ") + sqlite3_errmsg(m_db) : std::string())};
+    // Used from the object's thread only: no locking inside the engine.
+    if (sqlite3_open_v2(":memory:", &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
+        error = {kErrGeneral, "Could not create the query database"};
         return false;
-    };
-    if (sqlite3_open(":memory:", &m_db) != SQLITE_OK) {
-        return fail("Could not create the query database");
     }
     // A double-quoted name that matches no column must fail, never be read
     // as a string.
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-
-    if (table.columns.empty()) {
-        return fail("The table has no columns");
-    }
-    std::string create = "CREATE TABLE " + quoteIdent(m_settings.table) + " (";
-    std::string insert = "INSERT INTO " + quoteIdent(m_settings.table) + " VALUES (";
-    for (std::size_t i = 0; i < table.columns.size(); ++i) {
-        const SourceColumn& c = table.columns[i];
-        create += (i ? ", " : "") + quoteIdent(c.name) + " " + declaredType(c.kind);
-        insert += i ? ", ?" : "?";
-        m_columns.push_back({c.name, c.kind});
-    }
-    create += ")";
-    insert += ")";
-    if (sqlite3_exec(m_db, create.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-        return fail("Could not create the table");
-    }
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(m_db, insert.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-        return fail("Could not prepare the load");
-    }
-    sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr);
-    bool ok = true;
-    for (const SourceRow& row : table.rows) {
-        sqlite3_reset(stmt);
-        for (std::size_t i = 0; i < table.columns.size(); ++i) {
-            const int slot = static_cast<int>(i) + 1;
-            if (i >= row.size() || !row[i]) {
-                sqlite3_bind_null(stmt, slot);
-                continue;
-            }
-            const std::string& v = *row[i];
-            switch (table.columns[i].kind) {
-            case ColumnKind::Integer:
-                if (auto n = platform::parseInt(v)) {
-                    sqlite3_bind_int64(stmt, slot, *n);
-                    continue;
-                }
-                break;
-            case ColumnKind::Double:
-                if (auto d = platform::parseDouble(v)) {
-                    sqlite3_bind_double(stmt, slot, *d);
-                    continue;
-                }
-                break;
-            case ColumnKind::Blob:
-                sqlite3_bind_blob(stmt, slot, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
-                continue;
-            case ColumnKind::Text:
-                break;
-            }
-            sqlite3_bind_text(stmt, slot, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
-        }
-        if (sqlite3_step(stmt) != SQLITE_DONE) {
-            ok = false;
-            break;
-        }
-    }
-    sqlite3_finalize(stmt);
-    if (!ok) {
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-        return fail("Could not load the rows");
-    }
-    sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
-    // Searches go by frequency; an index keeps them fast on long lists.
-    if (const Column* freq = findColumn(m_settings.freqColumn)) {
-        const std::string index =
-            "CREATE INDEX " + quoteIdent("freq_index") + " ON " + quoteIdent(m_settings.table) + " (" +
-            quoteIdent(freq->name) + ")";
-        sqlite3_exec(m_db, index.c_str(), nullptr, nullptr, nullptr);
+    // The database lives only as long as the object and a failed load is
+    // thrown away whole: no rollback journal, so converting a column in
+    // place does not hold a second copy of it.
+    sqlite3_exec(m_db, "PRAGMA journal_mode=OFF", nullptr, nullptr, nullptr);
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    if (sqlite3_create_function_v2(m_db, "lumaret_int", 1, flags, nullptr, toInteger, nullptr, nullptr, nullptr) !=
+            SQLITE_OK ||
+        sqlite3_create_function_v2(m_db, "lumaret_real", 1, flags, nullptr, toReal, nullptr, nullptr, nullptr) !=
+            SQLITE_OK) {
+        error = {kErrGeneral, std::string("Could not create the query database: ") + sqlite3_errmsg(m_db)};
+        return false;
     }
     return true;
 }

@@ -76,13 +76,15 @@ public:
     void setSettings(const DatabaseSettings& settings) { m_settings = settings; }
 
     // Reads the settings under "SOFTWARE\Korvane Software\<key>\<profile>";
-    // when a file is set (and a text file passes the silent check) opens
-    // it. True when the database is open afterwards.
+    // when a file is set (and a text file passes the check) opens it. A
+    // text file that fails the check is reported once, in one "Format
+    // Error" box. True when the database is open afterwards.
     bool loadFromStore(const std::string& storageKey);
     bool saveToStore(const std::string& storageKey) const;
 
-    // Loads the configured file; a failure goes to the operator as a
-    // "Database Error" message.
+    // Loads the configured file, streaming its rows into the query
+    // database; a failure goes to the operator as a "Database Error"
+    // message, and nothing of a failed load stays for the queries.
     bool open();
     void close();
     bool isOpen() const { return m_db != nullptr; }
@@ -105,7 +107,9 @@ private:
         std::string name;
         ColumnKind kind;
     };
-    bool loadTable(const SourceTable& table, SourceError& error);
+    // Streams the rows a reader yields into the query database.
+    class Loader;
+    bool createDatabase(SourceError& error);
     const Column* findColumn(const std::string& name) const;
     bool freqIsText() const;
     void reportError(std::uint32_t code, const std::string& text) const;

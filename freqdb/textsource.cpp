@@ -1,10 +1,15 @@
 // The operator's semicolon-separated text file: header detection, the
-// format check with its messages, and reading the rows. Lines may be of any
-// length and end in LF or CR LF; a field in double quotes loses its quotes.
+// format check with its messages, and reading the rows. Each reads the file
+// once, line by line, so memory is bounded by the longest line. Lines may be
+// of any length and end in LF or CR LF; a field in double quotes loses its
+// quotes.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <charconv>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <cstdio>
+#include <cstdlib>
 
 #include "platform/numbers.h"
 #include "platform/reporter.h"
@@ -14,58 +19,87 @@ namespace lumaret {
 
 namespace {
 
-bool readWholeFile(const std::string& path, std::string& content)
-{
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad()) {
-        return false;
-    }
-    content = std::move(buffer).str();
-    // Spreadsheet programs often open a UTF-8 file with a byte order mark;
-    // it is not part of the first column's name.
-    if (content.rfind("\xEF\xBB\xBF", 0) == 0) {
-        content.erase(0, 3);
-    }
-    return true;
-}
-
-std::vector<std::string_view> splitLines(std::string_view content)
-{
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    while (start < content.size()) {
-        std::size_t end = content.find('\n', start);
-        if (end == std::string_view::npos) {
-            end = content.size();
+// The lines of a regular file, one at a time, without their line ends. A
+// pipe or a device is never opened for reading (it could block for ever).
+class TextLines {
+public:
+    TextLines() = default;
+    ~TextLines()
+    {
+        std::free(m_buffer);
+        if (m_file) {
+            std::fclose(m_file);
         }
-        std::string_view line = content.substr(start, end - start);
+    }
+    TextLines(const TextLines&) = delete;
+    TextLines& operator=(const TextLines&) = delete;
+
+    bool open(const std::string& path, SourceError& error)
+    {
+        if (!checkRegularFile(path, error)) {
+            return false;
+        }
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        struct stat st {};
+        if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+            error = {kErrFileNotFound, "Could not open the file \"" + toUtf8(path) + "\"."};
+            return false;
+        }
+        m_file = ::fdopen(fd, "rb");
+        if (!m_file) {
+            ::close(fd);
+            error = {kErrFileNotFound, "Could not open the file \"" + toUtf8(path) + "\"."};
+            return false;
+        }
+        return true;
+    }
+
+    // The next line; false at the end of the file or on a read error.
+    bool next(std::string_view& line)
+    {
+        const ssize_t n = ::getline(&m_buffer, &m_capacity, m_file);
+        if (n < 0) {
+            return false;
+        }
+        line = std::string_view(m_buffer, static_cast<std::size_t>(n));
+        if (!line.empty() && line.back() == '\n') {
+            line.remove_suffix(1);
+        }
         if (!line.empty() && line.back() == '\r') {
             line.remove_suffix(1);
         }
-        lines.push_back(line);
-        start = end + 1;
+        // Spreadsheet programs often open a UTF-8 file with a byte order
+        // mark; it is not part of the first column's name.
+        if (m_first && line.substr(0, 3) == "\xEF\xBB\xBF") {
+            line.remove_prefix(3);
+        }
+        m_first = false;
+        return true;
     }
-    return lines;
-}
 
-std::vector<std::string_view> splitFields(std::string_view line)
+    bool failed() const { return m_file && std::ferror(m_file); }
+
+private:
+    std::FILE* m_file = nullptr;
+    char* m_buffer = nullptr;
+    std::size_t m_capacity = 0;
+    bool m_first = true;
+};
+
+// Splits a line at ";" into `fields` (reused), keeping at most `limit`
+// fields; the rest of the line is not looked at.
+void splitFields(std::string_view line, std::vector<std::string_view>& fields, std::size_t limit = SIZE_MAX)
 {
-    std::vector<std::string_view> fields;
+    fields.clear();
     std::size_t start = 0;
-    while (true) {
+    while (fields.size() < limit) {
         const std::size_t sep = line.find(';', start);
         if (sep == std::string_view::npos) {
             fields.push_back(line.substr(start));
-            return fields;
+            return;
         }
         fields.push_back(line.substr(start, sep - start));
         start = sep + 1;
@@ -129,12 +163,6 @@ double leadingNumber(std::string_view field)
     return negative ? -value : value;
 }
 
-std::string baseName(const std::string& path)
-{
-    const std::size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::size_t countSeparators(std::string_view line)
 {
     std::size_t n = 0;
@@ -144,24 +172,71 @@ std::size_t countSeparators(std::string_view line)
     return n;
 }
 
+
+// Calls `f` with each ";"-separated field of a line, without keeping them.
+template <typename F>
+void forEachField(std::string_view line, F f)
+{
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t sep = line.find(';', start);
+        if (sep == std::string_view::npos) {
+            f(line.substr(start));
+            return;
+        }
+        f(line.substr(start, sep - start));
+        start = sep + 1;
+    }
+}
+
+// Whether a line reads as a header: no field begins with a non-zero number.
+bool headerLike(std::string_view line)
+{
+    bool header = true;
+    forEachField(line, [&header](std::string_view field) { header = header && leadingNumber(field) == 0; });
+    return header;
+}
+
+// How many fields at the end of a line are empty (blanks or "" only).
+std::size_t trailingEmptyFields(std::string_view line)
+{
+    std::size_t n = 0;
+    forEachField(line, [&n](std::string_view field) { n = fieldText(field).empty() ? n + 1 : 0; });
+    return n;
+}
+
+// The published schedules end their header with more ";" than their data
+// lines have, the extra names empty: such a header has the data's width.
+bool headerTakesDataWidth(std::size_t headerSeparators, std::size_t trailingEmpty, std::size_t dataSeparators)
+{
+    return dataSeparators > 0 && dataSeparators < headerSeparators &&
+           headerSeparators - dataSeparators <= trailingEmpty;
+}
+
+std::string lineText(const char* what, std::size_t lineNumber)
+{
+    return std::string(what) + platform::formatInt(static_cast<std::int64_t>(lineNumber));
+}
+
+// Problems kept for the record and for the summary; boxes shown one by one.
+constexpr std::size_t kKeptProblems = 100;
+constexpr std::size_t kSummaryLines = 5;
+constexpr std::size_t kSingleBoxes = 10;
+
 }  // namespace
 
 bool textFileHasHeader(const std::string& path)
 {
-    std::string content;
-    if (!readWholeFile(path, content)) {
+    TextLines lines;
+    SourceError error;
+    if (!lines.open(path, error)) {
         return false;
     }
-    for (std::string_view line : splitLines(content)) {
-        if (line.empty()) {
-            continue;
+    std::string_view line;
+    while (lines.next(line)) {
+        if (!line.empty()) {
+            return headerLike(line);
         }
-        for (std::string_view field : splitFields(line)) {
-            if (leadingNumber(field) != 0) {
-                return false;
-            }
-        }
-        return true;
     }
     return true;
 }
@@ -169,115 +244,207 @@ bool textFileHasHeader(const std::string& path)
 TextCheckResult checkTextFile(const std::string& path, bool report)
 {
     TextCheckResult result;
-    std::string content;
-    if (!readWholeFile(path, content)) {
+    TextLines lines;
+    SourceError error;
+    if (!lines.open(path, error)) {
+        result.unreadable = true;
         return result;
     }
-    const std::string name = toUtf8(baseName(path));
-    const std::string prefix = "CSV File \"" + name + "\":\n\t";
-    const auto say = [&](const std::string& text, platform::MessageIcon icon) {
-        result.messages.push_back(text);
-        if (report) {
-            platform::reporter().message("Format Error", text, icon);
+    const std::string prefix = "CSV File \"" + displayName(path) + "\":\n\t";
+    const auto say = [&](const std::string& detail, platform::MessageIcon icon) {
+        ++result.problems;
+        if (result.messages.size() < kKeptProblems) {
+            result.messages.push_back(prefix + detail + "\n");
+        }
+        if (icon == platform::MessageIcon::Critical && result.failures.size() < kKeptProblems) {
+            result.failures.push_back(detail);
+        }
+        if (report && result.problems <= kSingleBoxes) {
+            platform::reporter().message("Format Error", prefix + detail + "\n", icon);
         }
     };
 
     bool ok = true;
     bool haveReference = false;
     std::size_t reference = 0;
-    int lineNumber = 0;
-    for (std::string_view line : splitLines(content)) {
+    bool headerMayShrink = false;
+    std::size_t headerTrailing = 0;
+    std::size_t lineNumber = 0;
+    std::string_view line;
+    while (lines.next(line)) {
         ++lineNumber;
         if (line.empty()) {
-            say(prefix + "Empty line " + platform::formatInt(lineNumber) + "\n", platform::MessageIcon::Warning);
+            say(lineText("Empty line ", lineNumber), platform::MessageIcon::Warning);
             continue;
         }
         const std::size_t count = countSeparators(line);
         if (!haveReference) {
             haveReference = true;
             reference = count;
+            headerTrailing = count > 0 && headerLike(line) ? trailingEmptyFields(line) : 0;
+            headerMayShrink = headerTrailing > 0;
+        } else if (headerMayShrink) {
+            headerMayShrink = false;
+            if (headerTakesDataWidth(reference, headerTrailing, count)) {
+                reference = count;
+            }
         }
         if (reference == 0 || count != reference) {
-            say(prefix + "Separator ';' issue line " + platform::formatInt(lineNumber) + "\n",
-                platform::MessageIcon::Critical);
+            say(lineText("Separator ';' issue line ", lineNumber), platform::MessageIcon::Critical);
+            ++result.failedLines;
             ok = false;
         }
     }
-    if (!haveReference) {
-        say(prefix + "Empty file\n", platform::MessageIcon::Critical);
+    if (lines.failed()) {
+        say("Read error after line " + platform::formatInt(static_cast<std::int64_t>(lineNumber)),
+            platform::MessageIcon::Critical);
         ok = false;
+    }
+    if (!haveReference) {
+        say("Empty file", platform::MessageIcon::Critical);
+        ok = false;
+    }
+    if (report && result.problems > kSingleBoxes) {
+        const std::size_t more = result.problems - kSingleBoxes;
+        platform::reporter().message(
+            "Format Error", prefix + platform::formatInt(static_cast<std::int64_t>(more)) + " more problems\n",
+            ok ? platform::MessageIcon::Warning : platform::MessageIcon::Critical);
     }
     result.ok = ok;
     return result;
 }
 
-bool readTextFile(const std::string& path, bool header, SourceTable& table, SourceError& error)
+std::string checkSummary(const std::string& path, const TextCheckResult& result)
 {
-    table = SourceTable{};
-    std::string content;
-    if (!readWholeFile(path, content)) {
-        error = {kErrFileNotFound, "Could not open the file \"" + toUtf8(baseName(path)) + "\"."};
+    std::string text = "CSV File \"" + displayName(path) + "\":\n";
+    for (std::size_t i = 0; i < result.failures.size() && i < kSummaryLines; ++i) {
+        text += "\t" + result.failures[i] + "\n";
+    }
+    if (result.failedLines == 1) {
+        text += "\t1 line fails the check\n";
+    } else if (result.failedLines > 1) {
+        text += "\t" + platform::formatInt(static_cast<std::int64_t>(result.failedLines)) + " lines fail the check\n";
+    }
+    return text;
+}
+
+bool readTextFile(const std::string& path, bool header, RowSink& sink, SourceError& error)
+{
+    TextLines lines;
+    if (!lines.open(path, error)) {
         return false;
     }
-    bool first = true;
+    struct KindState {
+        bool any = false;
+        bool allInt = true;
+        bool allNumber = true;
+    };
+    std::vector<SourceColumn> columns;
+    std::vector<KindState> states;
+    std::vector<std::string_view> fields;
+    SourceRow row;
     std::size_t width = 0;
-    for (std::string_view line : splitLines(content)) {
+    std::size_t lineNumber = 0;
+    bool started = false;     // the columns went to the sink
+    bool headerSeen = false;  // the header line is read, its names held
+    std::size_t headerSeparators = 0;
+    std::size_t headerTrailing = 0;
+
+    const auto start = [&]() {
+        started = true;
+        width = columns.size();
+        makeColumnNamesUnique(columns);
+        states.assign(width, KindState{});
+        row.assign(width, std::nullopt);
+        return sink.columns(columns, error);
+    };
+
+    std::string_view line;
+    while (lines.next(line)) {
+        ++lineNumber;
         if (line.empty()) {
             continue;
         }
-        const std::vector<std::string_view> fields = splitFields(line);
-        if (first) {
-            first = false;
-            width = fields.size();
-            for (std::size_t i = 0; i < width; ++i) {
-                std::string name = header ? fieldText(fields[i]) : std::string();
-                const std::string fallback = "F" + platform::formatInt(static_cast<std::int64_t>(i) + 1);
-                bool duplicate = false;
-                for (const SourceColumn& c : table.columns) {
-                    duplicate = duplicate || equalsNoCase(c.name, name);
-                }
-                table.columns.push_back({name.empty() || duplicate ? fallback : name, ColumnKind::Text});
+        if (!started && !headerSeen) {
+            const std::size_t fieldCount = countSeparators(line) + 1;
+            if (fieldCount > kMaxColumns) {
+                error = {kErrGeneral, "Line " + platform::formatInt(static_cast<std::int64_t>(lineNumber)) + " of \"" +
+                                          displayName(path) + "\" has " +
+                                          platform::formatInt(static_cast<std::int64_t>(fieldCount)) +
+                                          " fields; at most " +
+                                          platform::formatInt(static_cast<std::int64_t>(kMaxColumns)) +
+                                          " columns can be loaded."};
+                return false;
+            }
+            splitFields(line, fields);
+            columns.clear();
+            for (std::string_view field : fields) {
+                columns.push_back({header ? fieldText(field) : std::string(), ColumnKind::Auto});
             }
             if (header) {
+                headerSeen = true;
+                headerSeparators = fieldCount - 1;
+                headerTrailing = trailingEmptyFields(line);
                 continue;
+            }
+            if (!start()) {
+                return false;
+            }
+        } else if (!started) {
+            // The first data line after the header: trailing empty names the
+            // data does not fill are no columns.
+            const std::size_t separators = countSeparators(line);
+            if (headerTakesDataWidth(headerSeparators, headerTrailing, separators)) {
+                columns.resize(separators + 1);
+            }
+            if (!start()) {
+                return false;
             }
         }
         // A short line leaves its last columns without a value; fields
-        // beyond the first line's count are not part of the table.
-        SourceRow row(width);
-        for (std::size_t i = 0; i < width && i < fields.size(); ++i) {
-            std::string text = fieldText(fields[i]);
-            if (!text.empty()) {
-                row[i] = std::move(text);
-            }
-        }
-        table.rows.push_back(std::move(row));
-    }
-
-    // Column kinds as the values show them: whole numbers, numbers, or text.
-    for (std::size_t c = 0; c < table.columns.size(); ++c) {
-        bool allInt = true;
-        bool allNumber = true;
-        bool any = false;
-        for (const SourceRow& row : table.rows) {
-            if (!row[c]) {
+        // beyond the table's width are not part of it.
+        splitFields(line, fields, width);
+        for (std::size_t i = 0; i < width; ++i) {
+            SourceValue& value = row[i];
+            if (i >= fields.size()) {
+                value.reset();
                 continue;
             }
-            any = true;
-            if (allInt && !platform::parseInt(*row[c])) {
-                allInt = false;
+            std::string text = fieldText(fields[i]);
+            if (text.empty()) {
+                value.reset();
+                continue;
             }
-            if (!allInt && !platform::parseDouble(*row[c])) {
-                allNumber = false;
-                break;
+            KindState& k = states[i];
+            k.any = true;
+            if (k.allInt && !platform::parseInt(text)) {
+                k.allInt = false;
             }
+            if (!k.allInt && k.allNumber && !platform::parseDouble(text)) {
+                k.allNumber = false;
+            }
+            value = std::move(text);
         }
-        table.columns[c].kind = !any ? ColumnKind::Text
-                                : allInt ? ColumnKind::Integer
-                                : allNumber ? ColumnKind::Double
-                                            : ColumnKind::Text;
+        if (!sink.row(row, error)) {
+            return false;
+        }
     }
-    return true;
+    if (lines.failed()) {
+        error = {kErrGeneral, "Could not read \"" + displayName(path) + "\" after line " +
+                                  platform::formatInt(static_cast<std::int64_t>(lineNumber)) + "."};
+        return false;
+    }
+    if (!started && !start()) {
+        return false;
+    }
+    std::vector<ColumnKind> kinds;
+    for (const KindState& k : states) {
+        kinds.push_back(!k.any ? ColumnKind::Text
+                        : k.allInt ? ColumnKind::Integer
+                        : k.allNumber ? ColumnKind::Double
+                                      : ColumnKind::Text);
+    }
+    return sink.finish(kinds, error);
 }
 
 }  // namespace lumaret

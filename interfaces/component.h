@@ -4,6 +4,11 @@
 
 #include "status.h"
 
+// Marks the few C entry points a component library exports: its factory and
+// the documented extras. Everything else in a library is hidden, so each
+// library keeps its own private copy of the code it links.
+#define KORVANE_EXPORT __attribute__((visibility("default")))
+
 extern "C" {
 // Creates the object named by classId (braced, lower-case GUID text) and
 // stores it in *object. Returns S_OK, or CLASS_E_CLASSNOTAVAILABLE for an

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <vector>
 
 #include "interfaces/component.h"
@@ -41,11 +42,45 @@ std::vector<std::filesystem::path> searchDirectories()
     return dirs;
 }
 
+std::map<std::string, ComponentFactoryFn>& linkedComponents()
+{
+    static std::map<std::string, ComponentFactoryFn> factories;
+    return factories;
+}
+
+// Creates the object with `factory`; fills `error` when it refuses.
+bool create(ComponentFactoryFn factory, const std::string& libraryFile, const std::string& classId,
+            LoadedComponent& out)
+{
+    void* object = nullptr;
+    const HRESULT hr = factory(classId.c_str(), &object);
+    if (hr != S_OK || object == nullptr) {
+        out.error = libraryFile + " does not provide class " + classId;
+        return false;
+    }
+    out.object = object;
+    return true;
+}
+
 }  // namespace
+
+void registerLinkedComponent(const std::string& libraryFile, ComponentFactoryFn factory)
+{
+    if (factory != nullptr) {
+        linkedComponents()[libraryFile] = factory;
+    } else {
+        linkedComponents().erase(libraryFile);
+    }
+}
 
 LoadedComponent loadComponent(const std::string& libraryFile, const std::string& classId)
 {
     LoadedComponent out;
+    const std::string fileName = std::filesystem::path(libraryFile).filename().string();
+    if (const auto linked = linkedComponents().find(fileName); linked != linkedComponents().end()) {
+        create(linked->second, libraryFile, classId, out);
+        return out;
+    }
     void* handle = nullptr;
     std::string lastError;
     if (libraryFile.find('/') != std::string::npos) {
@@ -79,14 +114,10 @@ LoadedComponent loadComponent(const std::string& libraryFile, const std::string&
         dlclose(handle);
         return out;
     }
-    void* object = nullptr;
-    const HRESULT hr = factory(classId.c_str(), &object);
-    if (hr != S_OK || object == nullptr) {
-        out.error = libraryFile + " does not provide class " + classId;
+    if (!create(factory, libraryFile, classId, out)) {
         dlclose(handle);
         return out;
     }
-    out.object = object;
     out.library = handle;
     return out;
 }

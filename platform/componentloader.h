@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "interfaces/component.h"
+
 namespace platform {
 
 struct LoadedComponent {
@@ -15,6 +17,13 @@ struct LoadedComponent {
 
 // Looks for the library in $KORVANE_LIB_PATH (colon-separated), the
 // executable's directory, its ../lib, then the system's search path.
+// A program linked with a library's code itself (a test of its internals)
+// has its factory registered here under the library's file name (the
+// target quorvin_linked does it for libquorvin.so): loadComponent then
+// creates the object from the linked copy and opens no file, since a loaded
+// library would be a second, separate copy (its own settings store, timers,
+// model table, reporting seam). `library` is then null.
 LoadedComponent loadComponent(const std::string& libraryFile, const std::string& classId);
+void registerLinkedComponent(const std::string& libraryFile, ComponentFactoryFn factory);
 
 }  // namespace platform

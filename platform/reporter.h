@@ -1,7 +1,10 @@
-// The reporting seam: message boxes and beeps from library code go through
-// here. Without a window (tests, command-line tools) messages go to the log
-// and beeps are dropped; the application installs a reporter that shows
-// boxes. Tests install a recording reporter.
+// The reporting seam: message boxes, yes/no questions and beeps from library
+// code go through here. Each component library carries its own copy of this
+// seam. Its factory installs the Qt reporter (platform/qtreporter) as the
+// default, which shows boxes when the process has a QApplication and logs
+// otherwise; without it (command-line tools, logic tests) messages, questions
+// and beeps go to the log (category "korvane.report"). Tests install a
+// recording reporter with setReporter.
 #pragma once
 
 #include <string>
@@ -19,8 +22,16 @@ public:
     virtual void beep(int frequencyHz, int durationMs) = 0;
 };
 
+// The reporter in use: the one installed with setReporter, else the default.
 Reporter& reporter();
-// Installs a replacement (nullptr restores the logging one); returns the old one.
+// Installs a replacement (nullptr restores the default); returns the one that
+// was in use.
 Reporter* setReporter(Reporter* replacement);
+
+// The default, used while no reporter is installed: the logging reporter
+// unless a window reporter was made the default (nullptr restores logging).
+void setDefaultReporter(Reporter* fallback);
+// The reporter that writes everything to the log; never blocks.
+Reporter& logReporter();
 
 }  // namespace platform

@@ -68,6 +68,18 @@ FaultInjector::Outcome FaultInjector::apply(std::string frame)
         frame = garble(frame);
         outcome.note = "garbled";
     }
+    if (reached(m_plan.corruptAfter, count)) {
+        // One byte off by one: a checksum or a length byte that no longer
+        // fits the rest of the frame. A frame too short for the position
+        // passes as it is.
+        const auto size = static_cast<long>(frame.size());
+        const long at = m_plan.corruptAt < 0 ? size + m_plan.corruptAt : m_plan.corruptAt;
+        if (at >= 0 && at < size) {
+            auto& b = frame[static_cast<std::size_t>(at)];
+            b = static_cast<char>(static_cast<unsigned char>(b) + 1);
+            outcome.note = "corrupted";
+        }
+    }
     if (reached(m_plan.truncateAfter, count) && !frame.empty()) {
         std::size_t keep = m_plan.truncateTo >= 0 ? static_cast<std::size_t>(m_plan.truncateTo) : frame.size() / 2;
         keep = std::min(keep, frame.size() - 1);

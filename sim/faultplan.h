@@ -18,12 +18,15 @@ struct FaultPlan {
     int truncateAfter = -1;  // cut replies short after N replies
     int truncateTo = -1;     // bytes kept of a cut reply; -1: half of it (always short of the whole)
     int hangUpAfter = -1;    // close the TCP client / hang up the pty instead of reply N+1
+    int corruptAfter = -1;   // spoil one byte of every reply after N replies
+    int corruptAt = -1;      // the byte spoiled (+1): from 0 at the front, -1 the last
     int delayMs = 0;         // delay every reply by this much
     std::uint32_t seed = 1;  // for the random garbage
 
     bool any() const
     {
-        return silenceAfter >= 0 || garbageAfter >= 0 || truncateAfter >= 0 || hangUpAfter >= 0 || delayMs > 0;
+        return silenceAfter >= 0 || garbageAfter >= 0 || truncateAfter >= 0 || hangUpAfter >= 0 || corruptAfter >= 0 ||
+               delayMs > 0;
     }
 };
 

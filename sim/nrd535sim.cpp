@@ -75,6 +75,37 @@ int Nrd535Sim::nextSmeter()
     return std::clamp(raw, 0, 255);
 }
 
+bool Nrd535Sim::panelMode(int digit)
+{
+    if (digit < 0 || digit > 8) {
+        return false;
+    }
+    // The mode changes, the tuned frequency stays.
+    m_state.mode = digit;
+    leaveChannel();
+    return true;
+}
+
+bool Nrd535Sim::recallChannel(int channel)
+{
+    if (channel < 0 || channel >= Nrd535State::kChannelCount) {
+        return false;
+    }
+    const auto& slot = m_state.channels[static_cast<std::size_t>(channel)];
+    if (!slot) {
+        return false;
+    }
+    // The receiver takes every stored field at once: frequency and mode
+    // together, whatever mode it was in.
+    m_state.attenuator = slot->attenuator;
+    m_state.filter = slot->filter;
+    m_state.mode = slot->mode;
+    m_state.frequency = slot->frequency;
+    m_state.agc = slot->agc;
+    m_state.channel = channel;
+    return true;
+}
+
 bool Nrd535Sim::changesReceiver(std::string_view t) const
 {
     if (t.empty()) {
@@ -212,15 +243,7 @@ Frames Nrd535Sim::command(std::string_view t)
         return {};
     case 'C':
         if (auto ch = parseDigits(rest, 3); ch && *ch < Nrd535State::kChannelCount) {
-            const auto& slot = s.channels[static_cast<std::size_t>(*ch)];
-            if (slot) {
-                s.attenuator = slot->attenuator;
-                s.filter = slot->filter;
-                s.mode = slot->mode;
-                s.frequency = slot->frequency;
-                s.agc = slot->agc;
-                s.channel = static_cast<int>(*ch);
-            }
+            recallChannel(static_cast<int>(*ch));
         }
         return {};
     case 'J':

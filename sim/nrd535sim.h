@@ -78,6 +78,11 @@ public:
     std::string identification() const;
     std::string statusRecord() const;
     std::string channelRecord(int channel) const;
+    // Front-panel actions, taken in local and in remote alike: a mode key,
+    // and the recall of a stored channel (false for an empty one).
+    bool panelMode(int digit);
+    bool recallChannel(int channel);
+
     // The raw S-meter value the next "M" reports: it wanders around the
     // signal level so that operators and tests see it move.
     int nextSmeter();

@@ -13,43 +13,6 @@ namespace {
 
 constexpr std::size_t kMaxLine = 128;
 
-// A decimal number the receiver takes: optional sign, digits, at most one
-// point. Anything else (blanks, exponents, letters) is refused.
-std::optional<double> parseDecimal(std::string_view text)
-{
-    std::string_view body = text;
-    if (!body.empty() && (body.front() == '+' || body.front() == '-')) {
-        body.remove_prefix(1);
-    }
-    if (body.empty() || body.size() > 16) {
-        return std::nullopt;
-    }
-    int points = 0;
-    int digits = 0;
-    for (char c : body) {
-        if (c == '.') {
-            ++points;
-        } else if (c >= '0' && c <= '9') {
-            ++digits;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (points > 1 || digits == 0) {
-        return std::nullopt;
-    }
-    return platform::parseDouble(text);
-}
-
-std::optional<int> codeIn(std::string_view text, int low, int high)
-{
-    auto value = parseDigits(text, text.size());
-    if (!value || text.size() > 3 || *value < low || *value > high) {
-        return std::nullopt;
-    }
-    return static_cast<int>(*value);
-}
-
 }  // namespace
 
 Ra1792Sim::Ra1792Sim(int address) : SimReceiver(address) {}

@@ -156,6 +156,21 @@ bool parseRxsimArgs(const std::vector<std::string>& args, RxsimOptions& options,
             if (!after(options.faults.hangUpAfter)) {
                 return false;
             }
+        } else if (name == "--corrupt") {
+            if (!after(options.faults.corruptAfter)) {
+                return false;
+            }
+        } else if (name == "--corrupt-at") {
+            auto v = required();
+            auto k = v ? parseSignedDigits(*v) : std::nullopt;
+            if (!k || v->size() > 7) {
+                error = v ? "bad byte position in " + arg + " (0 the first, -1 the last)" : error;
+                return false;
+            }
+            options.faults.corruptAt = static_cast<int>(*k);
+            if (options.faults.corruptAfter < 0) {
+                options.faults.corruptAfter = 0;
+            }
         } else if (name == "--delay") {
             auto v = required();
             auto n = v ? count(*v, 600000) : std::nullopt;
@@ -258,6 +273,28 @@ std::string rxsimHelp()
            "                     else is left alone; removed again on exit\n"
            "  --option NAME      fit a model option; NRD535: H (reported in the\n"
            "                     identification; adds the variable bandwidth, \"W\")\n"
+           "                     RA6790: A09666 (tunes from 5 kHz, else from 500 kHz),\n"
+           "                     ISB (lower sideband filter, ISB mode), BITE-FAIL\n"
+           "                     (the self-test reports a fault), ANY-ADDRESS (acts\n"
+           "                     on every address, answers with its own)\n"
+           "                     HF2050: ISB (the ISB mode), LOCAL (panel switch at\n"
+           "                     local: setters refused), ANY-ADDRESS (any UNIT n\n"
+           "                     selects it, answers with its own number)\n"
+           "                     REK085: filter variant V1, V1Var2, V1Var3, V1Var4,\n"
+           "                     V2 (default), V2Var2, V2Var3, V2Var5 or V2Var6 (the\n"
+           "                     filter codes it takes); ANY-ADDRESS as for RA6790\n"
+           "                     TRC294: A (the TRC294A: framed status, remote and\n"
+           "                     panel texts), EXT (O_EXT, up to 499999999 Hz), SSB\n"
+           "                     (O_SSB: CW, USB, LSB, 10 Hz steps in USB and LSB)\n"
+           "                     NDX264: ISB (\"/ISB\" in the identification)\n"
+           "                     TRC243: ISB, F1, FI (option characters 5, %, / in the\n"
+           "                     identification; ISB adds the ISB mode), 241 (answer\n"
+           "                     as a TRC241); connect failures: BADMODEL (unknown\n"
+           "                     model character), NOOP (no OP identification),\n"
+           "                     NOFILTER (OP without its filter information),\n"
+           "                     BADADDR (answers carry the next address character)\n"
+           "                     (repeat --option for several; an option fits every\n"
+           "                     LINE of the models it names)\n"
            "  --trace            log every byte received and sent on stderr\n"
            "  --seed N           seed of the S-meter movement and the random garbage\n"
            "  --help             this text\n"
@@ -275,12 +312,20 @@ std::string rxsimHelp()
            "                     answering (the port stays open for the next one);\n"
            "                     on a pty, hang up the device for good\n"
            "  --drop[=N]         the same as --hangup\n"
+           "  --corrupt[=N]      after N replies add 1 to one byte of every reply (the\n"
+           "                     last: a TRC294A frame then fails its checksum)\n"
+           "  --corrupt-at K     ... that byte: K from 0 at the front, -1 the last\n"
+           "                     (TRC294A: --corrupt-at 0 spoils the length byte)\n"
            "  --delay MS         delay every reply by MS milliseconds\n"
            "\n"
            "Examples:\n"
            "  rxsim NRD535 --pty\n"
            "  rxsim NRD535 RA1792:1+RA1792:2 --tcp 4530 --trace\n"
-           "  rxsim RA1792 --tcp 4532 --silence=10\n";
+           "  rxsim RA1792 --tcp 4532 --silence=10\n"
+           "  rxsim TRC294 --pty --option A --option SSB --corrupt=2\n"
+           "  rxsim TRC294 --pty --garbage-bytes 0145000002100000   (no 0xF header)\n"
+           "  rxsim NDX264 --tcp 4540 --garbage-bytes 3F0D0A04   (no 0x11 first)\n"
+           "  rxsim TRC243:3 --pty --option NOOP\n";
 }
 
 }  // namespace sim

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -64,6 +65,7 @@ bool RxsimProcess::start(const std::vector<std::string>& args, std::string* erro
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
+    const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid < 0) {
         ::close(fds[0]);
@@ -71,10 +73,20 @@ bool RxsimProcess::start(const std::vector<std::string>& args, std::string* erro
         return fail(std::string("fork: ") + std::strerror(errno));
     }
     if (pid == 0) {
+        // rxsim ends with the program that started it, even one that dies
+        // without reaching terminate() (a crash, an abort, a test killed at
+        // its time-out); it was already gone if getppid() changed.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent) {
+            ::_exit(127);
+        }
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
         ::dup2(fds[1], STDOUT_FILENO);
+        // Nothing else of the parent's (ptys, listening sockets) stays open
+        // in rxsim.
+        ::close_range(3, ~0U, 0);
         ::execv(path.c_str(), argv.data());
         ::_exit(127);
     }

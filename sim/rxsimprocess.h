@@ -1,5 +1,8 @@
 // Runs rxsim as a child process for tests in other folders: starts it,
 // collects the "LINE ENDPOINT" lines it prints, and stops it with SIGTERM.
+// rxsim also gets SIGTERM when the thread that started it ends (the program
+// dying without cleaning up included), so start it from a thread that lives
+// as long as the simulator is needed (a test's main thread).
 #pragma once
 
 #include <string>

@@ -6,7 +6,13 @@
 
 #include "interfaces/receivertypes.h"
 #include "nrd535sim.h"
+#include "ndx264sim.h"
 #include "ra1792sim.h"
+#include "ra6790sim.h"
+#include "hf2050sim.h"
+#include "rek085sim.h"
+#include "trc243sim.h"
+#include "trc294sim.h"
 
 namespace sim {
 
@@ -24,13 +30,13 @@ std::unique_ptr<SimReceiver> createRa1792(int address, const ModelOptions&)
 
 const std::array<SimModel, 8> kModels = {{
     {"NRD535", quorvin::DrvNRD535, -1, -1, &createNrd535},
-    {"RA6790", quorvin::DrvRA6790, 77, 99, nullptr},
+    {"RA6790", quorvin::DrvRA6790, 77, 99, &Ra6790Sim::create},
     {"RA1792", quorvin::DrvRA1792, 1, 99, &createRa1792},
-    {"TRC243", quorvin::DrvTRC243, 0, 15, nullptr},
-    {"REK085", quorvin::DrvREK085, 0, 99, nullptr},
-    {"NDX264", quorvin::DrvNDX264, -1, -1, nullptr},
-    {"TRC294", quorvin::DrvTRC294, -1, -1, nullptr},
-    {"HF2050", quorvin::DrvHF2050, 15, 99, nullptr},
+    {"TRC243", quorvin::DrvTRC243, 0, 15, &Trc243Sim::create},
+    {"REK085", quorvin::DrvREK085, 0, 99, &Rek085Sim::create},
+    {"NDX264", quorvin::DrvNDX264, -1, -1, &Ndx264Sim::create},
+    {"TRC294", quorvin::DrvTRC294, -1, -1, &Trc294Sim::create},
+    {"HF2050", quorvin::DrvHF2050, 15, 99, &Hf2050Sim::create},
 }};
 
 bool sameName(std::string_view a, std::string_view b)

@@ -2,6 +2,8 @@
 // fields, the repeatable random source and the trace escaping.
 #include "simreceiver.h"
 
+#include "platform/numbers.h"
+
 namespace sim {
 
 std::vector<std::string> SimReceiver::takeCommands(std::string_view bytes, char terminator, std::size_t maxPending)
@@ -48,6 +50,41 @@ std::optional<std::int64_t> parseSignedDigits(std::string_view text)
         return std::nullopt;
     }
     return negative ? -*value : *value;
+}
+
+std::optional<double> parseDecimal(std::string_view text)
+{
+    std::string_view body = text;
+    if (!body.empty() && (body.front() == '+' || body.front() == '-')) {
+        body.remove_prefix(1);
+    }
+    if (body.empty() || body.size() > 16) {
+        return std::nullopt;
+    }
+    int points = 0;
+    int digits = 0;
+    for (char c : body) {
+        if (c == '.') {
+            ++points;
+        } else if (c >= '0' && c <= '9') {
+            ++digits;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (points > 1 || digits == 0) {
+        return std::nullopt;
+    }
+    return platform::parseDouble(text);
+}
+
+std::optional<int> codeIn(std::string_view text, int low, int high)
+{
+    auto value = parseDigits(text, text.size());
+    if (!value || text.size() > 3 || *value < low || *value > high) {
+        return std::nullopt;
+    }
+    return static_cast<int>(*value);
 }
 
 std::uint32_t SimRandom::next()

@@ -62,6 +62,12 @@ private:
 std::optional<std::int64_t> parseDigits(std::string_view text, std::size_t width);
 // A field of one or more decimal digits, optionally signed → value.
 std::optional<std::int64_t> parseSignedDigits(std::string_view text);
+// A decimal number as the RA-family receivers take it: optional sign,
+// digits, at most one point. Anything else (blanks, exponents, letters) is
+// refused.
+std::optional<double> parseDecimal(std::string_view text);
+// One to three decimal digits within [low, high].
+std::optional<int> codeIn(std::string_view text, int low, int high);
 // A small deterministic generator (xorshift32) so a run can be repeated.
 class SimRandom {
 public:

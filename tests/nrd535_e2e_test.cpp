@@ -186,6 +186,91 @@ TEST_P(Nrd535EndToEnd, MemoryChannelsWriteDumpClearLoad)
     EXPECT_EQ(m_log.last("ChnStatus")->args[2], 10002210);
 }
 
+// Waits until the receiver sits at `receiverHz` in mode digit `digit`, the
+// driver shows `shownHz` and no frequency or mode request is left pending.
+#define EXPECT_SETTLES(receiverHz, digit, shownHz)                                                               \
+    EXPECT_TRUE(waitUntil([&] {                                                                                  \
+        const auto sim = state([](const sim::Nrd535State& s) { return std::pair(s.frequency, s.mode); });       \
+        return sim.first == (receiverHz) && sim.second == (digit) && rx.GetFrq(NONE) == (shownHz) &&             \
+               rx.Requested().FrqValue == 0xFFFFFFFFu && rx.Requested().ModType == ModNone;                      \
+    })) << "receiver " << state([](const sim::Nrd535State& s) { return s.frequency; }) << " mode "              \
+        << state([](const sim::Nrd535State& s) { return s.mode; }) << ", shown " << rx.GetFrq(NONE)              \
+        << ", pending " << rx.Requested().FrqValue << " / " << rx.Requested().ModType
+
+TEST_P(Nrd535EndToEnd, ModeChangesAcrossCarrierOffsetsKeepTheRequestedFrequency)
+{
+    connectAndSettle();
+    Receiver& rx = receiver();
+    // Frequency, then RTTY, before any status: the receiver reports 14.1 MHz
+    // in RTTY, and the driver tunes it below by the carrier offset so the
+    // carrier sits where it was asked.
+    ASSERT_EQ(m_drv->put_RxFrq(0, NONE, 14100000), S_OK);
+    ASSERT_EQ(m_drv->put_RxMod(0, ModRTTY), S_OK);
+    EXPECT_SETTLES(14097790, 0, 14100000);
+    EXPECT_TRUE(m_log.has("Mod", {ModRTTY}));
+
+    // Back to AM: the carrier stays where it is shown.
+    ASSERT_EQ(m_drv->put_RxMod(0, ModAM), S_OK);
+    EXPECT_SETTLES(14100000, 4, 14100000);
+
+    // Mode first, then the frequency: the frequency already went out for
+    // FAX, so the receiver's report confirms it as it stands.
+    ASSERT_EQ(m_drv->put_RxMod(0, ModFAX), S_OK);
+    ASSERT_EQ(m_drv->put_RxFrq(0, NONE, 7000000), S_OK);
+    EXPECT_SETTLES(6998100, 6, 7000000);
+    pump(500);
+    EXPECT_EQ(state([](const sim::Nrd535State& s) { return s.frequency; }), 6998100);
+
+    // FAX to RTTY at the front panel alone: tuned again, the display stays.
+    withSim<sim::Nrd535Sim>([](sim::Nrd535Sim& s) { return s.panelMode(0); });
+    EXPECT_SETTLES(6998100 - 2210 + 1900, 0, 7000000);
+}
+
+TEST_P(Nrd535EndToEnd, ChannelLoadsAcrossCarrierOffsetsKeepTheChannelsFrequency)
+{
+    connectAndSettle();
+    Receiver& rx = receiver();
+    RCODE rc = R_KO;
+    ASSERT_EQ(m_drv->RxChnWrite(0, 20, 10002210, 0, ModRTTY, 2200, AgcFast, 0, &rc), S_OK);
+    ASSERT_EQ(rc, R_OK);
+    ASSERT_EQ(m_drv->RxChnWrite(0, 21, 5000000, 0, ModAM, 2200, AgcFast, 0, &rc), S_OK);
+    ASSERT_EQ(rc, R_OK);
+    ASSERT_EQ(m_drv->RxChnWrite(0, 22, 12001900, 0, ModFAX, 2200, AgcFast, 0, &rc), S_OK);
+    ASSERT_EQ(rc, R_OK);
+    ASSERT_TRUE(waitUntil([&] { return state([](const sim::Nrd535State& s) { return s.channels[22].has_value(); }); }));
+
+    // AM (9.65 MHz) to an RTTY channel, then back to an AM channel.
+    ASSERT_EQ(m_drv->RxChnLoad(0, 20, &rc), S_OK);
+    EXPECT_EQ(rc, R_OK);
+    EXPECT_SETTLES(10000000, 0, 10002210);
+    ASSERT_EQ(m_drv->RxChnLoad(0, 21, &rc), S_OK);
+    EXPECT_SETTLES(5000000, 4, 5000000);
+    pump(500);
+    EXPECT_EQ(state([](const sim::Nrd535State& s) { return s.frequency; }), 5000000);
+
+    // A channel recalled at the front panel: taken as the receiver reports it.
+    withSim<sim::Nrd535Sim>([](sim::Nrd535Sim& s) { return s.recallChannel(22); });
+    EXPECT_SETTLES(12000000, 6, 12001900);
+    pump(500);
+    EXPECT_EQ(state([](const sim::Nrd535State& s) { return s.frequency; }), 12000000);
+}
+
+TEST_P(Nrd535EndToEnd, ModesTheCodeTableMapsAreSentAndConfirmed)
+{
+    connectAndSettle();
+    Receiver& rx = receiver();
+    // ISB goes out as the USB digit and the receiver's USB confirms it.
+    ASSERT_EQ(m_drv->put_RxMod(0, ModISB), S_OK);
+    EXPECT_TRUE(waitUntil([&] { return m_log.has("Mod", {ModUSB}); }));
+    EXPECT_EQ(state([](const sim::Nrd535State& s) { return s.mode; }), 2);
+    EXPECT_EQ(rx.Requested().ModType, ModNone);
+    // CW_F goes out as CW.
+    ASSERT_EQ(m_drv->put_RxMod(0, ModCW_F), S_OK);
+    EXPECT_TRUE(waitUntil([&] { return m_log.has("Mod", {ModCW}); }));
+    EXPECT_EQ(state([](const sim::Nrd535State& s) { return s.mode; }), 1);
+    EXPECT_EQ(rx.Requested().ModType, ModNone);
+}
+
 TEST_P(Nrd535EndToEnd, HOptionBringsTheVariableBandwidth)
 {
     sim::ModelOptions options;

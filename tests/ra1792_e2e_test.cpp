@@ -176,12 +176,73 @@ TEST_P(Ra1792EndToEnd, SilentAdapterFailsTheConnectWithABadResponse)
     std::stringstream text;
     text << in.rdbuf();
     EXPECT_NE(text.str().find("=> Err:bad response\n"), std::string::npos) << text.str();
+    // No connect replaced the ROM text: it stays the adapter's name.
+    std::string rom;
+    m_drv->get_RxRomID(0, &rom);
+    EXPECT_EQ(rom, "HPIB");
     // Polled while closed: nothing happens, nothing is invented.
     pump(400);
     std::int32_t hz = 0;
     m_drv->get_RxFrq(0, NONE, &hz);
     EXPECT_EQ(hz, -1);
     EXPECT_EQ(m_log.count("Frq"), 0);
+}
+
+TEST_P(Ra1792EndToEnd, ALinkThatDoesNotOpenLeavesTheRomTextAsItWas)
+{
+    startSim("RA1792");
+    configure(DrvRA1792, 0);
+    m_sim.reset();  // the device or port is gone
+    EXPECT_NE(connect(), ConnectNoError);
+    std::string rom;
+    m_drv->get_RxRomID(0, &rom);
+    EXPECT_EQ(rom, "HPIB");
+}
+
+TEST_P(Ra1792EndToEnd, CwAfterAnEmulatedModeByWayOfAnotherModeTakesTheCwBfo)
+{
+    connectAndSettle();
+    Receiver& rx = receiver();
+    ASSERT_EQ(m_drv->put_RxMod(0, ModRTTY), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("Mod", {ModRTTY, -2210}); }));
+    ASSERT_EQ(m_drv->put_RxMod(0, ModUSB), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return simInt(&sim::Ra1792State::mode) == 6 && rx.GetMod() == ModUSB; }));
+    // The receiver keeps its RTTY BFO in USB: CW must bring its own.
+    ASSERT_EQ(m_drv->put_RxMod(0, ModCW), S_OK);
+    EXPECT_TRUE(waitUntil([&] { return m_log.has("Mod", {ModCW, -800}); }))
+        << "receiver BFO " << simInt(&sim::Ra1792State::bfo) << ", mode " << rx.GetMod();
+    EXPECT_EQ(simInt(&sim::Ra1792State::bfo), -800);
+    EXPECT_EQ(rx.Requested().ModType, ModNone);
+    EXPECT_EQ(rx.Requested().BFOValue, -1);
+
+    // A CW BFO of the operator's own survives a trip through USB.
+    ASSERT_EQ(m_drv->put_RxBFO(0, -1500), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("Mod", {ModCW, -1500}); }));
+    ASSERT_EQ(m_drv->put_RxMod(0, ModUSB), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return rx.GetMod() == ModUSB; }));
+    ASSERT_EQ(m_drv->put_RxMod(0, ModCW), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return rx.GetMod() == ModCW && rx.Requested().ModType == ModNone; }));
+    EXPECT_EQ(simInt(&sim::Ra1792State::bfo), -1500);
+}
+
+TEST_P(Ra1792EndToEnd, ModesTheCodeTableMapsAreSentAndConfirmed)
+{
+    connectAndSettle();
+    Receiver& rx = receiver();
+    // AM_U and AM_L go out as AM, CW_F as CW, ISB as its own code.
+    const struct {
+        MODTYPE asked;
+        int code;
+        MODTYPE reported;
+    } cases[] = {{ModAM_U, 1, ModAM}, {ModISB, 4, ModISB}, {ModCW_F, 3, ModCW}, {ModAM_L, 1, ModAM}};
+    for (const auto& c : cases) {
+        ASSERT_EQ(m_drv->put_RxMod(0, c.asked), S_OK);
+        EXPECT_TRUE(waitUntil([&] {
+            return simInt(&sim::Ra1792State::mode) == c.code && rx.GetMod() == c.reported &&
+                   rx.Requested().ModType == ModNone;
+        })) << "asked " << c.asked << ": receiver " << simInt(&sim::Ra1792State::mode) << ", reported "
+            << rx.GetMod() << ", pending " << rx.Requested().ModType;
+    }
 }
 
 TEST_P(Ra1792EndToEnd, SilenceAfterConnectTimesOutAfterTheRetryCount)

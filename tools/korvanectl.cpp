@@ -9,6 +9,10 @@
 #include <vector>
 
 #include "platform/settingsstore.h"
+#ifdef KORVANE_WITH_SERVER
+#include "receivercommands.h"
+#include "servecommand.h"
+#endif
 #include "settingscommand.h"
 #include "watchcommand.h"
 
@@ -18,6 +22,9 @@ void usage(std::ostream& out)
 {
     out << "korvanectl: command-line companion of the receiver control suite\n\n" << tools::settingsUsage() << "\n"
         << tools::watchUsage();
+#ifdef KORVANE_WITH_SERVER
+    out << "\n" << tools::receiverUsage() << "\n" << tools::serveUsage();
+#endif
 }
 
 }  // namespace
@@ -42,6 +49,19 @@ int main(int argc, char** argv)
         }
         return tools::runWatchCommand(args);
     }
+#ifdef KORVANE_WITH_SERVER
+    if (args[0] == "serve") {
+        args.erase(args.begin());
+        QCoreApplication app(argc, argv);
+        return tools::runServeCommand(args, std::cout, std::cerr);
+    }
+    if (tools::isReceiverCommand(args[0])) {
+        const std::string command = args[0];
+        args.erase(args.begin());
+        QCoreApplication app(argc, argv);
+        return tools::runReceiverCommand(command, args, std::cout, std::cerr);
+    }
+#endif
     std::cerr << "korvanectl: unknown command " << args[0] << "\n";
     usage(std::cerr);
     return 2;

@@ -49,9 +49,17 @@ std::string quoted(const std::string& text)
     return out + "\"";
 }
 
+// Deeper than any tree the suite writes: a walk ends there whatever the
+// file holds.
+constexpr int kMaxShownDepth = 64;
+
 void printTree(SettingsStore& store, const std::string& path, const std::string& name, int depth, std::ostream& out)
 {
     const std::string indent(static_cast<std::size_t>(depth) * 2, ' ');
+    if (depth > kMaxShownDepth) {
+        out << indent << "[...] (nested too deep; not shown)\n";
+        return;
+    }
     out << indent << "[" << name << "]\n";
     for (const auto& v : store.values(path)) {
         out << indent << "  " << (v.name.empty() ? "(default)" : v.name) << " = ";
@@ -62,6 +70,11 @@ void printTree(SettingsStore& store, const std::string& path, const std::string&
         }
     }
     for (const auto& sub : store.subkeys(path)) {
+        // A name that is no path component would show this key (or another)
+        // again; the store skips such rows, and so does the walk.
+        if (sub.empty() || sub.find('\\') != std::string::npos) {
+            continue;
+        }
         printTree(store, SettingsStore::join(path, sub), sub, depth + 1, out);
     }
 }
@@ -92,11 +105,23 @@ int runSettingsCommand(SettingsStore& store, const std::vector<std::string>& arg
     const std::string& cmd = args[0];
     const auto argc = args.size();
     if (cmd == "file" && argc == 1) {
-        out << store.filePath() << (store.isPersistent() ? "" : " (not usable: running from memory)") << "\n";
+        out << store.filePath();
+        if (store.inMemory()) {
+            out << " (not usable: " << store.openError() << "; running from memory)";
+        } else if (store.isReadOnly()) {
+            out << " (read-only)";
+        }
+        out << "\n";
         return 0;
     }
-    if (!store.isPersistent()) {
-        err << "korvanectl: " << store.lastError() << "\n";
+    if (store.inMemory()) {
+        err << "korvanectl: the settings file " << store.filePath() << " cannot be used (" << store.openError()
+            << "): nothing is read from it and nothing is saved\n";
+        return 1;
+    }
+    const bool writes = cmd == "set-number" || cmd == "set-text" || cmd == "create" || cmd == "delete";
+    if (writes && store.isReadOnly()) {
+        err << "korvanectl: the settings file " << store.filePath() << " is read-only: nothing changed\n";
         return 1;
     }
     if (cmd == "show" && argc <= 2) {

@@ -61,6 +61,13 @@ bool DriverManager::DrvConfigure(const std::string& name, ConfMode mode, std::in
     if (m_dialogDepth != kNoDialog || !CanReconfigure()) {
         return false;
     }
+    if (!isKeyName(name)) {
+        // An empty name, or one with a backslash, names no configuration
+        // key (it would reach another key, or the root): refused, and the
+        // configuration loaded stays as it is.
+        *result = 0;
+        return false;
+    }
     m_confName = name;
     LoadConfiguration();
     m_forward = kNoForward;
@@ -171,7 +178,16 @@ ReceiverInstance* DriverManager::AddInstance(DrvType type, const std::string& na
     m_instances.push_back(std::move(inst));
     added->receiver->RxInit(index, m_confName, name);
     // D_Type makes the instance load again next time.
-    added->receiver->RxSaveSettings(m_confName, name);
+    if (!added->receiver->RxSaveSettings(m_confName, name) && platform::SettingsStore::shared().isPersistent()) {
+        // The file should have taken it and did not: an instance that would
+        // be missing (or half there) at the next start is not added. The
+        // store has told the user why (its lastError says it again).
+        added->receiver->RxDeleteSettings();
+        m_instances.pop_back();
+        return nullptr;
+    }
+    // A store that keeps nothing (read-only, or running from memory) has
+    // told the user so once: the instance serves this session.
     return added;
 }
 

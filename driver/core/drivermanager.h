@@ -45,7 +45,9 @@ public:
     // Loads the named configuration and, when it is empty or the client asks
     // for it, runs the selection dialog. Returns 1 when instances were loaded
     // with ConfLoad, else the instance count. Refused (false, nothing
-    // changed) while driver code is running further up the stack.
+    // changed) while driver code is running further up the stack, and for a
+    // name that is no key name (empty, or holding a backslash; the result
+    // is then 0).
     bool DrvConfigure(const std::string& name, ConfMode mode, std::int32_t* result);
     // Rebuilds the instance list from the store (at most eight instances).
     void LoadConfiguration();
@@ -55,7 +57,10 @@ public:
     // Adds an instance of the given model (the selection dialog's "&Add"):
     // refused when the list is full, the name is taken (case ignored) or not
     // a usable key name, no driver exists for the type, or while busy.
-    // Creates the instance key with the model's values and D_Type.
+    // Creates the instance key with the model's values and D_Type; refused
+    // too when the settings file should have taken them and did not. With a
+    // store that saves nothing (read-only, or in memory) the instance is
+    // added for this session; the store tells the user once.
     ReceiverInstance* AddInstance(DrvType type, const std::string& name);
 
     // True when no driver code is on the stack (or only the open selection

@@ -718,6 +718,7 @@ void Receiver::ReportDataError(DataErr code)
 
 void Receiver::CloseLink(ConnErr code)
 {
+    const bool wasOpen = m_linkOpen != 0 || m_pending != 0 || m_connected != 0;
     m_channel.SetEventMode(false);
     m_channel.Open(false);
     m_silentTicks = -1;
@@ -726,16 +727,30 @@ void Receiver::CloseLink(ConnErr code)
     m_remoteWanted = 0;
     m_pending = 0;
     m_busy = 0;
-    if (code != ConnectNoError) {
-        ReportConnState(code);
+    ++m_connection;
+    if (code == ConnectNoError || (!wasOpen && m_closeReports > 0)) {
+        // A client that closes the receiver from inside the report of its
+        // close (say, on every error) is not told again, and cannot nest.
+        return;
     }
+    ++m_closeReports;
+    ReportConnState(code);
+    --m_closeReports;
 }
 
 ConnErr Receiver::Connect()
 {
-    if (m_pending != 0) {
+    // A connect from inside this one (a client retrying in the report of a
+    // failed open, or while the model waits in RxOpen) would nest without
+    // end: it is answered as the attempt under way.
+    if (m_pending != 0 || m_connecting != 0) {
         return ConnectRxComPending;
     }
+    struct Connecting {
+        int& depth;
+        explicit Connecting(int& d) : depth(d) { ++depth; }
+        ~Connecting() { --depth; }
+    } connecting(m_connecting);
     m_pending = 1;
     if (m_connected != 0) {
         RxClose();
@@ -743,7 +758,8 @@ ConnErr Receiver::Connect()
         // CloseLink cleared it: the new attempt is guarded again.
         m_pending = 1;
     }
-    m_romId.clear();
+    ++m_connection;
+    m_romId = m_idleRomId;
     // Bytes left over from an earlier connection would be taken for the
     // first answer of this one.
     m_rxBuffer.clear();
@@ -794,9 +810,12 @@ std::int32_t Receiver::OnReceive()
     for (int round = 0; round < 16; ++round) {
         m_receiveDeferred = false;
         m_busy = 1;
+        const std::uint32_t connection = m_connection;
         const std::string bytes = m_channel.Read(0);
         result = HandleReceived(bytes, bytes.empty() ? m_channel.LinkErrorNumber() : LinkOk);
-        if (!m_receiveDeferred || m_linkOpen == 0 || result != 0) {
+        // A handler that reconnected owns the link now; what it left
+        // waiting is served by the tick.
+        if (!m_receiveDeferred || m_linkOpen == 0 || result != 0 || connection != m_connection) {
             break;
         }
     }
@@ -831,27 +850,39 @@ std::int32_t Receiver::HandleReceived(const std::string& bytes, int linkError)
         CloseLink(code);
         return -1;
     }
+    // Every event below may reach a client that reconnects or disconnects
+    // from its handler: once the connection count moved, the state is that
+    // call's, and the bytes belonged to the connection that went.
+    const std::uint32_t connection = m_connection;
     m_dataSeen = 1;
     if (m_silentTicks == -1) {
         StopTimer();
         m_pending = 0;
         m_connected = 1;
+        m_silentTicks = 0;
         setAllOnes(m_changed);
         setAllOnes(m_requested);
         RxRemote(m_remoteWanted);
-        ReportConnState(ConnectNoError);
         StartTimer(RxPollPeriod());
-        if (m_linkOpen == 0) {
-            // The client closed the link from its event handler.
-            m_busy = 0;
+        if (connection != m_connection) {
+            return 0;
+        }
+        ReportConnState(ConnectNoError);
+        if (connection != m_connection) {
             return 0;
         }
     }
     m_silentTicks = 0;
     m_rxBuffer += bytes;
     const std::int32_t parsed = RxParse();
+    if (connection != m_connection) {
+        return 0;
+    }
     if (parsed == -1) {
         ReportDataError(DataErrFrame);
+        if (connection != m_connection) {
+            return -1;
+        }
     }
     m_busy = 0;
     return parsed == -1 ? -1 : 0;
@@ -859,9 +890,15 @@ std::int32_t Receiver::HandleReceived(const std::string& bytes, int linkError)
 
 void Receiver::OnDataError()
 {
-    ReportDataError(DataErrData);
-    m_silentTicks = 0;
+    // The receiver answered: it counts as alive. Noted before the client
+    // hears of it, since its handler may reconnect, and the new attempt's
+    // state is not to be touched. Silence is counted only while connected:
+    // a pending attempt keeps waiting for its first answer.
     m_dataSeen = 1;
+    if (m_silentTicks != -1) {
+        m_silentTicks = 0;
+    }
+    ReportDataError(DataErrData);
 }
 
 std::int32_t Receiver::OnTimer(std::uint32_t tickTime)
@@ -908,8 +945,11 @@ std::int32_t Receiver::PollTick(std::uint32_t tickTime, const bool* channelOpen)
             return 0;
         }
     }
+    const std::uint32_t connection = m_connection;
     const std::int32_t result = RxPoll(tickTime);
-    m_dataSeen = 0;
+    if (connection == m_connection) {
+        m_dataSeen = 0;
+    }
     return result;
 }
 

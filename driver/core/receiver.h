@@ -134,8 +134,9 @@ public:
     virtual std::int32_t RxFrqShift(MODTYPE mod, FRQTYPE kind, std::int32_t one) = 0;
     virtual void RxLoadSettings(const std::string& configuration, const std::string& instance) = 0;
     // Creates the instance key and writes D_Type, C_Test, R_MAgc, O_ISB and
-    // the model's own values.
-    virtual void RxSaveSettings(const std::string& configuration, const std::string& instance) = 0;
+    // the model's own values. True when every value reached the settings
+    // file (false when one failed, or the store keeps them in memory only).
+    virtual bool RxSaveSettings(const std::string& configuration, const std::string& instance) = 0;
     virtual std::int32_t RxModelReady();   // model hook, base: 1
     virtual void RxModelIdle();            // model hook, base: nothing
     virtual std::int32_t RxModelStatus();  // model hook, base: 0
@@ -195,6 +196,10 @@ public:
     std::int32_t IsLinkOpen() const { return m_linkOpen; }
     std::int32_t IsBusy() const { return m_busy; }
     std::int32_t SilentTicks() const { return m_silentTicks; }
+    std::int32_t DataSeen() const { return m_dataSeen; }
+    std::int32_t TickCount() const { return m_tickCount; }
+    // The two buffered keys of the two-key commands (previous, last).
+    std::string KeyBuffer() const { return std::string(m_keys, 2); }
     std::int32_t DefaultBfo() const { return m_defaultBfo; }
     std::int32_t TraceOn() const { return m_dbg; }
     const std::string& ReceiveBuffer() const { return m_rxBuffer; }
@@ -237,6 +242,40 @@ protected:
     bool SendCommand(const std::string& frame, int charDelayMs, int afterDelayMs);
     void NoteCommandSent() { ++m_commandsSent; }
 
+    // The ROM text while no connect has identified the receiver (empty for
+    // most models); every Connect starts from it.
+    void SetIdleRomID(const std::string& text)
+    {
+        m_idleRomId = text;
+        m_romId = text;
+    }
+
+    // The remote state to keep while connected (RxRemote's); unlike
+    // IsRemote it is read and set whether connected or not.
+    std::int32_t RemoteWanted() const { return m_remoteWanted; }
+    void SetRemoteWanted(std::int32_t on) { m_remoteWanted = on; }
+    // Forgets the silent ticks counted so far (a model's dialogue waits on
+    // purpose); -1 (no answer yet) stays.
+    void ForgiveSilence()
+    {
+        if (m_silentTicks > 0) {
+            m_silentTicks = 0;
+        }
+    }
+    // Holds the busy flag while a model writes a frame, so a poll tick let in
+    // between characters sends nothing inside it; the flag is restored after.
+    class BusyScope {
+    public:
+        explicit BusyScope(Receiver& rx) : m_rx(rx), m_was(rx.m_busy) { m_rx.m_busy = 1; }
+        ~BusyScope() { m_rx.m_busy = m_was; }
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+    private:
+        Receiver& m_rx;
+        std::int32_t m_was;
+    };
+
     // Events to the owner (nothing when there is none).
     DriverEvents* Owner() const { return m_owner; }
     void ReportConnState(ConnErr code);
@@ -271,18 +310,10 @@ protected:
     std::string m_instName;
     std::string m_auxText;
     std::string m_romId;
+    std::string m_idleRomId;
     std::string m_rxBuffer;
     std::int16_t m_index = 0;
 
-    std::int32_t m_pending = 0;
-    std::int32_t m_linkOpen = 0;
-    std::int32_t m_connected = 0;
-    std::int32_t m_remoteWanted = 0;
-    std::int32_t m_dataSeen = 0;
-    std::int32_t m_busy = 0;
-    std::int32_t m_silentTicks = -1;
-    char m_keys[3] = {' ', ' ', '\0'};
-    std::int32_t m_tickCount = 0;
 
     std::int32_t m_testLink = 1;   // C_Test
     std::int16_t m_retries = -1;   // C_Retr
@@ -315,6 +346,19 @@ protected:
 private:
     std::int32_t HandleReceived(const std::string& bytes, int linkError);
 
+    // Connection, busy and silence state: the polling cycle's alone. Models
+    // read it through the accessors above and change it only through
+    // SetRemoteWanted, ForgiveSilence and BusyScope.
+    std::int32_t m_pending = 0;
+    std::int32_t m_linkOpen = 0;
+    std::int32_t m_connected = 0;
+    std::int32_t m_remoteWanted = 0;
+    std::int32_t m_dataSeen = 0;
+    std::int32_t m_busy = 0;
+    std::int32_t m_silentTicks = -1;
+    char m_keys[3] = {' ', ' ', '\0'};
+    std::int32_t m_tickCount = 0;
+
     std::uint64_t m_commandsSent = 0;
     // A data notification arrived while busy; handled once the receiver is
     // free again, so nothing waiting on the link is left behind.
@@ -322,6 +366,16 @@ private:
     // Inside this receiver's own tick: a tick that arrives while the model
     // waits in RxPoll is skipped instead of polling on top of it.
     bool m_inTick = false;
+    // Counts connection attempts and closes. Code that raised an event
+    // compares it afterwards: when a client handler reconnected or
+    // disconnected meanwhile, the state belongs to the handler's call.
+    std::uint32_t m_connection = 0;
+    // Connect is on the stack (opening, the model's RxOpen, or reporting a
+    // failed open): a nested Connect answers "pending" instead of nesting.
+    int m_connecting = 0;
+    // Reports of a close are on the stack: a close asked for from inside
+    // one, on a link already closed, has nothing new to report.
+    int m_closeReports = 0;
 };
 
 // Record helpers: every field all ones, or all zero with no channel.

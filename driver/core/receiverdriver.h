@@ -8,7 +8,8 @@
 // (from an event handler, or during a wait of a receiver) is refused with
 // S_FALSE and changes nothing. Destroying the object in such a moment
 // disconnects the client's sinks at once and destroys the receivers as soon
-// as the running code has returned.
+// as the running code has returned. A configuration name that names no key
+// (empty, or holding a backslash) is refused the same way, with the result 0.
 #pragma once
 
 #include <memory>

@@ -1,5 +1,6 @@
 // The model family: table-driven construction, capability answers,
-// per-instance settings, the connect trace and change bookkeeping.
+// per-instance settings, the connect trace, the shared protocol chores and
+// change bookkeeping.
 #include "familyreceiver.h"
 
 #include <algorithm>
@@ -8,6 +9,8 @@
 #include "driver/core/configstore.h"
 #include "driver/core/dialogseams.h"
 #include "driver/core/driverevents.h"
+#include "driver/links/seriallink.h"
+#include "driver/links/socketlink.h"
 #include "driver/models/familyprotocol.h"
 #include "platform/settingsstore.h"
 #include "platform/wait.h"
@@ -35,7 +38,10 @@ FamilyReceiver::FamilyReceiver(DriverEvents* owner, DrvType type) : Receiver(own
 
     const LinkDefaults& link = info.link;
     m_channel.SetBusAddressing(link.busAddressing);
-    m_channel.SetBusAddress(link.address);
+    // Both links start at the model's address; stored settings may change
+    // either afterwards.
+    m_channel.serial().SetBusAddress(link.address);
+    m_channel.socket().SetBusAddress(link.address);
     m_channel.SetSpeed(link.speed);
     m_channel.SetParity(link.parity);
     m_channel.SetDataBits(link.dataBits);
@@ -236,7 +242,7 @@ std::int16_t FamilyReceiver::NBlCount()
 
 std::int32_t FamilyReceiver::NBlExist(NBLTYPE nbl)
 {
-    if (m_info->controlsWhileConnected && m_connected == 0) {
+    if (m_info->controlsWhileConnected && IsConnected() == 0) {
         return 0;
     }
     return (m_info->nbls & bitOf(nbl)) != 0 ? 1 : 0;
@@ -270,7 +276,7 @@ ATTSTATE FamilyReceiver::AttNxt()
 
 std::int32_t FamilyReceiver::SqlExist()
 {
-    if (m_info->controlsWhileConnected && m_connected == 0) {
+    if (m_info->controlsWhileConnected && IsConnected() == 0) {
         return 0;
     }
     return m_info->squelch ? 1 : 0;
@@ -304,6 +310,97 @@ std::int32_t FamilyReceiver::ChnMskExist()
 std::int16_t FamilyReceiver::OutCount()
 {
     return m_info->outCount;
+}
+
+// ---- Shared protocol chores ------------------------------------------------------
+
+void FamilyReceiver::SetRemoteCommands(std::string_view on, std::string_view off, int pauseMs)
+{
+    m_remoteOn = on;
+    m_remoteOff = off;
+    m_remotePauseMs = pauseMs;
+}
+
+void FamilyReceiver::SetRecordFormat(char end, std::size_t maxUnterminated)
+{
+    m_recordEnd = end;
+    m_maxUnterminated = maxUnterminated;
+}
+
+bool FamilyReceiver::SendWrapped(std::initializer_list<std::string_view> commands)
+{
+    const bool wrap = !HeldInRemote() && !m_remoteOn.empty();
+    bool sent = true;
+    if (wrap) {
+        sent = SendText(m_remoteOn);
+    }
+    for (std::string_view command : commands) {
+        if (!sent) {
+            break;
+        }
+        sent = SendText(command);
+    }
+    if (wrap) {
+        // The front panel gets the receiver back whatever went before.
+        const bool handedBack = SendText(m_remoteOff);
+        sent = sent && handedBack;
+    }
+    return sent;
+}
+
+std::int32_t FamilyReceiver::RxRemote(std::int32_t on)
+{
+    if (IsConnected() == 0) {
+        SetRemoteWanted(0);
+        return 0;
+    }
+    const std::int32_t wanted = on != 0 ? 1 : 0;
+    if (wanted != RemoteWanted()) {
+        if (!m_remoteOn.empty()) {
+            if (!SendText(wanted != 0 ? m_remoteOn : m_remoteOff)) {
+                return 0;
+            }
+            if (m_remotePauseMs > 0) {
+                Pause(m_remotePauseMs);
+            }
+        }
+        SetRemoteWanted(wanted);
+        if (Owner() != nullptr) {
+            Owner()->RxRmtState(m_index, wanted);
+        }
+    }
+    return 1;
+}
+
+std::int32_t FamilyReceiver::RxParse()
+{
+    std::int32_t result = 0;
+    while (auto record = family::takeRecord(m_rxBuffer, m_recordEnd)) {
+        // A record of line ends alone (CR LF pairs split at either byte) is none.
+        if (record->find_first_not_of("\r\n") == std::string::npos) {
+            continue;
+        }
+        if (!ApplyRecord(*record)) {
+            result = -1;
+        }
+    }
+    if (m_rxBuffer.size() > m_maxUnterminated) {
+        m_rxBuffer.clear();
+        result = -1;
+    }
+    RecordsDone();
+    RxReportChanges();
+    return result;
+}
+
+std::int32_t FamilyReceiver::ModeOffset(std::int32_t mod, std::int32_t kind) const
+{
+    return modeOffset(m_info->offsets, mod, kind, m_current.FltValue, m_defaultBfo);
+}
+
+std::int32_t FamilyReceiver::RxFrqShift(MODTYPE mod, FRQTYPE kind, std::int32_t)
+{
+    return ModeOffset(mod, kind);
 }
 
 // ---- Settings -------------------------------------------------------------------
@@ -357,12 +454,13 @@ void FamilyReceiver::RxLoadSettings(const std::string& configuration, const std:
     LoadModelOptions(key);
 }
 
-void FamilyReceiver::RxSaveSettings(const std::string& configuration, const std::string& instance)
+bool FamilyReceiver::RxSaveSettings(const std::string& configuration, const std::string& instance)
 {
     if (!isKeyName(configuration) || !isKeyName(instance)) {
-        return;
+        return false;
     }
     auto& store = platform::SettingsStore::shared();
+    const auto unsaved = store.unsavedWrites();
     const std::string key = instanceKey(configuration, instance);
     store.createKey(key);
     store.writeNumber(key, "D_Type", m_info->type);
@@ -379,6 +477,7 @@ void FamilyReceiver::RxSaveSettings(const std::string& configuration, const std:
         }
     }
     SaveModelOptions(key);
+    return store.unsavedWrites() == unsaved;
 }
 
 // ---- Connect trace ----------------------------------------------------------------
@@ -419,11 +518,8 @@ bool FamilyReceiver::SendTraced(const std::string& frame, std::string_view mnemo
     // The busy flag stands while the frame is written: a link that runs
     // pending events between characters may let a poll tick in, and that
     // tick must not put its own frame inside this one.
-    const std::int32_t wasBusy = m_busy;
-    m_busy = 1;
-    const bool sent = SendCommand(frame, charDelayMs, afterDelayMs);
-    m_busy = wasBusy;
-    return sent;
+    const BusyScope busy(*this);
+    return SendCommand(frame, charDelayMs, afterDelayMs);
 }
 
 std::string FamilyReceiver::ReadTraced(int delayMs)
@@ -452,20 +548,18 @@ ConnErr FamilyReceiver::FailConnect(ConnErr code, std::string_view traceText)
 bool FamilyReceiver::PollAllowed()
 {
     if (m_inDialogue) {
-        if (m_silentTicks > 0) {
-            m_silentTicks = 0;
-        }
+        ForgiveSilence();
         return false;
     }
     if (GiveUpPending()) {
         return false;
     }
-    return m_linkOpen != 0;
+    return IsLinkOpen() != 0;
 }
 
 bool FamilyReceiver::GiveUpPending()
 {
-    if (m_pending == 0 || m_linkOpen == 0 || m_silentTicks != -1) {
+    if (IsPending() == 0 || IsLinkOpen() == 0 || SilentTicks() != -1) {
         m_pendingTicks = 0;
         return false;
     }
@@ -559,37 +653,182 @@ void FamilyReceiver::ChangeChn(std::int16_t chn)
     }
 }
 
-void FamilyReceiver::ReportCommonChanges()
+void FamilyReceiver::ChangeNBl(NBLTYPE nbl)
+{
+    if (nbl == NBlNone) {
+        return;
+    }
+    if (m_current.NBlType != nbl) {
+        m_current.NBlType = nbl;
+        m_changed.NBlType = 1;
+    }
+    if (m_requested.NBlType == nbl) {
+        m_requested.NBlType = NBlNone;
+    }
+}
+
+void FamilyReceiver::ChangeAtt(ATTSTATE att, std::int16_t level)
+{
+    if (att == AttNone) {
+        return;
+    }
+    if (m_current.AttState != att || m_current.AttLevel != level) {
+        m_current.AttState = att;
+        m_current.AttLevel = level;
+        m_changed.AttState = 1;
+    }
+    if (m_requested.AttState == att) {
+        m_requested.AttState = AttNone;
+    }
+}
+
+void FamilyReceiver::ChangeSql(SQLSTATE sql)
+{
+    if (sql == SqlNone) {
+        return;
+    }
+    if (m_current.SqlState != sql) {
+        m_current.SqlState = sql;
+        m_changed.SqlState = 1;
+    }
+}
+
+void FamilyReceiver::ChangeHFF(HFFSTATE hff)
+{
+    if (hff == HFFNone) {
+        return;
+    }
+    if (m_current.HFFState != hff) {
+        m_current.HFFState = hff;
+        m_changed.HFFState = 1;
+    }
+    if (m_requested.HFFState == hff) {
+        m_requested.HFFState = HFFNone;
+    }
+}
+
+void FamilyReceiver::ChangeSMt(std::int32_t local, std::int16_t dbuv)
+{
+    if (local != m_smLocal) {
+        m_smLocal = local;
+        m_current.SMtLevel = dbuv;
+        m_changed.SMtLevel = 1;
+    }
+}
+
+void FamilyReceiver::UnflagBfo()
+{
+    m_changed.BFOValue = 0;
+}
+
+void FamilyReceiver::FlagMod()
+{
+    m_changed.ModType = 1;
+}
+
+void FamilyReceiver::ForgetControls()
+{
+    m_smLocal = -1;
+    m_current.NBlType = NBlNone;
+    m_current.SqlState = SqlNone;
+    m_current.HFFState = HFFNone;
+}
+
+void FamilyReceiver::RxReportChanges()
 {
     // Before the receiver's first status nothing is known: the flags wait.
     if (m_current.FrqValue == 0xFFFFFFFFu) {
         return;
     }
-    DriverEvents* owner = Owner();
+    // Fields the model does not have are never reported.
+    const ModelInfo& info = *m_info;
+    if (info.chnCount == 0) {
+        m_changed.ChnNumber = 0;
+    }
+    if (info.atts == 0) {
+        m_changed.AttState = 0;
+        m_changed.AttLevel = 0;
+    }
+    if (info.nbls == 0) {
+        m_changed.NBlType = 0;
+        m_changed.NBlLevel = 0;
+    }
+    if (!info.squelch) {
+        m_changed.SqlState = 0;
+        m_changed.SqlLevel = 0;
+    }
+    if (!info.smeter) {
+        m_changed.SMtLevel = 0;
+    }
+    if (!info.hfFilter) {
+        m_changed.HFFState = 0;
+    }
+    // Each event is raised after its flag is cleared and with the values read
+    // afresh: a client may reconnect or reconfigure from inside a handler.
+    if (m_changed.ChnNumber != 0) {
+        m_changed.ChnNumber = 0;
+        if (DriverEvents* owner = Owner()) {
+            owner->RxChnUpdated(m_index, m_current.ChnNumber);
+        }
+    }
     if (m_changed.FrqValue != 0 && m_current.FrqValue != 0xFFFFFFFFu) {
         m_changed.FrqValue = 0;
-        if (owner != nullptr) {
+        if (DriverEvents* owner = Owner()) {
             owner->RxFrqUpdated(m_index, GetFrq(NONE), GetFrq(RXAsDisp));
         }
     }
     if (m_changed.ModType != 0 || m_changed.BFOValue != 0) {
         m_changed.ModType = 0;
         m_changed.BFOValue = 0;
-        if (owner != nullptr) {
+        if (DriverEvents* owner = Owner()) {
             owner->RxModUpdated(m_index, m_current.ModType, m_current.BFOValue);
         }
     }
     if (m_changed.FltValue != 0) {
         m_changed.FltValue = 0;
-        if (owner != nullptr) {
+        if (DriverEvents* owner = Owner()) {
             owner->RxFltUpdated(m_index, m_current.FltValue);
         }
     }
     if (m_changed.AgcType != 0 || m_changed.AgcLevel != 0) {
         m_changed.AgcType = 0;
         m_changed.AgcLevel = 0;
-        if (owner != nullptr) {
+        if (DriverEvents* owner = Owner()) {
             owner->RxAgcUpdated(m_index, m_current.AgcType, m_current.AgcLevel);
+        }
+    }
+    if ((m_changed.AttState != 0 || m_changed.AttLevel != 0) && m_current.AttState != AttNone) {
+        m_changed.AttState = 0;
+        m_changed.AttLevel = 0;
+        if (DriverEvents* owner = Owner()) {
+            owner->RxAttUpdated(m_index, m_current.AttState, m_current.AttLevel);
+        }
+    }
+    if ((m_changed.NBlType != 0 || m_changed.NBlLevel != 0) && m_current.NBlType != NBlNone) {
+        m_changed.NBlType = 0;
+        m_changed.NBlLevel = 0;
+        if (DriverEvents* owner = Owner()) {
+            owner->RxNBlUpdated(m_index, m_current.NBlType, m_current.NBlLevel);
+        }
+    }
+    if ((m_changed.SqlState != 0 || m_changed.SqlLevel != 0) && m_current.SqlState != SqlNone) {
+        m_changed.SqlState = 0;
+        m_changed.SqlLevel = 0;
+        if (DriverEvents* owner = Owner()) {
+            owner->RxSqlUpdated(m_index, m_current.SqlState, m_current.SqlLevel);
+        }
+    }
+    if (m_changed.SMtLevel != 0 && m_smLocal >= 0) {
+        m_changed.SMtLevel = 0;
+        if (DriverEvents* owner = Owner()) {
+            owner->RxSMtUpdated(m_index, GetFrq(NONE), static_cast<std::int16_t>(m_smLocal), m_current.SMtLevel,
+                                SPointText());
+        }
+    }
+    if (m_changed.HFFState != 0 && m_current.HFFState != HFFNone) {
+        m_changed.HFFState = 0;
+        if (DriverEvents* owner = Owner()) {
+            owner->RxHFFUpdated(m_index, m_current.HFFState);
         }
     }
 }

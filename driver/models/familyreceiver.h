@@ -1,12 +1,44 @@
 // FamilyReceiver: what every model driver shares on top of Receiver. It
-// takes the model's row of the table of models (link defaults onto the
-// CommChannel, the filter slot table, every capability answer), loads and
-// writes back the per-instance settings (C_Test, C_Retr, C_Wait, C_Dbg,
-// R_MAgc, O_ISB, the filter slots and the model's options), writes the
-// connect trace, and keeps the pending-request and change-report
-// bookkeeping that the protocols use alike.
+// takes the model's row of the table of models (link defaults onto both
+// links of the CommChannel, the filter slot table, the mode offsets, every
+// capability answer), loads and writes back the per-instance settings
+// (C_Test, C_Retr, C_Wait, C_Dbg, R_MAgc, O_ISB, the filter slots and the
+// model's options), writes the connect trace, and does the chores the
+// protocols share: the remote-wrapped send, RxRemote, the record loop with
+// its overflow guard, and the change, request and report bookkeeping.
+//
+// How to write a model. A new model is its table row, its codec and its
+// quirks:
+// 1. Its row in modeltable.cpp (limits, link defaults, filter slots, mode
+//    offsets, capabilities) answers every capability question; override a
+//    capability only where it depends on the receiver's state.
+// 2. Its codec (<model>/<model>codec.h) turns values into command texts and
+//    replies into values, as pure functions tested without a port.
+// 3. Its driver derives from FamilyReceiver and, in the constructor, calls
+//    SetRemoteCommands (the texts that take the receiver into remote and back,
+//    if it has them) and SetRecordFormat (the byte that ends a reply record).
+//    It supplies SendText (its framing of one command), ApplyRecord (one
+//    complete record into the state, through the Change... helpers; false
+//    for a frame error), RxOpen and RxClose (inside a DialogueScope, tracing
+//    through SendTraced/ReadTraced and failing with FailConnect), RxPoll
+//    (return early unless PollAllowed()), and the setters: each records its
+//    request with Request..., sends through SendWrapped and returns what
+//    that send's success allows (a failed write is R_KO, never R_OK).
+//    A model whose ROM text stands before any connect sets it with
+//    SetIdleRomID; a connect that identifies the receiver replaces it.
+// 4. RxParse, RxRemote, RxFrqShift (the row's mode offsets) and
+//    RxReportChanges (every flagged field the model has, once) are the
+//    family's; a model adds RecordsDone for what must wait until a whole
+//    read is parsed (a re-tune from the newest record, for instance).
+// 5. It registers its creator in registerBuiltinModels() and gets a
+//    simulator in sim/, written from the receiver's description, for its
+//    end-to-end tests over a pty and TCP.
+// Connection state is read through IsConnected(), HeldInRemote() and
+// Current()/Requested(); a model never writes the base's flags itself.
 #pragma once
 
+#include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,9 +94,24 @@ public:
     std::int32_t ChnMskExist() override;
     std::int16_t OutCount() override;
 
+    // ---- Shared protocol chores -------------------------------------------
+    // Takes every complete record from the receive buffer to ApplyRecord;
+    // more than the guard's length without an end byte empties the buffer
+    // and fails the round (-1). Reports the changes afterwards.
+    std::int32_t RxParse() override;
+    // Sends the remote or local command when the wanted state changes and
+    // reports it; 0 when not connected or the command could not be written.
+    std::int32_t RxRemote(std::int32_t on) override;
+    // The row's mode offsets.
+    std::int32_t RxFrqShift(MODTYPE mod, FRQTYPE kind, std::int32_t one) override;
+    // Reports every flagged change of the current record and clears its flag.
+    void RxReportChanges() override;
+    // Mode offset by kind (1 tuning, 2 half filter, 3 carrier, 4 BFO).
+    std::int32_t ModeOffset(std::int32_t mod, std::int32_t kind) const;
+
     // ---- Settings ----------------------------------------------------------
     void RxLoadSettings(const std::string& configuration, const std::string& instance) override;
-    void RxSaveSettings(const std::string& configuration, const std::string& instance) override;
+    bool RxSaveSettings(const std::string& configuration, const std::string& instance) override;
 
     std::int16_t Retries() const { return m_retries; }
     std::int16_t WaitMs() const { return m_wait; }
@@ -74,6 +121,35 @@ public:
     std::vector<int> OfferedSlots() const;
 
 protected:
+    // ---- What a model supplies ---------------------------------------------
+    // Writes one command in the model's framing; false when it was not written.
+    virtual bool SendText(std::string_view command) = 0;
+    // Applies one complete record (its end byte included); false for a
+    // record that makes the round fail.
+    virtual bool ApplyRecord(const std::string& record) = 0;
+    // Runs once a read's records are applied, before the changes are reported.
+    virtual void RecordsDone() {}
+
+    // The commands that take the receiver into remote control and back
+    // (none: setters are sent bare), and the pause RxRemote keeps after one.
+    void SetRemoteCommands(std::string_view on, std::string_view off, int pauseMs = 0);
+    // The byte that ends a reply record, and how many bytes may wait
+    // without it before the buffer counts as garbage.
+    void SetRecordFormat(char end, std::size_t maxUnterminated);
+
+    // Sends the commands inside the remote wrapping unless the operator holds
+    // the receiver in remote. True only when every frame was written; after a
+    // failed command the rest is skipped, but the hand-back still goes out.
+    bool SendWrapped(std::initializer_list<std::string_view> commands);
+    bool SendWrapped(std::string_view command) { return SendWrapped({command}); }
+
+    // Whether the operator holds the receiver in remote (no wrapping, no
+    // panel changes expected).
+    bool HeldInRemote() const { return IsRemote() != 0; }
+    // The receiver went back to local control without RxRemote (a hand-back
+    // at disconnect): nothing is sent or reported.
+    void DropRemote() { SetRemoteWanted(0); }
+
     // The options that are fitted, as optionBit()s (base: none).
     virtual std::uint32_t FittedOptions() const { return 0; }
     // The model's own settings values (base: none).
@@ -126,6 +202,8 @@ protected:
     bool GiveUpPending();
 
     // ---- Change bookkeeping -------------------------------------------------
+    // Each stores a value the receiver reported into the current record,
+    // flags it when it changed and clears the pending request it confirms.
     void ChangeFrq(std::uint32_t hz);
     void ChangeMod(MODTYPE mod);
     void ChangeBfo(std::int32_t hz);
@@ -133,9 +211,32 @@ protected:
     void ChangeAgc(AGCTYPE agc);
     void ChangeAgcLevel(std::int16_t level);
     void ChangeChn(std::int16_t chn);
-    // Reports the flagged frequency, mode, filter and AGC changes (the fields
-    // every model has) and clears their flags.
-    void ReportCommonChanges();
+    void ChangeNBl(NBLTYPE nbl);
+    void ChangeAtt(ATTSTATE att, std::int16_t level);
+    void ChangeSql(SQLSTATE sql);
+    void ChangeHFF(HFFSTATE hff);
+    // An S-meter reading: the receiver's own value and its dBµV.
+    void ChangeSMt(std::int32_t local, std::int16_t dbuv);
+    // A flagged change that is not to be reported (yet).
+    void UnflagBfo();
+    // Reports the mode (and BFO) again after the next reply.
+    void FlagMod();
+    // The receiver's own S-meter value of the last reading; -1 before one.
+    std::int32_t SMtLocal() const { return m_smLocal; }
+
+    // Each records a request as pending; the reply that confirms it clears it.
+    void RequestFrq(std::uint32_t hz) { m_requested.FrqValue = hz; }
+    void RequestMod(MODTYPE mod) { m_requested.ModType = mod; }
+    void RequestBfo(std::int32_t hz) { m_requested.BFOValue = hz; }
+    void ClearBfoRequest() { m_requested.BFOValue = -1; }
+    void RequestFlt(std::int32_t hz) { m_requested.FltValue = hz; }
+    void RequestAgc(AGCTYPE agc) { m_requested.AgcType = agc; }
+    void RequestAgcLevel(std::int16_t level) { m_requested.AgcLevel = level; }
+    void RequestNBl(NBLTYPE nbl) { m_requested.NBlType = nbl; }
+    void RequestAtt(ATTSTATE att) { m_requested.AttState = att; }
+    void RequestHFF(HFFSTATE hff) { m_requested.HFFState = hff; }
+    // Nothing known of these until the receiver reports them.
+    void ForgetControls();
 
     // The width of the offered slot nearest to the request (ties go to the
     // narrower one); -1 when none is offered.
@@ -155,9 +256,17 @@ protected:
     }
 
     const ModelInfo* m_info;
+
+private:
     bool m_traceOpen = false;
     bool m_inDialogue = false;
     int m_pendingTicks = 0;
+    std::string m_remoteOn;
+    std::string m_remoteOff;
+    int m_remotePauseMs = 0;
+    char m_recordEnd = '\n';
+    std::size_t m_maxUnterminated = 40;
+    std::int32_t m_smLocal = -1;
 };
 
 }  // namespace quorvin

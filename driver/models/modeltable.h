@@ -40,6 +40,30 @@ enum class ModelOption : std::uint8_t {
     Fm,      // TRC243 with its FM flag set: FM
 };
 
+// The mode offsets of a model, by kind: 1 the tuning offset, 3 where the
+// carrier of RTTY and FAX sits against the receiver's own frequency, 4 the
+// BFO a mode needs (CW: the instance's default BFO times `cwBfoSign`; RTTY
+// and FAX: their kind-3 value). Kind 2 is half the current filter width.
+struct ModeOffsets {
+    std::int32_t usb;
+    std::int32_t lsb;
+    std::int32_t isb;
+    std::int32_t rtty;
+    std::int32_t fax;
+    std::int32_t rttyCarrier;
+    std::int32_t faxCarrier;
+    std::int32_t cwBfoSign;
+};
+
+// The offsets most models share: the emulated modes sit below the
+// receiver's frequency by their BFO.
+inline constexpr ModeOffsets kSharedModeOffsets{.usb = 1400, .lsb = -1400, .isb = 1400, .rtty = 2210, .fax = 1900,
+                                                .rttyCarrier = -2210, .faxCarrier = -1900, .cwBfoSign = 1};
+
+// The offset of a mode by kind (2: half of `filterHz`; 4: CW takes `defaultBfo`).
+std::int32_t modeOffset(const ModeOffsets& offsets, std::int32_t mod, std::int32_t kind, std::int32_t filterHz,
+                        std::int32_t defaultBfo);
+
 struct ModelInfo {
     DrvType type;
     const char* name;
@@ -82,6 +106,8 @@ struct ModelInfo {
     std::int32_t optionFrqMax;   // 0: unchanged
     ModelOption stepOption;
     std::int32_t optionSsbStep;  // step in USB and LSB with that option
+
+    ModeOffsets offsets;
 };
 
 constexpr std::uint32_t bitOf(std::int32_t value)

@@ -5,77 +5,9 @@
 
 #include <shapefil.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <map>
-
-#include "freqdb/frequencydata.h"
-#include "freqdb/sourcetable.h"
-#include "freqdb/stationdatabase.h"
-#include "testsupport.h"
+#include "stationtest.h"
 
 using namespace lumaret;
-
-namespace {
-
-std::string testDataDir()
-{
-    const char* env = std::getenv("KORVANE_TESTDATA");
-    return env && *env ? env : KORVANE_TESTDATA_DIR;
-}
-
-// The Access file made by the real engine; used where it lies, never copied.
-const std::string kUsersMdb = testDataDir() + "/access/users-jet4.mdb";
-
-void writeFile(const std::string& path, const std::string& content)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << content;
-}
-
-}  // namespace
-
-class StationDbTest : public ::testing::Test {
-protected:
-    // Stores the settings under SOFTWARE\Korvane Software\<key>\TEST.
-    void configure(const std::map<std::string, std::string>& values, const std::string& key = "Station")
-    {
-        const std::string path = std::string(platform::kSettingsRoot) + "\\" + key + "\\TEST";
-        for (const auto& [name, value] : values) {
-            settings.store().writeText(path, name, value);
-        }
-    }
-    std::int32_t storageKey(const std::string& key = "Station")
-    {
-        std::int32_t result = -1;
-        fd.StorageKey(key, &result);
-        return result;
-    }
-    std::int32_t count(bool distinct)
-    {
-        std::int32_t n = -5;
-        fd.DataCount(distinct ? 1 : 0, &n);
-        return n;
-    }
-    std::int32_t first(std::int32_t hz, std::int16_t delta)
-    {
-        std::int32_t found = -5;
-        fd.DataFirst(&rec, hz, delta, &found);
-        return found;
-    }
-    std::int32_t next(bool up)
-    {
-        std::int32_t found = -5;
-        fd.DataNext(&rec, up ? 1 : 0, &found);
-        return found;
-    }
-    std::string file(const std::string& name) { return settings.dir().file(name); }
-
-    testsupport::TempSettings settings;
-    testsupport::RecordingReporter reporter;
-    FrequencyData fd;
-    DATARECORD rec;
-};
 
 TEST(SourceKind, DecidedByTheFilesOwnName)
 {
@@ -258,12 +190,13 @@ TEST_F(StationDbTest, TextFrequencyColumnComparesText)
 
 TEST_F(StationDbTest, ShortLinesAndEmptyLinesWhenOpenedDirectly)
 {
-    // The stored settings refuse such a file; the dialog can still open it
-    // after showing the messages, and nothing of it is lost.
+    // The stored settings refuse such a file (saying so once); the dialog
+    // can still open it after showing the messages, and nothing of it is lost.
     writeFile(file("rough.csv"), "FREQ;INFO;STAT\n6000.0;a\n\n6001.0;b;c;extra\n");
     configure({{"S_File", file("rough.csv")}, {"S_Freq", "FREQ"}, {"S_Desc", "INFO"}, {"S_Stat", "STAT"}});
     EXPECT_EQ(storageKey(), 0);
-    EXPECT_TRUE(reporter.messages.empty());
+    ASSERT_EQ(reporter.messages.size(), 1u);
+    EXPECT_EQ(reporter.messages[0].title, "Format Error");
     EXPECT_EQ(count(false), -1);
     EXPECT_EQ(first(6000000, 0), 0);
     EXPECT_EQ(rec.BaseName, "TEST");
@@ -411,7 +344,7 @@ TEST_F(StationDbTest, DbaseTableWrittenWithShapelib)
 
 TEST_F(StationDbTest, AccessDatabaseTablesAndColumns)
 {
-    ASSERT_TRUE(std::filesystem::exists(kUsersMdb)) << "missing test data " << kUsersMdb << " (set KORVANE_TESTDATA)";
+    ASSERT_TRUE(std::filesystem::exists(kUsersMdb)) << "missing test data " << kUsersMdb;
     std::vector<std::string> tables;
     SourceError error;
     ASSERT_TRUE(listMdbTables(kUsersMdb, tables, error)) << error.text;
@@ -588,12 +521,13 @@ TEST_F(StationDbTest, DamagedFilesFailCleanly)
         EXPECT_EQ(reporter.messages[0].title, "Database Error");
         EXPECT_EQ(count(false), -1);
     }
-    // A folder in place of the text file fails the check without a word.
+    // A folder in place of the text file fails the check, and says so.
     std::filesystem::create_directory(file("folder.csv"));
     reporter.messages.clear();
     configure({{"S_File", file("folder.csv")}});
     EXPECT_EQ(storageKey(), 0);
-    EXPECT_TRUE(reporter.messages.empty());
+    ASSERT_EQ(reporter.messages.size(), 1u);
+    EXPECT_NE(reporter.messages[0].text.find("folder.csv"), std::string::npos) << reporter.messages[0].text;
 }
 
 TEST_F(StationDbTest, EmptyStorageKeyKeepsTheOpenDatabase)

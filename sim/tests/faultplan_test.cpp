@@ -86,3 +86,26 @@ TEST(FaultInjector, DelayAppliesToEveryReply)
     EXPECT_EQ(faults.apply("A\r").delayMs, 250);
     EXPECT_EQ(faults.apply("B\r").delayMs, 250);
 }
+
+TEST(FaultInjector, CorruptAddsOneToOneByte)
+{
+    FaultPlan plan;
+    plan.corruptAfter = 1;
+    FaultInjector faults(plan);
+    const std::string frame("\x09\x06\xf1\x45\x00\x00\x02\x10\xff", 9);
+    EXPECT_EQ(faults.apply(frame).bytes, frame);
+    std::string last = frame;
+    last[8] = 0x00;  // 0xFF + 1 wraps
+    EXPECT_EQ(faults.apply(frame).bytes, last);
+    plan.corruptAfter = 0;
+    plan.corruptAt = 0;
+    faults.setPlan(plan);
+    EXPECT_EQ(faults.apply(frame).bytes[0], '\x0a');
+    // A position beyond the frame leaves it as it is.
+    plan.corruptAt = 20;
+    faults.setPlan(plan);
+    EXPECT_EQ(faults.apply(frame).bytes, frame);
+    plan.corruptAt = -10;
+    faults.setPlan(plan);
+    EXPECT_EQ(faults.apply(frame).bytes, frame);
+}

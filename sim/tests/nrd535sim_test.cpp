@@ -220,3 +220,48 @@ TEST(Nrd535Sim, ChannelsWriteReadSaveLoadClear)
     send(rx, "K010122000040002\r");  // 4 kHz: below the range
     EXPECT_FALSE(s.channels[10].has_value());
 }
+
+TEST(Nrd535Sim, ModeAndFrequencyAreIndependentWhateverTheOrder)
+{
+    // The receiver has no carrier offset of its own: a mode key never moves
+    // the frequency, and a frequency never changes the mode.
+    Nrd535Sim rx;
+    goRemote(rx);
+    auto& s = rx.state();
+    send(rx, "F14100000\rD0\r");
+    EXPECT_EQ(send(rx, "I\r"), Frames{"I01014100000" "1\r"});
+    send(rx, "D6\rF07000000\r");
+    EXPECT_EQ(s.frequency, 7000000);
+    EXPECT_EQ(s.mode, 6);
+    send(rx, "D4\r");
+    EXPECT_EQ(s.frequency, 7000000);
+}
+
+TEST(Nrd535Sim, ChannelLoadsAndPanelRecallTakeFrequencyAndModeTogether)
+{
+    Nrd535Sim rx;
+    goRemote(rx);
+    auto& s = rx.state();
+    send(rx, "K020010100000001\r");  // RTTY at 10 MHz
+    send(rx, "K021014050000001\r");  // AM at 5 MHz
+    send(rx, "C020\r");
+    EXPECT_EQ(send(rx, "I\r"), Frames{"I01010000000" "1\r"});
+    EXPECT_EQ(s.channel, 20);
+    send(rx, "C021\r");
+    EXPECT_EQ(s.frequency, 5000000);
+    EXPECT_EQ(s.mode, 4);
+
+    // The front panel works in local too.
+    send(rx, "H0\r");
+    EXPECT_TRUE(rx.recallChannel(20));
+    EXPECT_EQ(s.frequency, 10000000);
+    EXPECT_EQ(s.mode, 0);
+    EXPECT_EQ(s.channel, 20);
+    EXPECT_FALSE(rx.recallChannel(50));  // empty: nothing changes
+    EXPECT_FALSE(rx.recallChannel(200));
+    EXPECT_EQ(s.channel, 20);
+    EXPECT_TRUE(rx.panelMode(6));
+    EXPECT_EQ(s.frequency, 10000000);
+    EXPECT_EQ(s.channel, -1);
+    EXPECT_FALSE(rx.panelMode(9));
+}

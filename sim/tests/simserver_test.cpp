@@ -94,8 +94,14 @@ TEST(SimServerTcp, NewClientTakesTheLineOver)
 TEST(SimServerTcp, CreateInOneCall)
 {
     std::string error;
-    EXPECT_EQ(sim::SimServer::create("RA6790", sim::SimServer::Tcp, 0, &error), nullptr);
-    EXPECT_NE(error.find("no simulator yet"), std::string::npos) << error;
+    for (const sim::SimModel& model : sim::simModels()) {
+        if (!model.create) {
+            EXPECT_EQ(sim::SimServer::create(model.name, sim::SimServer::Tcp, 0, &error), nullptr);
+            EXPECT_NE(error.find("no simulator yet"), std::string::npos) << error;
+        }
+    }
+    EXPECT_EQ(sim::SimServer::create("XYZ1", sim::SimServer::Tcp, 0, &error), nullptr);
+    EXPECT_NE(error.find("unknown model"), std::string::npos) << error;
     auto server = sim::SimServer::create("RA1792:9", sim::SimServer::Tcp, 0, &error);
     ASSERT_NE(server, nullptr) << error;
     EXPECT_TRUE(server->isRunning());

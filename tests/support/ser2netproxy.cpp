@@ -10,6 +10,8 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <csignal>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -44,6 +46,15 @@ Ser2netProxy::Ser2netProxy(const std::string& device, int port)
                    .toUtf8());
     file.close();
     m_process->setProcessChannelMode(QProcess::MergedChannels);
+    // ser2net ends with the test program, even one that dies without
+    // reaching the destructor (a crash, an abort, a time-out).
+    const pid_t parent = ::getpid();
+    m_process->setChildProcessModifier([parent] {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent) {
+            ::_exit(127);
+        }
+    });
     m_process->start(QString::fromStdString(binary()),
                      {QStringLiteral("-n"), QStringLiteral("-d"), QStringLiteral("-c"), config, QStringLiteral("-P"),
                       m_dir->filePath(QStringLiteral("ser2net.pid"))});
@@ -84,6 +95,11 @@ bool Ser2netProxy::waitListening(int ms)
         QThread::msleep(20);
     }
     return false;
+}
+
+long long Ser2netProxy::pid() const
+{
+    return m_process->processId();
 }
 
 std::string Ser2netProxy::output()

@@ -1,6 +1,7 @@
 // ser2net in the foreground, serving one device on a local TCP port, the way
 // operators put a serial receiver on the network. Shared by the tests that
-// reach a pseudo-terminal through it.
+// reach a pseudo-terminal through it. ser2net ends with the thread that
+// started it, so start it from the test's main thread.
 #pragma once
 
 #include <memory>
@@ -22,6 +23,8 @@ public:
     Ser2netProxy& operator=(const Ser2netProxy&) = delete;
 
     bool running() const;
+    // The process id of ser2net, 0 when it does not run.
+    long long pid() const;
     // Waits (at most `ms`) until the port accepts connections.
     bool waitListening(int ms);
     std::string output();

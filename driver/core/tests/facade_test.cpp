@@ -4,16 +4,41 @@
 
 #include <dlfcn.h>
 
+#include <cstdlib>
+
 #include <fstream>
 #include <iterator>
 
 #include "driver/core/drivermanager.h"
 #include "driver/core/receiverdriver.h"
 #include "driver/core/timerregistry.h"
+#include "platform/reporter.h"
 #include "testsupport.h"
 
 namespace quorvin::test {
 namespace {
+
+std::string fileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Collects what the library tells the user.
+class RecordingReporter : public platform::Reporter {
+public:
+    RecordingReporter() { platform::setReporter(this); }
+    ~RecordingReporter() override { platform::setReporter(nullptr); }
+    RecordingReporter(const RecordingReporter&) = delete;
+    RecordingReporter& operator=(const RecordingReporter&) = delete;
+    void message(const std::string& title, const std::string& text, platform::MessageIcon) override
+    {
+        messages.push_back(title + ": " + text);
+    }
+    bool confirm(const std::string&, const std::string&, bool fallback) override { return fallback; }
+    void beep(int, int) override {}
+    std::vector<std::string> messages;
+};
 
 class FacadeTest : public ::testing::Test {
 protected:
@@ -415,6 +440,7 @@ TEST_F(FacadeTest, InstancesAndTheirValuesSurviveARestart)
     EXPECT_EQ(model(0).retries(), 8);
     EXPECT_EQ(model(1).type, DrvNRD535);
     EXPECT_EQ(temp.store().readNumber(instanceKey("Site", "Spare"), "C_Dbg"), 0);
+    EXPECT_TRUE(model(1).RxSaveSettings("Site", "Spare"));
 }
 
 TEST_F(FacadeTest, RemoveAllDeletesEveryInstanceKeyButKeepsTheConfiguration)
@@ -456,6 +482,34 @@ TEST_F(FacadeTest, DeletingSettingsRefusesAnEmptyName)
     EXPECT_EQ(temp.store().readNumber(configurationKey("Site"), "DefaultBfo"), 1000);
 }
 
+TEST_F(FacadeTest, AConfigurationNameThatNamesNoKeyIsRefusedAndChangesNothing)
+{
+    temp.addInstance("Site", "A", DrvNRD535);
+    temp.addInstance("Site", "B", DrvNRD535);
+    temp.addInstance("Other", "C", DrvNRD535);
+    EXPECT_EQ(configure("Site"), 1);
+    ASSERT_EQ(drv->put_RxForward(0), S_OK);
+    installDialog();
+    for (const std::string bad : {"", "\\", "Other\\C", "Other\\", "\\Other"}) {
+        for (const ConfMode mode : {ConfLoad, ConfDialog}) {
+            std::int32_t result = -99;
+            EXPECT_EQ(drv->DrvConfigure(bad, mode, &result), S_FALSE) << "'" << bad << "'";
+            EXPECT_EQ(result, 0);
+        }
+    }
+    EXPECT_EQ(dialogRuns, 0);
+    EXPECT_EQ(names(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(static_cast<ReceiverDriver*>(drv.get())->Manager().ConfigurationName(), "Site");
+    std::int16_t forward = -1;
+    EXPECT_EQ(drv->get_RxForward(&forward), S_OK);
+    EXPECT_EQ(forward, 0);
+    EXPECT_EQ(model(0).ConfigurationName(), "Site");
+    EXPECT_EQ(temp.store().subkeys(platform::kSettingsRoot), (std::vector<std::string>{"Other", "Site"}));
+    // A good name still works afterwards.
+    EXPECT_EQ(configure("Other"), 1);
+    EXPECT_EQ(names(), std::vector<std::string>{"C"});
+}
+
 TEST_F(FacadeTest, AFailedOpenReportsItsCodeAndStartsNoTimer)
 {
     temp.addInstance("One", "A", DrvNRD535);
@@ -489,7 +543,7 @@ TEST_F(FacadeTest, DisconnectReportsTheClosedLink)
     EXPECT_EQ(model(0).closeCalls, 1);
 }
 
-TEST_F(FacadeTest, AnUnreadableSettingsFileIsLeftAlone)
+TEST_F(FacadeTest, AnUnreadableSettingsFileIsLeftAloneAndTheUserIsToldOnce)
 {
     const std::string file = temp.dir() + "/broken.db";
     const std::string garbage = "not a settings store\n";
@@ -497,13 +551,68 @@ TEST_F(FacadeTest, AnUnreadableSettingsFileIsLeftAlone)
         std::ofstream out(file, std::ios::binary);
         out << garbage;
     }
+    RecordingReporter reports;
     platform::SettingsStore::resetShared(file);
     EXPECT_EQ(configure("Site"), 0);
-    installDialog([](DriverManager& m) { m.AddInstance(DrvNRD535, "A"); });
-    EXPECT_EQ(configure("Site"), 1);  // runs from defaults in memory
-    std::ifstream in(file, std::ios::binary);
-    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(content, garbage);
+    installDialog([](DriverManager& m) {
+        EXPECT_NE(m.AddInstance(DrvNRD535, "A"), nullptr);
+        EXPECT_NE(m.AddInstance(DrvNRD535, "B"), nullptr);
+    });
+    EXPECT_EQ(configure("Site"), 2);  // runs from defaults in memory, for this session
+    EXPECT_FALSE(model(0).RxSaveSettings("Site", "A"));
+    ASSERT_EQ(reports.messages.size(), 1u);
+    EXPECT_NE(reports.messages[0].find(file), std::string::npos) << reports.messages[0];
+    EXPECT_NE(reports.messages[0].find("not saved"), std::string::npos) << reports.messages[0];
+    EXPECT_EQ(fileBytes(file), garbage);
+}
+
+TEST_F(FacadeTest, AReadOnlySettingsFileLoadsItsReceiversAndIsNeverWritten)
+{
+    temp.addInstance("Site", "A", DrvNRD535);
+    temp.addInstance("Site", "B", DrvRA1792);
+    temp.store().writeNumber(configurationKey("Site"), "DefaultBfo", 1000);
+    const std::string before = fileBytes(temp.file());
+    RecordingReporter reports;
+    platform::SettingsStore::resetShared(temp.file(), platform::StoreAccess::ReadOnly);
+    EXPECT_EQ(configure("Site"), 1);
+    EXPECT_EQ(names(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(model(0).DefaultBfo(), 1000);
+    EXPECT_EQ(model(1).type, DrvRA1792);
+    EXPECT_FALSE(model(1).RxSaveSettings("Site", "B"));
+    // An instance added now serves this session only.
+    installDialog([](DriverManager& m) { EXPECT_NE(m.AddInstance(DrvNRD535, "C"), nullptr); });
+    EXPECT_EQ(configure("Site", ConfDialog), 3);
+    // The models' defaults could not be written back on loading: said once.
+    ASSERT_EQ(reports.messages.size(), 1u);
+    EXPECT_NE(reports.messages[0].find("read-only"), std::string::npos) << reports.messages[0];
+    EXPECT_EQ(fileBytes(temp.file()), before);
+}
+
+TEST_F(FacadeTest, AnInstanceTheFileDoesNotTakeIsNotAdded)
+{
+    temp.addInstance("Site", "A", DrvNRD535);
+    // A damaged row (one claiming to be the root) holds the name "C" below
+    // the configuration: the file cannot take an instance of that name.
+    const std::string damage = "sqlite3 '" + temp.file() +
+                               "' \"INSERT INTO keys(id, parent, name) SELECT 0, id, 'C' FROM keys WHERE name = 'Site'\"";
+    ASSERT_EQ(std::system(damage.c_str()), 0);
+    RecordingReporter reports;
+    platform::SettingsStore::resetShared(temp.file());
+    ASSERT_TRUE(temp.store().isPersistent());
+    EXPECT_EQ(configure("Site"), 1);
+    ReceiverInstance* refused = nullptr;
+    ReceiverInstance* added = nullptr;
+    installDialog([&](DriverManager& m) {
+        refused = m.AddInstance(DrvNRD535, "C");
+        added = m.AddInstance(DrvRA1792, "D");
+    });
+    EXPECT_EQ(configure("Site", ConfDialog), 2);
+    EXPECT_EQ(refused, nullptr);
+    EXPECT_NE(added, nullptr);
+    EXPECT_EQ(names(), (std::vector<std::string>{"A", "D"}));
+    // The damage was told at opening, the lost write when it happened.
+    EXPECT_EQ(reports.messages.size(), 2u);
+    EXPECT_EQ(temp.store().readNumber(instanceKey("Site", "D"), "D_Type"), DrvRA1792);
 }
 
 class ForwardingTest : public FacadeTest {

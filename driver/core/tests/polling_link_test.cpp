@@ -42,6 +42,13 @@ const std::string kStatus = "F7000000\rM3\rW2400\rG1\r";
 constexpr int kPollMs = 20;
 constexpr int kSilentTicks = 5;
 
+// An event a client acts on from inside its handler, and how the test
+// provokes it.
+struct InsideEvent {
+    std::string event;  // the event, by its start
+    std::function<void()> provoke;
+};
+
 class LinkPollingTest : public ::testing::TestWithParam<Link> {
 protected:
     TempStore temp;
@@ -186,6 +193,40 @@ protected:
     bool seen(const std::string& event) const
     {
         return std::find(sink.events.begin(), sink.events.end(), event) != sink.events.end();
+    }
+
+    // Every event of the receive, data-error and timer paths, and the close
+    // the client asked for: a client may reconnect or disconnect from
+    // inside each. The code that raised the event must leave the state the
+    // handler made.
+    std::vector<InsideEvent> insideEventCases()
+    {
+        auto connect = [this] { EXPECT_EQ(rxConnect(1), ConnectRxComPending); };
+        return {
+            {"ConnState 0 1000", connect},
+            {"Frq 0 ", connect},
+            {"Agc 0 ", connect},
+            {"DataError 0 1031",
+             [this] {
+                 connectAndAnswer();
+                 reply = "??\r";
+             }},
+            {"DataError 0 1030",
+             [this] {
+                 connectAndAnswer();
+                 reply = "E1\r";
+             }},
+            {"ConnState 0 1021",
+             [this] {
+                 connectAndAnswer();
+                 reply.clear();
+             }},
+            {"ConnState 0 1001",
+             [this] {
+                 connectAndAnswer();
+                 EXPECT_EQ(rxConnect(0), ConnectNoError);
+             }},
+        };
     }
 
     // Connects and waits for the first answer to arrive and be reported.
@@ -459,6 +500,191 @@ TEST_P(LinkPollingTest, AClientMayReleaseTheDriverFromAnEventOfTheFirstAnswer)
     QCoreApplication::processEvents();
     peer->pump();
     EXPECT_EQ(sink.events.size(), 2u);
+}
+
+TEST_P(LinkPollingTest, AClientMayReconnectFromInsideEveryEvent)
+{
+    const auto cases = insideEventCases();
+    for (const auto& c : cases) {
+        SCOPED_TRACE("reconnect inside " + c.event);
+        load();
+        sink.events.clear();
+        reply = kStatus;
+        int acted = 0;
+        int depth = 0;
+        int deepest = 0;
+        ConnErr inner = ConnectLnAnyError;
+        sink.onEvent = [&](const std::string& e) {
+            // Nested occurrences are acted on too (bounded), so a nesting
+            // fault shows as depth, not as a crash.
+            if (e.rfind(c.event, 0) != 0 || depth > 8 || (acted > 0 && depth == 0)) {
+                return;
+            }
+            ++acted;
+            ++depth;
+            deepest = std::max(deepest, depth);
+            reply = kStatus;
+            inner = rxConnect(1);
+            --depth;
+        };
+        c.provoke();
+        ASSERT_TRUE(runUntil([&] { return acted > 0; })) << state();
+        EXPECT_EQ(deepest, 1);
+        EXPECT_FALSE(isLinkFailure(inner)) << inner;
+        // The new attempt runs its course: the receiver answers and is
+        // connected, not left pending.
+        EXPECT_TRUE(runUntil([&] { return model().IsConnected() == 1 && model().IsPending() == 0; })) << state();
+        EXPECT_EQ(eventsLike("ConnState").back(), "ConnState 0 1000");
+        // A live connection: a setter goes out, a later connect is a
+        // reconnect again.
+        model().wire.clear();
+        EXPECT_EQ(drv->put_RxMod(0, ModAM), S_OK);
+        EXPECT_EQ(model().wire, std::vector<std::string>{"M0"});
+        sink.onEvent = nullptr;
+        connectAndAnswer();
+        EXPECT_EQ(rxConnect(0), ConnectNoError);
+        EXPECT_EQ(eventsLike("ConnState").back(), "ConnState 0 1001");
+    }
+}
+
+TEST_P(LinkPollingTest, AClientMayDisconnectFromInsideEveryEvent)
+{
+    const auto cases = insideEventCases();
+    for (const auto& c : cases) {
+        SCOPED_TRACE("disconnect inside " + c.event);
+        load();
+        sink.events.clear();
+        reply = kStatus;
+        int acted = 0;
+        int depth = 0;
+        int deepest = 0;
+        ConnErr inner = ConnectLnAnyError;
+        std::size_t statesAfter = 0;
+        sink.onEvent = [&](const std::string& e) {
+            if (e.rfind(c.event, 0) != 0 || depth > 8 || (acted > 0 && depth == 0)) {
+                return;
+            }
+            ++acted;
+            ++depth;
+            deepest = std::max(deepest, depth);
+            inner = rxConnect(0);
+            statesAfter = eventsLike("ConnState").size();
+            --depth;
+        };
+        c.provoke();
+        ASSERT_TRUE(runUntil([&] { return acted > 0; })) << state();
+        EXPECT_EQ(deepest, 1);
+        EXPECT_EQ(inner, ConnectNoError);
+        // Closed, and it stays so: nothing the receiver still sends revives
+        // the old connection.
+        reply = kStatus;
+        peer->send(kStatus);
+        ASSERT_TRUE(runTicks(4)) << state();
+        EXPECT_EQ(model().IsConnected(), 0) << state();
+        EXPECT_EQ(model().IsPending(), 0);
+        EXPECT_EQ(model().IsLinkOpen(), 0);
+        EXPECT_EQ(eventsLike("ConnState").size(), statesAfter) << state();
+        // The client connects again as usual.
+        sink.onEvent = nullptr;
+        connectAndAnswer();
+        ASSERT_TRUE(runUntil([&] { return seen("Agc 0 1 0"); })) << state();
+        EXPECT_EQ(rxConnect(0), ConnectNoError);
+    }
+}
+
+TEST_P(LinkPollingTest, AClientMayReconnectOrDisconnectWhenTheFarEndGoesAway)
+{
+    for (const bool reconnect : {true, false}) {
+        SCOPED_TRACE(reconnect ? "reconnect" : "disconnect");
+        if (pty && !reconnect) {
+            pty = std::make_unique<PtyPeer>();
+            ASSERT_TRUE(pty->ok());
+            peer = pty.get();
+            peer->answer = [this](const std::string&) { return reply; };
+            temp.store().writeText(kPortsKey, "3", pty->device());
+        }
+        load();
+        sink.events.clear();
+        reply = kStatus;
+        connectAndAnswer();
+        int acted = 0;
+        ConnErr inner = ConnectLnAnyError;
+        sink.onEvent = [&](const std::string& e) {
+            if (acted == 0 && e.rfind("ConnState 0 ", 0) == 0 && e != "ConnState 0 1000") {
+                ++acted;
+                inner = rxConnect(reconnect ? 1 : 0);
+            }
+        };
+        peer->hangUp();
+        ASSERT_TRUE(runUntil([&] { return acted > 0; })) << state();
+        if (reconnect && tcp) {
+            // The listener takes the new connection, which answers.
+            EXPECT_EQ(inner, ConnectRxComPending);
+            EXPECT_TRUE(runUntil([&] { return model().IsConnected() == 1 && model().IsPending() == 0; })) << state();
+        } else {
+            // The pty is gone: the new attempt fails and is reported, or the
+            // client closed the receiver itself.
+            ASSERT_TRUE(runTicks(3)) << state();
+            EXPECT_EQ(model().IsConnected(), 0);
+            EXPECT_EQ(model().IsPending(), 0) << state();
+            EXPECT_EQ(model().IsLinkOpen(), 0);
+        }
+        sink.onEvent = nullptr;
+    }
+}
+
+// A client that retries at once, inside the report of a failed open: the
+// retry does not nest (it is answered "pending" while the failure is being
+// reported), and the receiver is not left stuck.
+TEST_P(LinkPollingTest, ARetryInsideTheReportOfAFailedOpenDoesNotNest)
+{
+    const std::string key = instanceKey("Poll", "Rx");
+    if (pty) {
+        temp.store().writeText(kPortsKey, "1", (std::filesystem::path(temp.dir()) / "ttyGone").string());
+        temp.store().writeNumber(key, "S_Port", 1);
+    } else {
+        temp.store().writeNumber(key, "T_Port", closedTcpPort());
+    }
+    load();
+    const ConnErr expected = pty ? ConnectLnBadAddr : ConnectLnOpnError;
+    for (const bool retry : {true, false}) {
+        SCOPED_TRACE(retry ? "retry" : "disconnect");
+        sink.events.clear();
+        int depth = 0;
+        int deepest = 0;
+        std::vector<ConnErr> inner;
+        sink.onEvent = [&](const std::string& e) {
+            if (e.rfind("ConnState 0 ", 0) != 0 || depth > 50) {
+                return;
+            }
+            ++depth;
+            deepest = std::max(deepest, depth);
+            inner.push_back(rxConnect(retry ? 1 : 0));
+            --depth;
+        };
+        EXPECT_EQ(rxConnect(1), expected);
+        EXPECT_EQ(deepest, 1);
+        EXPECT_EQ(sink.events, std::vector<std::string>{"ConnState 0 " + std::to_string(expected)});
+        EXPECT_EQ(inner, std::vector<ConnErr>{retry ? ConnectRxComPending : ConnectNoError});
+        EXPECT_EQ(model().IsPending(), 0);
+        EXPECT_EQ(model().IsLinkOpen(), 0);
+        EXPECT_EQ(model().TimerId(), 0u);
+        // The next attempt, once the report has returned, runs again.
+        sink.onEvent = nullptr;
+        EXPECT_EQ(rxConnect(1), expected);
+        EXPECT_EQ(sink.events.size(), 2u);
+    }
+    // A client that retries from a timer of its own is served each time.
+    int retries = 0;
+    sink.events.clear();
+    sink.onEvent = [&](const std::string&) {
+        if (++retries < 5) {
+            QTimer::singleShot(0, [&] { rxConnect(1); });
+        }
+    };
+    EXPECT_EQ(rxConnect(1), expected);
+    ASSERT_TRUE(runUntil([&] { return sink.events.size() >= 5; }));
+    sink.onEvent = nullptr;
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, LinkPollingTest, ::testing::Values(Link::Serial, Link::Tcp), linkName);

@@ -52,7 +52,7 @@ ConnErr TestModel::RxOpen()
 std::int32_t TestModel::RxPoll(std::uint32_t)
 {
     ++pollCalls;
-    if (talk && m_linkOpen != 0) {
+    if (talk && IsLinkOpen() != 0) {
         SendCommand("S\r", 0, 0);
     }
     if (duringPoll) {
@@ -117,6 +117,10 @@ std::int32_t TestModel::RxParse()
             }
             m_requested.AgcType = AgcNone;
             break;
+        case 'E':
+            // A reply the model cannot use.
+            OnDataError();
+            break;
         default:
             result = -1;
             break;
@@ -167,7 +171,7 @@ void TestModel::RxSendBFO(std::int32_t hz)
 
 MODTYPE TestModel::SetMod(MODTYPE mod)
 {
-    if (m_connected == 0 || mod == EffectiveMode()) {
+    if (IsConnected() == 0 || mod == EffectiveMode()) {
         return m_current.ModType;
     }
     m_requested.ModType = mod;
@@ -178,7 +182,7 @@ MODTYPE TestModel::SetMod(MODTYPE mod)
 
 std::int32_t TestModel::SetFltBW(std::int32_t hz)
 {
-    if (m_connected == 0 || hz == m_current.FltValue) {
+    if (IsConnected() == 0 || hz == m_current.FltValue) {
         return m_current.FltValue;
     }
     m_requested.FltValue = hz;
@@ -189,7 +193,7 @@ std::int32_t TestModel::SetFltBW(std::int32_t hz)
 
 AGCTYPE TestModel::SetAgc(AGCTYPE agc)
 {
-    if (m_connected == 0 || agc == m_current.AgcType) {
+    if (IsConnected() == 0 || agc == m_current.AgcType) {
         return m_current.AgcType;
     }
     m_requested.AgcType = agc;
@@ -235,9 +239,10 @@ void TestModel::RxLoadSettings(const std::string& configuration, const std::stri
     maxSilentTicks = m_retries;
 }
 
-void TestModel::RxSaveSettings(const std::string& configuration, const std::string& instance)
+bool TestModel::RxSaveSettings(const std::string& configuration, const std::string& instance)
 {
     auto& store = platform::SettingsStore::shared();
+    const auto unsaved = store.unsavedWrites();
     const auto key = instanceKey(configuration, instance);
     store.writeNumber(key, "D_Type", type);
     store.writeNumber(key, "C_Test", m_testLink);
@@ -246,6 +251,7 @@ void TestModel::RxSaveSettings(const std::string& configuration, const std::stri
     store.writeNumber(key, "C_Wait", m_wait);
     store.writeNumber(key, "C_Retr", m_retries);
     store.writeNumber(key, "C_Dbg", m_dbg);
+    return store.unsavedWrites() == unsaved;
 }
 
 std::int32_t TestModel::feed(const std::string& bytes, int linkError)

@@ -1,7 +1,8 @@
 // A receiver model that exists only in the tests. It speaks a tiny text
 // protocol on an in-memory wire: commands "F<hz>", "M<mode>", "W<hz>",
 // "G<agc>", "B<hz>"; replies are records ended by CR: "F<hz>", "M<mode>",
-// "W<hz>", "G<agc>"; anything else is a frame error. Its limits, poll
+// "W<hz>", "G<agc>", and "E<n>" for a reply it cannot use (a data error);
+// anything else is a frame error. Its limits, poll
 // period and silence limit come from the store like a real model's.
 //
 // With X_Wire 1 in its settings it also talks on its real channel like a
@@ -73,7 +74,7 @@ public:
     void RxReportChanges() override;
     std::int32_t RxFrqShift(MODTYPE mod, FRQTYPE kind, std::int32_t one) override;
     void RxLoadSettings(const std::string& configuration, const std::string& instance) override;
-    void RxSaveSettings(const std::string& configuration, const std::string& instance) override;
+    bool RxSaveSettings(const std::string& configuration, const std::string& instance) override;
     std::int32_t RxSMtRaw() override { return smeter; }
     std::int32_t OnTimer(std::uint32_t tickTime) override;
     void onLinkData(bool dataReceived) override;
@@ -99,12 +100,12 @@ public:
     void traceError(std::string_view text) { TraceError(text); }
     std::string stamp() { return TraceStamp(); }
     const std::string& traceFile() const { return m_traceFile; }
-    std::string keys() const { return std::string(m_keys, 2); }
+    std::string keys() const { return KeyBuffer(); }
     void setFilters(std::initializer_list<std::int32_t> widths, std::int16_t slots, std::int16_t shown,
                     std::int16_t first);
     void setCurrentFilter(std::int32_t hz) { m_current.FltValue = hz; }
-    std::int32_t tickCount() const { return m_tickCount; }
-    std::int32_t dataSeen() const { return m_dataSeen; }
+    std::int32_t tickCount() const { return TickCount(); }
+    std::int32_t dataSeen() const { return DataSeen(); }
     const tag_EventState& changed() const { return m_changed; }
     void setChangedFlags(std::int32_t value);
     std::int16_t retries() const { return m_retries; }

@@ -19,52 +19,15 @@ constexpr int kLastChannel = nrd535::kChannelCount - 1;
 
 }  // namespace
 
-Nrd535Receiver::Nrd535Receiver(DriverEvents* owner) : FamilyReceiver(owner, DrvNRD535) {}
+Nrd535Receiver::Nrd535Receiver(DriverEvents* owner) : FamilyReceiver(owner, DrvNRD535)
+{
+    SetRemoteCommands("H1", "H0");
+    SetRecordFormat('\r', kMaxUnterminated);
+}
 
-bool Nrd535Receiver::Send(std::string_view command)
+bool Nrd535Receiver::SendText(std::string_view command)
 {
     return SendTraced(nrd535::frame(command), command, 0, kAfterDelayMs);
-}
-
-void Nrd535Receiver::SendWrapped(std::initializer_list<std::string> commands)
-{
-    const bool wrap = m_remoteWanted == 0;
-    if (wrap) {
-        Send("H1");
-    }
-    for (const std::string& command : commands) {
-        Send(command);
-    }
-    if (wrap) {
-        Send("H0");
-    }
-}
-
-std::int32_t Nrd535Receiver::ModeOffset(std::int32_t mod, std::int32_t kind) const
-{
-    switch (kind) {
-    case 1:
-        switch (mod) {
-        case ModUSB: return 1400;
-        case ModLSB: return -1400;
-        case ModRTTY: return 2210;
-        case ModFAX: return 1900;
-        default: return 0;
-        }
-    case 2: return m_current.FltValue / 2;
-    case 3: return mod == ModRTTY ? 2210 : (mod == ModFAX ? 1900 : 0);
-    case 4:
-        if (mod == ModCW) {
-            return -m_defaultBfo;
-        }
-        return mod == ModRTTY ? 2210 : (mod == ModFAX ? 1900 : 0);
-    default: return 0;
-    }
-}
-
-std::int32_t Nrd535Receiver::RxFrqShift(MODTYPE mod, FRQTYPE kind, std::int32_t)
-{
-    return ModeOffset(mod, kind);
 }
 
 std::int32_t Nrd535Receiver::ToReceiver(std::int64_t hz, std::int32_t mod) const
@@ -91,16 +54,12 @@ ConnErr Nrd535Receiver::RxOpen()
 {
     DialogueScope dialogue(*this);
     TraceConnectStart();
-    m_smRaw = -1;
     m_fm = false;
     m_lastFilterDigit = -1;
     m_channelLoading = false;
-    // Nothing is known of these until the receiver reports them.
-    m_current.NBlType = NBlNone;
-    m_current.SqlState = SqlNone;
-    m_current.HFFState = HFFNone;
+    ForgetControls();
 
-    Send("?");
+    SendText("?");
     const std::string ident = ReadTraced(100);
     if (ident.empty()) {
         return FailConnect(m_channel.LastError(), "empty response\n");
@@ -112,21 +71,21 @@ ConnErr Nrd535Receiver::RxOpen()
     m_hOption = id->hOption;
     m_romId = std::string(family::traceText(ident));
 
-    Send("H");
+    SendText("H");
     const std::string h = ReadTraced(80);
     if (h.empty()) {
         return FailConnect(m_channel.LastError(), "empty response\n");
     }
     if (h.rfind("H1", 0) == 0) {
-        Send("H0");
+        SendText("H0");
         Pause(50);
     }
-    Send("I0");
+    SendText("I0");
     Pause(50);
-    Send("U61");
+    SendText("U61");
     ReadTraced(20);
 
-    Send("I");
+    SendText("I");
     const std::string reply = ReadTraced(80);
     std::string pending = reply;
     bool gotStatus = false;
@@ -141,7 +100,7 @@ ConnErr Nrd535Receiver::RxOpen()
                            reply.empty() ? "empty response\n" : "bad response\n");
     }
     if (m_hOption) {
-        Send("W");
+        SendText("W");
         std::string w = ReadTraced(80);
         while (auto record = family::takeRecord(w, '\r')) {
             ApplyRecord(*record);
@@ -150,11 +109,11 @@ ConnErr Nrd535Receiver::RxOpen()
     RefreshStatus();
     // The receiver is tuned once more for its mode, so it and the driver
     // agree on where the carrier sits.
-    const auto driverHz = static_cast<std::int32_t>(m_current.FrqValue);
-    SendWrapped({nrd535::frequencyCommand(ToReceiver(driverHz, m_current.ModType))});
+    const auto driverHz = static_cast<std::int32_t>(Current().FrqValue);
+    SendWrapped(nrd535::frequencyCommand(ToReceiver(driverHz, Current().ModType)));
     m_channel.SetEventMode(true);
     for (const char* query : {"I", "Q", "N", "M", "W", "U1"}) {
-        Send(query);
+        SendText(query);
     }
     TraceConnectDone();
     return ConnectNoError;
@@ -162,7 +121,7 @@ ConnErr Nrd535Receiver::RxOpen()
 
 void Nrd535Receiver::RefreshStatus()
 {
-    Send("U2");
+    SendText("U2");
     std::string reply = ReadTraced(80);
     while (auto record = family::takeRecord(reply, '\r')) {
         ApplyRecord(*record);
@@ -177,8 +136,8 @@ void Nrd535Receiver::RxClose()
     DialogueScope dialogue(*this);
     // The front panel gets the receiver back.
     m_channel.SetEventMode(false);
-    Send("H0");
-    m_remoteWanted = 0;
+    SendText("H0");
+    DropRemote();
 }
 
 // ---- Poll and records -------------------------------------------------------------------
@@ -188,39 +147,21 @@ std::int32_t Nrd535Receiver::RxPoll(std::uint32_t)
     if (!PollAllowed()) {
         return 0;
     }
-    if (m_remoteWanted == 0) {
-        Send("I");
+    if (!HeldInRemote()) {
+        SendText("I");
     }
     for (const char* query : {"Q", "N", "M", "W", "U1"}) {
-        Send(query);
+        SendText(query);
     }
     return 0;
 }
 
-std::int32_t Nrd535Receiver::RxParse()
+bool Nrd535Receiver::ApplyRecord(const std::string& received)
 {
-    std::int32_t result = 0;
-    while (auto record = family::takeRecord(m_rxBuffer, '\r')) {
-        // Some lines add LF after CR; it belongs to no record.
-        record->erase(std::remove(record->begin(), record->end(), '\n'), record->end());
-        if (record->size() <= 1) {
-            continue;
-        }
-        if (!ApplyRecord(*record)) {
-            result = -1;
-        }
-    }
-    if (m_rxBuffer.size() > kMaxUnterminated) {
-        m_rxBuffer.clear();
-        result = -1;
-    }
-    RxReportChanges();
-    return result;
-}
-
-bool Nrd535Receiver::ApplyRecord(const std::string& record)
-{
-    if (record.empty()) {
+    // Some lines add LF after CR; it belongs to no record.
+    std::string record = received;
+    record.erase(std::remove(record.begin(), record.end(), '\n'), record.end());
+    if (record.size() <= 1) {
         return true;
     }
     switch (record.front()) {
@@ -233,34 +174,19 @@ bool Nrd535Receiver::ApplyRecord(const std::string& record)
         return true;
     case 'Q':
         if (const auto digit = nrd535::parseSingleDigit(record, 'Q')) {
-            const std::int32_t sql = nrd535::squelchFromDigit(*digit);
-            if (sql >= 0 && sql != m_current.SqlState) {
-                m_current.SqlState = static_cast<SQLSTATE>(sql);
-                m_changed.SqlState = 1;
-            }
+            ChangeSql(static_cast<SQLSTATE>(nrd535::squelchFromDigit(*digit)));
             return true;
         }
         return false;
     case 'N':
         if (const auto digit = nrd535::parseSingleDigit(record, 'N')) {
-            const std::int32_t nbl = nrd535::noiseBlankerFromDigit(*digit);
-            if (nbl >= 0 && nbl != m_current.NBlType) {
-                m_current.NBlType = static_cast<NBLTYPE>(nbl);
-                m_changed.NBlType = 1;
-            }
-            if (m_requested.NBlType == nbl) {
-                m_requested.NBlType = NBlNone;
-            }
+            ChangeNBl(static_cast<NBLTYPE>(nrd535::noiseBlankerFromDigit(*digit)));
             return true;
         }
         return false;
     case 'M':
         if (const auto raw = nrd535::parseSmeter(record)) {
-            if (*raw != m_smRaw) {
-                m_smRaw = *raw;
-                m_current.SMtLevel = static_cast<std::int16_t>(nrd535::dbuvFromRaw(*raw));
-                m_changed.SMtLevel = 1;
-            }
+            ChangeSMt(*raw, static_cast<std::int16_t>(nrd535::dbuvFromRaw(*raw)));
             return true;
         }
         return false;
@@ -269,7 +195,7 @@ bool Nrd535Receiver::ApplyRecord(const std::string& record)
             if (*hz != 0) {
                 m_varBandwidth = true;
                 ChangeFlt(*hz);
-                if (m_remoteWanted == 0) {
+                if (!HeldInRemote()) {
                     m_storedBandwidth = *hz;
                 }
             } else if (m_varBandwidth) {
@@ -284,21 +210,14 @@ bool Nrd535Receiver::ApplyRecord(const std::string& record)
     case 'U':
         if (const auto u = nrd535::parseU(record)) {
             if (u->isBfo) {
-                const bool changed = u->bfoHz != m_current.BFOValue;
+                const bool changed = u->bfoHz != Current().BFOValue;
                 ChangeBfo(u->bfoHz);
                 // Reported with the mode only where the mode uses a BFO.
-                if (changed && IsBFOMod(m_current.ModType) == 0) {
-                    m_changed.BFOValue = 0;
+                if (changed && IsBFOMod(Current().ModType) == 0) {
+                    UnflagBfo();
                 }
             } else {
-                const HFFSTATE hff = u->hfFilterOn ? HFFOn : HFFOff;
-                if (hff != m_current.HFFState) {
-                    m_current.HFFState = hff;
-                    m_changed.HFFState = 1;
-                }
-                if (m_requested.HFFState == hff) {
-                    m_requested.HFFState = HFFNone;
-                }
+                ChangeHFF(u->hfFilterOn ? HFFOn : HFFOff);
             }
             return true;
         }
@@ -316,11 +235,37 @@ bool Nrd535Receiver::ApplyRecord(const std::string& record)
     }
 }
 
+std::int32_t Nrd535Receiver::StatusFrequency(const nrd535::Status& s, MODTYPE before, MODTYPE now, bool live,
+                                             bool& retune) const
+{
+    retune = false;
+    const std::int32_t shown = ToDriver(s.frequencyHz, now);
+    const std::uint32_t frqBefore = Current().FrqValue;
+    if (!live || IsConnected() == 0 || m_channelLoading || now == before || before == ModNone ||
+        frqBefore == 0xFFFFFFFFu || ModeOffset(now, 3) == ModeOffset(before, 3)) {
+        return shown;
+    }
+    // A mode with another carrier offset. The receiver kept its own
+    // frequency; read in the mode it had before, that is where the operator
+    // put the carrier.
+    const std::int32_t asBefore = ToDriver(s.frequencyHz, before);
+    const std::uint32_t pending = Requested().FrqValue;
+    if (pending != 0xFFFFFFFFu) {
+        // A frequency request is on its way: it either went out for the new
+        // mode already (the record confirms it) or for the old one (keep it).
+        retune = static_cast<std::uint32_t>(shown) != pending && static_cast<std::uint32_t>(asBefore) == pending;
+    } else {
+        // Nothing pending: a mode change alone leaves the receiver's frequency
+        // where it was; a change of both at once (a channel recalled at the
+        // front panel) is taken as the receiver reports it.
+        retune = s.frequencyHz == ToReceiver(frqBefore, before);
+    }
+    return retune ? asBefore : shown;
+}
+
 void Nrd535Receiver::ApplyStatus(const nrd535::Status& s, bool live)
 {
-    const tag_EventState before = m_changed;
-    const std::uint32_t frqBefore = m_current.FrqValue;
-    const MODTYPE modeBefore = m_current.ModType;
+    const tag_EventData before = Current();
 
     const std::int32_t agc = nrd535::agcFromDigit(s.agc);
     if (agc >= 0) {
@@ -328,14 +273,7 @@ void Nrd535Receiver::ApplyStatus(const nrd535::Status& s, bool live)
     }
     const std::int32_t att = nrd535::attenuatorFromDigit(s.attenuator);
     if (att >= 0) {
-        if (att != m_current.AttState) {
-            m_current.AttState = static_cast<ATTSTATE>(att);
-            m_current.AttLevel = static_cast<std::int16_t>(att == AttOn1 ? -20 : 0);
-            m_changed.AttState = 1;
-        }
-        if (m_requested.AttState == att) {
-            m_requested.AttState = AttNone;
-        }
+        ChangeAtt(static_cast<ATTSTATE>(att), static_cast<std::int16_t>(att == AttOn1 ? -20 : 0));
     }
     if (s.filter != m_lastFilterDigit) {
         m_lastFilterDigit = s.filter;
@@ -345,35 +283,33 @@ void Nrd535Receiver::ApplyStatus(const nrd535::Status& s, bool live)
     }
 
     const std::int32_t mode = nrd535::modeFromDigit(s.mode);
-    const MODTYPE newMode = mode >= 0 ? static_cast<MODTYPE>(mode) : m_current.ModType;
-    const bool modeChanged = newMode != modeBefore;
-    if (live && modeChanged && modeBefore != ModNone && frqBefore != 0xFFFFFFFFu &&
-        ModeOffset(newMode, 3) != ModeOffset(modeBefore, 3) && m_connected != 0) {
-        // A mode with another carrier offset: tune again so the frequency
-        // the operator sees stays where it was.
-        ChangeMod(newMode);
-        SendReceiverFrequency(ToReceiver(frqBefore, newMode), static_cast<std::int32_t>(frqBefore));
-    } else {
-        ChangeMod(newMode);
-        ChangeFrq(static_cast<std::uint32_t>(ToDriver(s.frequencyHz, newMode)));
+    const MODTYPE newMode = mode >= 0 ? static_cast<MODTYPE>(mode) : before.ModType;
+    bool retune = false;
+    const std::int32_t hz = StatusFrequency(s, before.ModType, newMode, live, retune);
+    ChangeMod(newMode);
+    ChangeFrq(static_cast<std::uint32_t>(hz));
+    if (retune) {
+        // Tune again for the new mode, so the carrier stays where it is shown.
+        SendReceiverFrequency(ToReceiver(hz, newMode), hz);
     }
     if (newMode == ModFM) {
         m_fm = true;
     } else if (m_fm) {
         m_fm = false;
         if (live && m_varBandwidth && (m_lastFilterDigit == 0 || m_lastFilterDigit == 1) && m_storedBandwidth > 0 &&
-            m_connected != 0) {
-            SendWrapped({nrd535::bandwidthCommand(m_storedBandwidth)});
+            IsConnected() != 0) {
+            SendWrapped(nrd535::bandwidthCommand(m_storedBandwidth));
         }
     }
 
-    const bool anyChange = m_changed.AgcType != before.AgcType || m_changed.AttState != before.AttState ||
-                           m_changed.FltValue != before.FltValue || m_changed.FrqValue != before.FrqValue ||
-                           m_changed.ModType != before.ModType;
+    const tag_EventData& after = Current();
+    const bool anyChange = after.AgcType != before.AgcType || after.AttState != before.AttState ||
+                           after.FltValue != before.FltValue || after.FrqValue != before.FrqValue ||
+                           after.ModType != before.ModType;
     if (m_channelLoading) {
         // The change a channel load brought: the receiver now sits on it.
         m_channelLoading = !anyChange;
-    } else if (live && anyChange && m_remoteWanted == 0 && m_current.ChnNumber != -1) {
+    } else if (live && anyChange && !HeldInRemote() && after.ChnNumber != -1) {
         ChangeChn(-1);
     }
 }
@@ -385,12 +321,12 @@ void Nrd535Receiver::ReportChannel(const nrd535::ChannelRecord& record)
         const auto& f = record.fields;
         if (f.frequencyHz == 0) {
             // An empty channel: nothing stored, nothing to invent.
-            owner->RxChnStatus(m_index, static_cast<std::int16_t>(record.channel), 0, 0, ModNone, 0, AgcNone, 0);
+            owner->RxChnStatus(Index(), static_cast<std::int16_t>(record.channel), 0, 0, ModNone, 0, AgcNone, 0);
         } else {
             const std::int32_t mode = nrd535::modeFromDigit(f.mode);
             // Listed where the channel will show once loaded: RTTY and FAX
             // at their carrier, like every frequency the driver reports.
-            owner->RxChnStatus(m_index, static_cast<std::int16_t>(record.channel), ToDriver(f.frequencyHz, mode), 0,
+            owner->RxChnStatus(Index(), static_cast<std::int16_t>(record.channel), ToDriver(f.frequencyHz, mode), 0,
                                mode,
                                FilterWidthForDigit(f.filter), nrd535::agcFromDigit(f.agc), 0);
         }
@@ -398,52 +334,8 @@ void Nrd535Receiver::ReportChannel(const nrd535::ChannelRecord& record)
     if (record.channel == kLastChannel) {
         platform::processPendingEvents();
         if (Owner() != nullptr) {
-            Owner()->RxChnStatus(m_index, -1, 0, 0, ModNone, 0, AgcNone, 0);
+            Owner()->RxChnStatus(Index(), -1, 0, 0, ModNone, 0, AgcNone, 0);
         }
-    }
-}
-
-void Nrd535Receiver::RxReportChanges()
-{
-    DriverEvents* owner = Owner();
-    if (m_current.FrqValue == 0xFFFFFFFFu) {
-        // No status yet: the flags wait until the receiver has told its state.
-        return;
-    }
-    if (m_changed.ChnNumber != 0) {
-        m_changed.ChnNumber = 0;
-        if (owner != nullptr) {
-            owner->RxChnUpdated(m_index, m_current.ChnNumber);
-        }
-    }
-    ReportCommonChanges();
-    owner = Owner();
-    if (owner == nullptr) {
-        return;
-    }
-    if ((m_changed.AttState != 0 || m_changed.AttLevel != 0) && m_current.AttState != AttNone) {
-        m_changed.AttState = 0;
-        m_changed.AttLevel = 0;
-        owner->RxAttUpdated(m_index, m_current.AttState, m_current.AttLevel);
-    }
-    if ((m_changed.NBlType != 0 || m_changed.NBlLevel != 0) && m_current.NBlType != NBlNone) {
-        m_changed.NBlType = 0;
-        m_changed.NBlLevel = 0;
-        owner->RxNBlUpdated(m_index, m_current.NBlType, m_current.NBlLevel);
-    }
-    if ((m_changed.SqlState != 0 || m_changed.SqlLevel != 0) && m_current.SqlState != SqlNone) {
-        m_changed.SqlState = 0;
-        m_changed.SqlLevel = 0;
-        owner->RxSqlUpdated(m_index, m_current.SqlState, m_current.SqlLevel);
-    }
-    if (m_changed.SMtLevel != 0 && m_smRaw >= 0) {
-        m_changed.SMtLevel = 0;
-        owner->RxSMtUpdated(m_index, GetFrq(NONE), static_cast<std::int16_t>(m_smRaw), m_current.SMtLevel,
-                            SPointText());
-    }
-    if (m_changed.HFFState != 0 && m_current.HFFState != HFFNone) {
-        m_changed.HFFState = 0;
-        owner->RxHFFUpdated(m_index, m_current.HFFState);
     }
 }
 
@@ -451,17 +343,18 @@ void Nrd535Receiver::RxReportChanges()
 
 std::int32_t Nrd535Receiver::RxSMtRaw()
 {
-    return m_smRaw < 0 ? -254 : nrd535::dbuvFromRaw(m_smRaw);
+    return SMtLocal() < 0 ? -254 : nrd535::dbuvFromRaw(SMtLocal());
 }
 
 std::string Nrd535Receiver::SMtLvl(SMetVal kind)
 {
-    if (m_smRaw < 0) {
+    const std::int32_t raw = SMtLocal();
+    if (raw < 0) {
         return {};
     }
     switch (kind) {
-    case Local: return platform::formatInt(m_smRaw);
-    case dBuV: return platform::formatInt(nrd535::dbuvFromRaw(m_smRaw));
+    case Local: return platform::formatInt(raw);
+    case dBuV: return platform::formatInt(nrd535::dbuvFromRaw(raw));
     case SPoint: return SPointText();
     default: return {};
     }
@@ -469,19 +362,25 @@ std::string Nrd535Receiver::SMtLvl(SMetVal kind)
 
 // ---- Setters ---------------------------------------------------------------------------------
 
-void Nrd535Receiver::SendReceiverFrequency(std::int32_t receiverHz, std::int32_t driverHz)
+bool Nrd535Receiver::SendReceiverFrequency(std::int32_t receiverHz, std::int32_t driverHz)
 {
-    m_requested.FrqValue = static_cast<std::uint32_t>(driverHz);
-    SendWrapped({nrd535::frequencyCommand(receiverHz)});
+    const std::uint32_t pendingBefore = Requested().FrqValue;
+    RequestFrq(static_cast<std::uint32_t>(driverHz));
+    if (!SendWrapped(nrd535::frequencyCommand(receiverHz))) {
+        // Never sent, never confirmed: the request does not stand.
+        RequestFrq(pendingBefore);
+        return false;
+    }
     ChangeChn(-1);
+    return true;
 }
 
 void Nrd535Receiver::RxSendFrq(std::int32_t hz, MODTYPE mod, std::int32_t notify)
 {
-    if (m_connected == 0) {
+    if (IsConnected() == 0) {
         return;
     }
-    const std::int64_t driverHz = static_cast<std::int64_t>(hz) - m_frqOffset;
+    const std::int64_t driverHz = static_cast<std::int64_t>(hz) - RxOffset();
     if (driverHz < nrd535::kMinFrequency || driverHz > nrd535::kMaxFrequency) {
         return;
     }
@@ -491,39 +390,53 @@ void Nrd535Receiver::RxSendFrq(std::int32_t hz, MODTYPE mod, std::int32_t notify
 
 void Nrd535Receiver::RxSendBFO(std::int32_t hz)
 {
-    if (m_connected == 0) {
+    if (IsConnected() == 0) {
         return;
     }
     const std::int32_t bfo = std::clamp(hz, -nrd535::kMaxBfo, nrd535::kMaxBfo);
-    m_requested.BFOValue = bfo;
-    SendWrapped({nrd535::bfoCommand(bfo)});
+    RequestBfo(bfo);
+    if (!SendWrapped(nrd535::bfoCommand(bfo))) {
+        ClearBfoRequest();
+        return;
+    }
     // No poll asks for the BFO: ask once, so the request gets its confirmation.
-    Send("U2");
-    if (m_current.ChnNumber != -1 && m_current.FrqValue != 0xFFFFFFFFu) {
-        const auto driverHz = static_cast<std::int32_t>(m_current.FrqValue);
-        SendReceiverFrequency(ToReceiver(driverHz, m_current.ModType), driverHz);
+    SendText("U2");
+    if (Current().ChnNumber != -1 && Current().FrqValue != 0xFFFFFFFFu) {
+        const auto driverHz = static_cast<std::int32_t>(Current().FrqValue);
+        SendReceiverFrequency(ToReceiver(driverHz, Current().ModType), driverHz);
     }
 }
 
 MODTYPE Nrd535Receiver::SetMod(MODTYPE mod)
 {
     // ModNone is no mode: nothing is sent for it ("D-1" would be nonsense).
-    if (m_connected == 0 || mod == ModNone || ModExist(mod) == 0) {
-        return m_current.ModType;
+    // Modes the receiver lacks but its code table maps (ISB, CW_F) go out as
+    // their digit and come back as the mode of that digit.
+    if (IsConnected() == 0 || mod == ModNone) {
+        return Current().ModType;
     }
     const int digit = nrd535::digitFromMode(mod);
-    if (digit < 0) {
-        return m_current.ModType;
+    const std::int32_t reported = nrd535::modeFromDigit(digit);
+    if (digit < 0 || reported < 0) {
+        return Current().ModType;
     }
-    m_requested.ModType = mod;
-    SendWrapped({nrd535::modeCommand(digit)});
-    return mod;
+    if (reported == EffectiveMode()) {
+        // Already there (or on its way): nothing to send, and nothing will
+        // come back for a forwarded change to wait for.
+        return static_cast<MODTYPE>(reported);
+    }
+    RequestMod(static_cast<MODTYPE>(reported));
+    if (!SendWrapped(nrd535::modeCommand(digit))) {
+        RequestMod(ModNone);
+        return Current().ModType;
+    }
+    return static_cast<MODTYPE>(reported);
 }
 
 std::int32_t Nrd535Receiver::AgcExist(AGCTYPE agc)
 {
     // The receiver has no AGC choice in FM.
-    if (m_current.ModType == ModFM) {
+    if (Current().ModType == ModFM) {
         return 0;
     }
     return FamilyReceiver::AgcExist(agc);
@@ -531,51 +444,62 @@ std::int32_t Nrd535Receiver::AgcExist(AGCTYPE agc)
 
 AGCTYPE Nrd535Receiver::SetAgc(AGCTYPE agc)
 {
-    if (m_connected == 0 || agc == AgcNone || agc == m_current.AgcType || m_current.ModType == ModFM) {
-        return m_current.AgcType;
+    if (IsConnected() == 0 || agc == AgcNone || agc == Current().AgcType || Current().ModType == ModFM) {
+        return Current().AgcType;
     }
     const int digit = nrd535::digitFromAgc(agc);
     if (digit < 0) {
-        return m_current.AgcType;
+        return Current().AgcType;
     }
-    m_requested.AgcType = static_cast<AGCTYPE>(nrd535::agcFromDigit(digit));
-    SendWrapped({nrd535::agcCommand(digit)});
-    return m_current.AgcType;
+    RequestAgc(static_cast<AGCTYPE>(nrd535::agcFromDigit(digit)));
+    if (!SendWrapped(nrd535::agcCommand(digit))) {
+        RequestAgc(AgcNone);
+    }
+    return Current().AgcType;
 }
 
 NBLTYPE Nrd535Receiver::SetNBl(NBLTYPE nbl)
 {
-    if (m_connected == 0 || nbl < NBlOff || nbl > NBlWide) {
+    if (IsConnected() == 0 || nbl < NBlOff || nbl > NBlWide) {
         return NBlNone;
     }
-    m_requested.NBlType = nbl;
-    SendWrapped({nrd535::noiseBlankerCommand(nbl)});
+    RequestNBl(nbl);
+    if (!SendWrapped(nrd535::noiseBlankerCommand(nbl))) {
+        RequestNBl(NBlNone);
+        return NBlNone;
+    }
     return nbl;
 }
 
 ATTSTATE Nrd535Receiver::SetAtt(ATTSTATE att)
 {
-    if (m_connected == 0 || (att != AttOff && att != AttOn1)) {
+    if (IsConnected() == 0 || (att != AttOff && att != AttOn1)) {
         return AttNone;
     }
-    m_requested.AttState = att;
-    SendWrapped({nrd535::attenuatorCommand(att)});
+    RequestAtt(att);
+    if (!SendWrapped(nrd535::attenuatorCommand(att))) {
+        RequestAtt(AttNone);
+        return AttNone;
+    }
     return att;
 }
 
 HFFSTATE Nrd535Receiver::SetHFF(HFFSTATE hff)
 {
-    if (m_connected == 0 || (hff != HFFOff && hff != HFFOn)) {
+    if (IsConnected() == 0 || (hff != HFFOff && hff != HFFOn)) {
         return HFFNone;
     }
-    m_requested.HFFState = hff;
-    SendWrapped({nrd535::hfFilterCommand(hff == HFFOn)});
+    RequestHFF(hff);
+    if (!SendWrapped(nrd535::hfFilterCommand(hff == HFFOn))) {
+        RequestHFF(HFFNone);
+        return HFFNone;
+    }
     return hff;
 }
 
 std::int32_t Nrd535Receiver::SetFltBW(std::int32_t hz)
 {
-    if (m_connected == 0) {
+    if (IsConnected() == 0) {
         return -1;
     }
     const int slot = NearestOfferedSlot(hz);
@@ -584,35 +508,21 @@ std::int32_t Nrd535Receiver::SetFltBW(std::int32_t hz)
         return -1;
     }
     const std::int32_t width = SlotWidth(slot);
-    if (width != m_current.FltValue) {
-        m_requested.FltValue = width;
-        SendWrapped({nrd535::filterCommand(digit)});
-    }
-    return width;
-}
-
-std::int32_t Nrd535Receiver::RxRemote(std::int32_t on)
-{
-    if (m_connected == 0) {
-        m_remoteWanted = 0;
-        return 0;
-    }
-    const std::int32_t wanted = on != 0 ? 1 : 0;
-    if (wanted != m_remoteWanted) {
-        Send(wanted != 0 ? "H1" : "H0");
-        m_remoteWanted = wanted;
-        if (Owner() != nullptr) {
-            Owner()->RxRmtState(m_index, wanted);
+    if (width != Current().FltValue) {
+        RequestFlt(width);
+        if (!SendWrapped(nrd535::filterCommand(digit))) {
+            RequestFlt(-1);
+            return Current().FltValue;
         }
     }
-    return 1;
+    return width;
 }
 
 void Nrd535Receiver::SetTime(const std::string& time)
 {
     // "hhmmss", "hhmm", "hh:mm[:ss]"; an empty text sets the computer's
     // local time.
-    if (m_connected == 0) {
+    if (IsConnected() == 0) {
         return;
     }
     if (time.empty()) {
@@ -621,7 +531,7 @@ void Nrd535Receiver::SetTime(const std::string& time)
         if (localtime_r(&now, &local) == nullptr) {
             return;
         }
-        SendWrapped({nrd535::clockCommand(local.tm_hour, local.tm_min)});
+        SendWrapped(nrd535::clockCommand(local.tm_hour, local.tm_min));
         return;
     }
     std::string digits;
@@ -637,7 +547,7 @@ void Nrd535Receiver::SetTime(const std::string& time)
     if (!hours || !minutes || *hours > 23 || *minutes > 59) {
         return;
     }
-    SendWrapped({nrd535::clockCommand(static_cast<int>(*hours), static_cast<int>(*minutes))});
+    SendWrapped(nrd535::clockCommand(static_cast<int>(*hours), static_cast<int>(*minutes)));
 }
 
 // ---- Memory channels --------------------------------------------------------------------------
@@ -653,40 +563,42 @@ bool validChannel(std::int16_t chn)
 
 RCODE Nrd535Receiver::ChnLoad(std::int16_t chn)
 {
-    if (m_connected == 0 || !validChannel(chn)) {
+    if (IsConnected() == 0 || !validChannel(chn)) {
         return R_KO;
     }
     m_channelLoading = true;
-    SendWrapped({nrd535::loadChannelCommand(chn)});
+    if (!SendWrapped(nrd535::loadChannelCommand(chn))) {
+        m_channelLoading = false;
+        return R_KO;
+    }
     ChangeChn(chn);
     return R_OK;
 }
 
 RCODE Nrd535Receiver::ChnSave(std::int16_t chn)
 {
-    if (m_connected == 0 || !validChannel(chn)) {
+    if (IsConnected() == 0 || !validChannel(chn)) {
         return R_KO;
     }
-    SendWrapped({nrd535::saveChannelCommand(chn)});
-    return R_OK;
+    return SendWrapped(nrd535::saveChannelCommand(chn)) ? R_OK : R_KO;
 }
 
 RCODE Nrd535Receiver::ChnRead(std::int16_t chn)
 {
-    if (m_connected == 0 || !validChannel(chn)) {
+    if (IsConnected() == 0 || !validChannel(chn)) {
         return R_KO;
     }
-    return Send(nrd535::readChannelsCommand(chn, chn)) ? R_OK : R_KO;
+    return SendText(nrd535::readChannelsCommand(chn, chn)) ? R_OK : R_KO;
 }
 
 RCODE Nrd535Receiver::ChnWrite(std::int16_t chn, std::int32_t hz, std::int32_t, MODTYPE mod, std::int32_t fltHz,
                                AGCTYPE agc, std::int32_t)
 {
-    if (m_connected == 0 || !validChannel(chn)) {
+    if (IsConnected() == 0 || !validChannel(chn)) {
         return R_KO;
     }
     nrd535::ChannelFields fields;
-    fields.attenuator = m_current.AttState == AttOn1 ? 1 : 0;
+    fields.attenuator = Current().AttState == AttOn1 ? 1 : 0;
     const int slot = NearestOfferedSlot(fltHz);
     fields.filter = slot < 0 ? 1 : std::max(0, nrd535::filterDigitFromSlot(slot));
     fields.mode = nrd535::digitFromMode(mod);
@@ -708,25 +620,23 @@ RCODE Nrd535Receiver::ChnWrite(std::int16_t chn, std::int32_t hz, std::int32_t, 
     if (!command) {
         return R_KO;
     }
-    SendWrapped({*command});
-    return R_OK;
+    return SendWrapped(*command) ? R_OK : R_KO;
 }
 
 RCODE Nrd535Receiver::ChnClear(std::int16_t chn)
 {
-    if (m_connected == 0 || !validChannel(chn)) {
+    if (IsConnected() == 0 || !validChannel(chn)) {
         return R_KO;
     }
-    SendWrapped({nrd535::clearChannelCommand(chn)});
-    return R_OK;
+    return SendWrapped(nrd535::clearChannelCommand(chn)) ? R_OK : R_KO;
 }
 
 RCODE Nrd535Receiver::ChnDump()
 {
-    if (m_connected == 0) {
+    if (IsConnected() == 0) {
         return R_KO;
     }
-    return Send(nrd535::readChannelsCommand(0, kLastChannel)) ? R_OK : R_KO;
+    return SendText(nrd535::readChannelsCommand(0, kLastChannel)) ? R_OK : R_KO;
 }
 
 // ---- Code conversions ----------------------------------------------------------------------------

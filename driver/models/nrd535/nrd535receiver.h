@@ -10,7 +10,6 @@
 // clock; the variable bandwidth exists only with the H option.
 #pragma once
 
-#include <initializer_list>
 #include <string>
 
 #include "driver/models/familyreceiver.h"
@@ -24,9 +23,7 @@ public:
 
     ConnErr RxOpen() override;
     void RxClose() override;
-    std::int32_t RxParse() override;
     std::int32_t RxPoll(std::uint32_t tickTime) override;
-    std::int32_t RxRemote(std::int32_t on) override;
     std::int32_t SetFltBW(std::int32_t hz) override;
     MODTYPE SetMod(MODTYPE mod) override;
     std::int32_t AgcExist(AGCTYPE agc) override;
@@ -45,8 +42,6 @@ public:
     void SetTime(const std::string& time) override;
     void RxSendFrq(std::int32_t hz, MODTYPE mod, std::int32_t notify) override;
     void RxSendBFO(std::int32_t hz) override;
-    void RxReportChanges() override;
-    std::int32_t RxFrqShift(MODTYPE mod, FRQTYPE kind, std::int32_t one) override;
     std::int32_t RxSMtRaw() override;
 
     std::int32_t RxCodeToMod(std::int32_t code) override;
@@ -56,27 +51,30 @@ public:
     std::int32_t RxCodeToFlt(std::int32_t code) override;
     std::int16_t RxFltToCode(std::int32_t value) override;
 
-    std::int32_t ModeOffset(std::int32_t mod, std::int32_t kind) const;
     bool HasHOption() const { return m_hOption; }
-    int RawSmeter() const { return m_smRaw; }
+    int RawSmeter() const { return SMtLocal(); }
+
+protected:
+    bool SendText(std::string_view command) override;
+    bool ApplyRecord(const std::string& record) override;
 
 private:
-    bool Send(std::string_view command);
-    void SendWrapped(std::initializer_list<std::string> commands);
     // The receiver's frequency for a driver frequency in a mode, and back:
     // RTTY and FAX are shown at their carrier (the kind-3 offset).
     std::int32_t ToReceiver(std::int64_t hz, std::int32_t mod) const;
     std::int32_t ToDriver(std::int64_t hz, std::int32_t mod) const;
-    void SendReceiverFrequency(std::int32_t receiverHz, std::int32_t driverHz);
+    bool SendReceiverFrequency(std::int32_t receiverHz, std::int32_t driverHz);
     std::int32_t FilterWidthForDigit(int digit) const;
-    bool ApplyRecord(const std::string& record);
+    // The driver frequency a status means, and whether the receiver must be
+    // tuned again so that a carrier stays where the operator put it.
+    std::int32_t StatusFrequency(const nrd535::Status& status, MODTYPE before, MODTYPE now, bool live,
+                                 bool& retune) const;
     void ApplyStatus(const nrd535::Status& status, bool live);
     void ReportChannel(const nrd535::ChannelRecord& record);
     // The refresh after connect: the BFO, which no poll asks for.
     void RefreshStatus();
 
     bool m_hOption = false;
-    int m_smRaw = -1;
     bool m_fm = false;
     int m_lastFilterDigit = -1;
     bool m_varBandwidth = false;

@@ -25,7 +25,10 @@ bool isSsb(std::int32_t mod)
 
 Ra1792Receiver::Ra1792Receiver(DriverEvents* owner) : FamilyReceiver(owner, DrvRA1792)
 {
-    m_romId = "HPIB";
+    SetRemoteCommands("R", "L", 20);
+    SetRecordFormat('\n', kMaxUnterminated);
+    // Until a connect identifies the adapter, the ROM text is the bus's name.
+    SetIdleRomID("HPIB");
 }
 
 std::string Ra1792Receiver::Frame(std::string_view command)
@@ -33,51 +36,9 @@ std::string Ra1792Receiver::Frame(std::string_view command)
     return ra1792::commandFrame(m_channel.BusAddress(), command);
 }
 
-bool Ra1792Receiver::SendRx(std::string_view command, std::string_view traceAs)
+bool Ra1792Receiver::SendText(std::string_view command)
 {
-    return SendTraced(Frame(command), traceAs.empty() ? command : traceAs, kCharDelayMs, 0);
-}
-
-void Ra1792Receiver::SendWrapped(std::initializer_list<std::string> commands)
-{
-    const bool wrap = m_remoteWanted == 0;
-    if (wrap) {
-        SendRx("R");
-    }
-    for (const std::string& command : commands) {
-        SendRx(command);
-    }
-    if (wrap) {
-        SendRx("L");
-    }
-}
-
-std::int32_t Ra1792Receiver::ModeOffset(std::int32_t mod, std::int32_t kind) const
-{
-    switch (kind) {
-    case 1:
-        switch (mod) {
-        case ModUSB:
-        case ModISB: return 1400;
-        case ModLSB: return -1400;
-        case ModRTTY: return 2210;
-        case ModFAX: return 1900;
-        default: return 0;
-        }
-    case 2: return m_current.FltValue / 2;
-    case 3: return mod == ModRTTY ? kRttyBfo : (mod == ModFAX ? kFaxBfo : 0);
-    case 4:
-        if (mod == ModCW) {
-            return m_defaultBfo;
-        }
-        return mod == ModRTTY ? kRttyBfo : (mod == ModFAX ? kFaxBfo : 0);
-    default: return 0;
-    }
-}
-
-std::int32_t Ra1792Receiver::RxFrqShift(MODTYPE mod, FRQTYPE kind, std::int32_t)
-{
-    return ModeOffset(mod, kind);
+    return SendTraced(Frame(command), command, kCharDelayMs, 0);
 }
 
 // ---- Connect ----------------------------------------------------------------------
@@ -88,6 +49,8 @@ ConnErr Ra1792Receiver::RxOpen()
     TraceConnectStart();
     m_bfoPanel = false;
     m_lastHadBfo = false;
+    m_receiverBfo.reset();
+    m_retuneForMode = false;
 
     SendTraced(std::string(ra1792::kAdapterIdentify), "?", kCharDelayMs, 0);
     const std::string ident = ReadTraced(40);
@@ -96,18 +59,18 @@ ConnErr Ra1792Receiver::RxOpen()
     }
     SendTraced(std::string(ra1792::kAdapterReset), "R", kCharDelayMs, 0);
     ReadTraced(40);
-    SendRx("L");
+    SendText("L");
     const std::string local = ReadTraced(40);
     if (family::beginsWithTwoDel(local)) {
         return FailConnect(ConnectLnTimeOut, "bad response\n");
     }
-    SendRx("P");
+    SendText("P");
     Pause(25);
-    SendRx("R");
+    SendText("R");
     Pause(25);
     m_romId = std::string(family::traceText(ident)).substr(0, 8);
 
-    SendRx("G");
+    SendText("G");
     const std::string reply = ReadTraced(100);
     if (reply.empty()) {
         return FailConnect(m_channel.LastError(), "empty response\n");
@@ -116,16 +79,16 @@ ConnErr Ra1792Receiver::RxOpen()
     if (!status) {
         return FailConnect(ConnectRxIdenError, "bad ID\n");
     }
-    SendRx("TI");
+    SendText("TI");
     ReadTraced(400);
-    SendRx("TR");
+    SendText("TR");
     ReadTraced(400);
 
     ApplyStatus(*status, false);
     if (!SynchroniseBfo()) {
         return FailConnect(m_channel.LastError(), "empty response\n");
     }
-    SendRx("L");
+    SendText("L");
     Pause(25);
     m_channel.SetEventMode(true);
     TraceConnectDone();
@@ -134,7 +97,7 @@ ConnErr Ra1792Receiver::RxOpen()
 
 bool Ra1792Receiver::SynchroniseBfo()
 {
-    SendRx("G");
+    SendText("G");
     const std::string reply = ReadTraced(40);
     if (reply.empty()) {
         return false;
@@ -150,24 +113,28 @@ bool Ra1792Receiver::SynchroniseBfo()
     if (mode == ModCW) {
         const std::int32_t cwBfo = ModeOffset(ModCW, 4);
         const std::int32_t tuned = status->frequencyHz + (m_syncBfo - cwBfo);
-        SendRx(ra1792::bfoCommand(cwBfo));
+        if (SendText(ra1792::bfoCommand(cwBfo))) {
+            m_receiverBfo = ra1792::bfoOnWire(cwBfo);
+        }
         ReadTraced(50);
         if (tuned >= m_info->frqMin && tuned <= m_info->frqMax) {
-            SendRx(ra1792::frequencyCommand(tuned));
+            SendText(ra1792::frequencyCommand(tuned));
             ReadTraced(50);
         }
-        m_changed.ModType = 1;
+        FlagMod();
     } else {
-        SendRx(ra1792::modeCommand(3));
+        SendText(ra1792::modeCommand(3));
         ReadTraced(50);
-        SendRx("G");
+        SendText("G");
         if (const auto cw = ra1792::parseStatus(ReadTraced(40))) {
             m_syncBfo = cw->bfoHz;
         }
-        SendRx(ra1792::bfoCommand(m_defaultBfo));
+        if (SendText(ra1792::bfoCommand(DefaultBfo()))) {
+            m_receiverBfo = ra1792::bfoOnWire(DefaultBfo());
+        }
         ReadTraced(50);
         if (status->modeCode >= 1 && status->modeCode <= 6) {
-            SendRx(ra1792::modeCommand(status->modeCode));
+            SendText(ra1792::modeCommand(status->modeCode));
             ReadTraced(50);
         }
     }
@@ -183,31 +150,31 @@ void Ra1792Receiver::RxClose()
     }
     DialogueScope dialogue(*this);
     m_channel.SetEventMode(false);
-    const MODTYPE mode = m_current.ModType;
-    SendRx("R");
+    const MODTYPE mode = Current().ModType;
+    SendText("R");
     if (mode != ModCW) {
-        SendRx(ra1792::modeCommand(3));
+        SendText(ra1792::modeCommand(3));
     }
-    SendRx(ra1792::bfoCommand(std::clamp(m_syncBfo, m_info->bfoMin, m_info->bfoMax)));
+    SendText(ra1792::bfoCommand(std::clamp(m_syncBfo, m_info->bfoMin, m_info->bfoMax)));
     const MODTYPE restored = (mode == ModCW || mode == ModRTTY || mode == ModFAX || mode == ModNone) ? ModUSB : mode;
     const int code = ra1792::codeFromMode(restored);
     if (code > 0) {
-        SendRx(ra1792::modeCommand(code));
+        SendText(ra1792::modeCommand(code));
     }
     m_channel.Read(50);
-    if (m_current.FrqValue != 0xFFFFFFFFu) {
-        const auto hz = static_cast<std::int32_t>(m_current.FrqValue);
+    if (Current().FrqValue != 0xFFFFFFFFu) {
+        const auto hz = static_cast<std::int32_t>(Current().FrqValue);
         if (hz >= m_info->frqMin && hz <= m_info->frqMax) {
-            SendRx(ra1792::frequencyCommand(hz));
+            SendText(ra1792::frequencyCommand(hz));
         }
     }
     m_channel.Read(50);
-    SendRx("L");
+    SendText("L");
     Pause(200);
     SendCommand(std::string(ra1792::kAdapterIdentify), kCharDelayMs, 0);
     Pause(25);
     m_channel.Read(40);
-    m_remoteWanted = 0;
+    DropRemote();
 }
 
 // ---- Poll and received data ---------------------------------------------------------
@@ -217,30 +184,38 @@ std::int32_t Ra1792Receiver::RxPoll(std::uint32_t)
     if (!PollAllowed()) {
         return 0;
     }
-    SendRx("G");
+    SendText("G");
     return 0;
 }
 
-std::int32_t Ra1792Receiver::RxParse()
+bool Ra1792Receiver::ApplyRecord(const std::string& record)
 {
-    std::int32_t result = 0;
-    while (auto record = family::takeRecord(m_rxBuffer, '\n')) {
-        const std::string text = family::withoutLineEnds(*record);
-        if (text.empty()) {
-            continue;
-        }
-        if (const auto status = ra1792::parseStatus(text)) {
-            ApplyStatus(*status, true);
-        } else {
-            OnDataError();
-        }
+    const std::string text = family::withoutLineEnds(record);
+    if (const auto status = ra1792::parseStatus(text)) {
+        ApplyStatus(*status, true);
+    } else {
+        // An unusable line: reported, and the receiver still counts as alive.
+        OnDataError();
     }
-    if (m_rxBuffer.size() > kMaxUnterminated) {
-        m_rxBuffer.clear();
-        result = -1;
+    return true;
+}
+
+void Ra1792Receiver::RecordsDone()
+{
+    if (!m_retuneForMode) {
+        return;
     }
-    RxReportChanges();
-    return result;
+    m_retuneForMode = false;
+    const MODTYPE now = Current().ModType;
+    // A frequency request on its way needs no help; otherwise tune again,
+    // from the newest status of the read, so the receiver's own frequency
+    // follows the mode's offset.
+    if (IsConnected() == 0 || now == ModRTTY || now == ModFAX || Requested().FrqValue != 0xFFFFFFFFu ||
+        Current().FrqValue == 0xFFFFFFFFu) {
+        return;
+    }
+    const std::int64_t hz = static_cast<std::int64_t>(Current().FrqValue) + ModeOffset(now, 3);
+    SendFrequency(static_cast<std::int32_t>(std::clamp<std::int64_t>(hz, m_info->frqMin, m_info->frqMax)));
 }
 
 std::int32_t Ra1792Receiver::SsbWidth(MODTYPE mod) const
@@ -253,33 +228,36 @@ void Ra1792Receiver::ApplyStatus(const ra1792::Status& s, bool live)
     const std::int32_t bfo = s.hasBfo ? s.bfoHz : 0;
     // The command carries the BFO in 10 Hz steps: the receiver confirms a
     // request with the value the command set, not always the one asked for.
-    const bool confirms = m_requested.BFOValue != -1 && ra1792::bfoOnWire(m_requested.BFOValue) == bfo;
-    if (bfo != m_current.BFOValue) {
+    const std::int32_t requestedBfo = Requested().BFOValue;
+    const bool confirms = requestedBfo != -1 && ra1792::bfoOnWire(requestedBfo) == bfo;
+    if (bfo != Current().BFOValue) {
         // The panel changed the BFO when the reply shows a new value that
         // nobody here asked for, between two replies that both carry it.
-        if (live && !confirms && m_remoteWanted == 0 && s.hasBfo && m_lastHadBfo) {
+        if (live && !confirms && !HeldInRemote() && s.hasBfo && m_lastHadBfo) {
             m_bfoPanel = true;
         }
     }
     ChangeBfo(bfo);
     if (confirms) {
-        m_requested.BFOValue = -1;
+        ClearBfoRequest();
     }
     m_lastHadBfo = s.hasBfo;
+    if (s.hasBfo) {
+        m_receiverBfo = bfo;
+    }
 
     ChangeFrq(static_cast<std::uint32_t>(s.frequencyHz));
 
-    const MODTYPE before = m_current.ModType;
+    const MODTYPE before = Current().ModType;
     const std::int32_t mode = ra1792::modeFromCode(s.modeCode, bfo, m_bfoPanel);
     if (mode >= 0) {
         ChangeMod(static_cast<MODTYPE>(mode));
     }
-    const MODTYPE now = m_current.ModType;
-    if (live && now != before && before != ModNone && now != ModRTTY && now != ModFAX && m_connected != 0) {
-        // A new mode: tune again for it, so the receiver's own frequency
-        // follows the mode's offset.
-        const std::int64_t hz = static_cast<std::int64_t>(m_current.FrqValue) + ModeOffset(now, 3);
-        SendFrequency(static_cast<std::int32_t>(std::clamp<std::int64_t>(hz, m_info->frqMin, m_info->frqMax)));
+    const MODTYPE now = Current().ModType;
+    if (live && now != before && before != ModNone) {
+        // Tuned again once the read is parsed: a later line of the same read
+        // may carry a newer frequency.
+        m_retuneForMode = true;
     }
     if (isSsb(now)) {
         ChangeFlt(SsbWidth(now));
@@ -295,31 +273,32 @@ void Ra1792Receiver::ApplyStatus(const ra1792::Status& s, bool live)
     if (s.gain) {
         ChangeAgcLevel(static_cast<std::int16_t>(std::clamp(*s.gain, 0, 32767)));
     }
-    m_current.ChnNumber = -1;
-}
-
-void Ra1792Receiver::RxReportChanges()
-{
-    ReportCommonChanges();
+    ChangeChn(-1);
 }
 
 // ---- Setters ------------------------------------------------------------------------
 
-void Ra1792Receiver::SendFrequency(std::int32_t receiverHz)
+bool Ra1792Receiver::SendFrequency(std::int32_t receiverHz)
 {
     if (receiverHz < m_info->frqMin || receiverHz > m_info->frqMax) {
-        return;
+        return false;
     }
-    m_requested.FrqValue = static_cast<std::uint32_t>(receiverHz);
-    SendWrapped({ra1792::frequencyCommand(receiverHz)});
+    const std::uint32_t pendingBefore = Requested().FrqValue;
+    RequestFrq(static_cast<std::uint32_t>(receiverHz));
+    if (!SendWrapped(ra1792::frequencyCommand(receiverHz))) {
+        // Never sent, never confirmed: the request does not stand.
+        RequestFrq(pendingBefore);
+        return false;
+    }
+    return true;
 }
 
 void Ra1792Receiver::RxSendFrq(std::int32_t hz, MODTYPE, std::int32_t)
 {
-    if (m_connected == 0) {
+    if (IsConnected() == 0) {
         return;
     }
-    const std::int64_t receiverHz = static_cast<std::int64_t>(hz) - m_frqOffset;
+    const std::int64_t receiverHz = static_cast<std::int64_t>(hz) - RxOffset();
     if (receiverHz < m_info->frqMin || receiverHz > m_info->frqMax) {
         return;
     }
@@ -328,71 +307,102 @@ void Ra1792Receiver::RxSendFrq(std::int32_t hz, MODTYPE, std::int32_t)
 
 void Ra1792Receiver::RxSendBFO(std::int32_t hz)
 {
-    if (m_connected == 0) {
+    if (IsConnected() == 0) {
         return;
     }
     const std::int32_t bfo = std::clamp(hz, m_info->bfoMin, m_info->bfoMax);
-    m_requested.BFOValue = bfo;
+    RequestBfo(bfo);
     m_bfoPanel = false;
-    SendWrapped({ra1792::bfoCommand(bfo)});
+    if (SendWrapped(ra1792::bfoCommand(bfo))) {
+        m_receiverBfo = ra1792::bfoOnWire(bfo);
+    } else {
+        ClearBfoRequest();
+    }
 }
 
 MODTYPE Ra1792Receiver::SetMod(MODTYPE mod)
 {
     // ModNone is no mode: nothing is sent for it ("D-1" would be nonsense).
-    if (m_connected == 0 || mod == ModNone || ModExist(mod) == 0) {
-        return m_current.ModType;
+    // Modes the receiver lacks but its code table maps go out as their code:
+    // AM_U and AM_L come back as AM, CW_F as CW, ISB as ISB.
+    if (IsConnected() == 0 || mod == ModNone) {
+        return Current().ModType;
     }
     const int code = ra1792::codeFromMode(mod);
     if (code < 0) {
-        return m_current.ModType;
+        return Current().ModType;
     }
-    m_requested.ModType = mod;
-    const MODTYPE from = m_current.ModType;
-    const bool emulatedTo = mod == ModRTTY || mod == ModFAX;
-    const bool emulatedFrom = from == ModRTTY || from == ModFAX;
-    if (emulatedTo || (mod == ModCW && emulatedFrom)) {
-        // The emulated modes live in the BFO: set it with the mode.
-        const std::int32_t bfo = ModeOffset(mod, 4);
-        m_requested.BFOValue = bfo;
+    const MODTYPE wanted = (mod == ModAM_U || mod == ModAM_L) ? ModAM : (mod == ModCW_F ? ModCW : mod);
+    if (wanted == EffectiveMode()) {
+        // Already there (or on its way): nothing to send, and nothing will
+        // come back for a forwarded change to wait for.
+        return wanted;
+    }
+    // The emulated modes live in the BFO: set it with the mode. CW needs its
+    // own BFO back whenever the receiver still holds one that reads as an
+    // emulated mode, however it got there (the receiver keeps its BFO
+    // through the other modes).
+    bool withBfo = wanted == ModRTTY || wanted == ModFAX;
+    if (wanted == ModCW) {
+        withBfo = !m_receiverBfo || ra1792::modeFromCode(3, *m_receiverBfo, m_bfoPanel) != ModCW;
+    }
+    RequestMod(wanted);
+    bool sent = false;
+    if (withBfo) {
+        const std::int32_t bfo = ModeOffset(wanted, 4);
+        RequestBfo(bfo);
         m_bfoPanel = false;
-        SendWrapped({ra1792::modeCommand(code), ra1792::bfoCommand(bfo)});
+        sent = SendWrapped({ra1792::modeCommand(code), ra1792::bfoCommand(bfo)});
+        if (sent) {
+            m_receiverBfo = ra1792::bfoOnWire(bfo);
+        } else {
+            ClearBfoRequest();
+        }
     } else {
-        SendWrapped({ra1792::modeCommand(code)});
+        sent = SendWrapped(ra1792::modeCommand(code));
     }
-    return mod;
+    if (!sent) {
+        RequestMod(ModNone);
+        return Current().ModType;
+    }
+    return wanted;
 }
 
 AGCTYPE Ra1792Receiver::SetAgc(AGCTYPE agc)
 {
-    if (m_connected == 0 || agc == AgcNone || agc == m_current.AgcType) {
-        return m_current.AgcType;
+    if (IsConnected() == 0 || agc == AgcNone || agc == Current().AgcType) {
+        return Current().AgcType;
     }
-    if (agc == AgcManual && m_manualAgc == 0) {
-        return m_current.AgcType;
+    if (agc == AgcManual && ManualAgcAllowed() == 0) {
+        return Current().AgcType;
     }
     const int code = ra1792::codeFromAgc(agc);
     if (code < 0) {
-        return m_current.AgcType;
+        return Current().AgcType;
     }
-    m_requested.AgcType = agc;
-    SendWrapped({ra1792::agcCommand(code)});
-    return m_current.AgcType;
+    RequestAgc(agc);
+    if (!SendWrapped(ra1792::agcCommand(code))) {
+        RequestAgc(AgcNone);
+    }
+    return Current().AgcType;
 }
 
 std::int16_t Ra1792Receiver::SetAgcLvl(std::int16_t level)
 {
-    if (m_connected == 0) {
-        return m_current.AgcLevel;
+    if (IsConnected() == 0) {
+        return Current().AgcLevel;
     }
-    m_requested.AgcLevel = level;
-    SendWrapped({ra1792::gainCommand(level)});
+    RequestAgcLevel(level);
+    if (!SendWrapped(ra1792::gainCommand(level))) {
+        RequestAgcLevel(-1);
+        return Current().AgcLevel;
+    }
     return level;
 }
 
 std::int32_t Ra1792Receiver::SetFltBW(std::int32_t hz)
 {
-    if (m_connected == 0) {
+    if (IsConnected() == 0) {
         return -1;
     }
     const MODTYPE mode = EffectiveMode();
@@ -404,36 +414,22 @@ std::int32_t Ra1792Receiver::SetFltBW(std::int32_t hz)
         return -1;
     }
     const std::int32_t width = SlotWidth(slot);
-    if (width != m_current.FltValue) {
-        m_requested.FltValue = width;
-        SendWrapped({ra1792::filterCommand(static_cast<unsigned>(ra1792::filterCodeFromSlot(slot, m_info->firstSlot)))});
-    }
-    return width;
-}
-
-std::int32_t Ra1792Receiver::RxRemote(std::int32_t on)
-{
-    if (m_connected == 0) {
-        m_remoteWanted = 0;
-        return 0;
-    }
-    const std::int32_t wanted = on != 0 ? 1 : 0;
-    if (wanted != m_remoteWanted) {
-        SendRx(wanted != 0 ? "R" : "L");
-        Pause(20);
-        m_remoteWanted = wanted;
-        if (Owner() != nullptr) {
-            Owner()->RxRmtState(m_index, wanted);
+    if (width != Current().FltValue) {
+        RequestFlt(width);
+        const auto code = static_cast<unsigned>(ra1792::filterCodeFromSlot(slot, m_info->firstSlot));
+        if (!SendWrapped(ra1792::filterCommand(code))) {
+            RequestFlt(-1);
+            return Current().FltValue;
         }
     }
-    return 1;
+    return width;
 }
 
 // ---- Code conversions -------------------------------------------------------------
 
 std::int32_t Ra1792Receiver::RxCodeToMod(std::int32_t code)
 {
-    return ra1792::modeFromCode(code, m_current.BFOValue, m_bfoPanel);
+    return ra1792::modeFromCode(code, Current().BFOValue, m_bfoPanel);
 }
 
 std::int16_t Ra1792Receiver::RxModToCode(std::int32_t mod)

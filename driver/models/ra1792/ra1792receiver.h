@@ -10,7 +10,7 @@
 // only traced.
 #pragma once
 
-#include <initializer_list>
+#include <optional>
 #include <string>
 
 #include "driver/models/familyreceiver.h"
@@ -24,17 +24,13 @@ public:
 
     ConnErr RxOpen() override;
     void RxClose() override;
-    std::int32_t RxParse() override;
     std::int32_t RxPoll(std::uint32_t tickTime) override;
-    std::int32_t RxRemote(std::int32_t on) override;
     std::int32_t SetFltBW(std::int32_t hz) override;
     MODTYPE SetMod(MODTYPE mod) override;
     AGCTYPE SetAgc(AGCTYPE agc) override;
     std::int16_t SetAgcLvl(std::int16_t level) override;
     void RxSendFrq(std::int32_t hz, MODTYPE mod, std::int32_t notify) override;
     void RxSendBFO(std::int32_t hz) override;
-    void RxReportChanges() override;
-    std::int32_t RxFrqShift(MODTYPE mod, FRQTYPE kind, std::int32_t one) override;
 
     std::int32_t RxCodeToMod(std::int32_t code) override;
     std::int16_t RxModToCode(std::int32_t mod) override;
@@ -43,17 +39,17 @@ public:
     std::int32_t RxCodeToFlt(std::int32_t code) override;
     std::int16_t RxFltToCode(std::int32_t value) override;
 
-    // Mode offset by kind (1 tuning, 2 half filter, 3 display, 4 BFO).
-    std::int32_t ModeOffset(std::int32_t mod, std::int32_t kind) const;
     bool BfoSetByPanel() const { return m_bfoPanel; }
     std::int32_t SyncBfo() const { return m_syncBfo; }
 
+protected:
+    bool SendText(std::string_view command) override;
+    bool ApplyRecord(const std::string& record) override;
+    void RecordsDone() override;
+
 private:
     std::string Frame(std::string_view command);
-    bool SendRx(std::string_view command, std::string_view traceAs = {});
-    // Sends the commands inside "R" ... "L" unless held in remote.
-    void SendWrapped(std::initializer_list<std::string> commands);
-    void SendFrequency(std::int32_t receiverHz);
+    bool SendFrequency(std::int32_t receiverHz);
     bool SynchroniseBfo();
     void ApplyStatus(const ra1792::Status& status, bool live);
     std::int32_t SsbWidth(MODTYPE mod) const;
@@ -61,6 +57,13 @@ private:
     bool m_bfoPanel = false;
     bool m_lastHadBfo = false;
     std::int32_t m_syncBfo = 0;
+    // The BFO the receiver holds, as its last status with a B field showed
+    // it or as the driver last set it; it keeps it through the other modes,
+    // where the status leaves the field out.
+    std::optional<std::int32_t> m_receiverBfo;
+    // A status changed the mode: the frequency is sent again for it once
+    // the whole read is parsed.
+    bool m_retuneForMode = false;
 };
 
 }  // namespace quorvin

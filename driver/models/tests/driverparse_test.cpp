@@ -3,7 +3,9 @@
 // what the driver reports.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "driver/core/driverevents.h"
@@ -64,9 +66,43 @@ public:
         return this->RxParse();
     }
     const std::string& buffer() const { return this->m_rxBuffer; }
-    // Setters act only on a connected receiver; no link is needed to see
-    // what they remember.
-    void markConnected() { this->m_connected = 1; }
+    // Setters act only on a connected receiver; no port is needed to see
+    // what they remember. The link counts as opened (the connect dialogue
+    // is skipped) and a first answer of bare line ends arrives, as the
+    // polling cycle sees a receiver connect.
+    void markConnected()
+    {
+        m_skipDialogue = true;
+        this->LinkOpened();
+        this->ReceiveBytes("\r\n", 0);
+    }
+    ConnErr RxOpen() override { return m_skipDialogue ? ConnectRxComPending : Model::RxOpen(); }
+
+    // With the fake wire every command is taken and kept (without the frame);
+    // without it the real link, which is closed, refuses every write.
+    bool fakeWire = false;
+    std::vector<std::string> sent;
+    // A command the fake wire refuses to write.
+    std::string failOn;
+    bool wasSent(const std::string& command) const
+    {
+        return std::find(sent.begin(), sent.end(), command) != sent.end();
+    }
+
+protected:
+    bool m_skipDialogue = false;
+
+    bool SendText(std::string_view command) override
+    {
+        if (!fakeWire) {
+            return Model::SendText(command);
+        }
+        if (command == failOn) {
+            return false;
+        }
+        sent.emplace_back(command);
+        return true;
+    }
 };
 
 TEST(Ra1792Parse, StatusLinesUpdateTheRecordAndReportChanges)
@@ -124,6 +160,7 @@ TEST(Ra1792Parse, BfoRequestIsConfirmedByTheValueTheReceiverTakes)
     Fed<Ra1792Receiver> rx(&owner);
     rx.feed("B-0.80F10.000000D3I3M1X0\r\n");
     rx.markConnected();
+    rx.fakeWire = true;
     // The command carries 10 Hz steps: -1234 Hz goes out as B-1.23.
     rx.RxSendBFO(-1234);
     EXPECT_EQ(rx.Requested().BFOValue, -1234);
@@ -136,6 +173,31 @@ TEST(Ra1792Parse, BfoRequestIsConfirmedByTheValueTheReceiverTakes)
     rx.feed("B8.00F10.000000D3I3M1X0\r\n");
     EXPECT_EQ(rx.Requested().BFOValue, -1);
     EXPECT_FALSE(rx.BfoSetByPanel());
+}
+
+TEST(Ra1792Parse, TwoStatusLinesInOneReadTuneFromTheNewerLine)
+{
+    RecordingOwner owner;
+    Fed<Ra1792Receiver> rx(&owner);
+    rx.feed("F10.000000D6I3M1X0\r\n");
+    rx.markConnected();
+    // One read: the mode changed in the first line, the frequency in the second.
+    rx.feed("F10.000000D5I3M1X0\r\nF11.000000D5I3M1X0\r\n");
+    EXPECT_EQ(rx.Current().FrqValue, 11000000u);
+    EXPECT_EQ(rx.GetMod(), ModLSB);
+    // The first line's frequency is stale: nothing tunes back to it.
+    EXPECT_NE(rx.Requested().FrqValue, 10000000u);
+
+    rx.fakeWire = true;
+    rx.feed("F11.000000D6I3M1X0\r\nF12.000000D6I3M1X0\r\n");
+    EXPECT_EQ(rx.sent, (std::vector<std::string>{"R", "F12.000000", "L"}));
+    EXPECT_EQ(rx.Requested().FrqValue, 12000000u);
+    // While a frequency request is on its way, a mode change leaves it be.
+    rx.sent.clear();
+    rx.RxSendFrq(13000000, ModUSB, 1);
+    rx.feed("F12.000000D5I3M1X0\r\n");
+    EXPECT_EQ(rx.sent, (std::vector<std::string>{"R", "F13.000000", "L"}));
+    EXPECT_EQ(rx.Requested().FrqValue, 13000000u);
 }
 
 TEST(Ra1792Parse, BadLinesAndRunawayBuffers)
@@ -172,6 +234,107 @@ TEST(Nrd535Parse, RecordsOfEveryKind)
     EXPECT_EQ(owner.count("HFF 1"), 1);
     // In AM the BFO change is not reported with the mode.
     EXPECT_EQ(owner.count("Mod 0 -1500"), 0);
+}
+
+TEST(Nrd535Parse, ChannelCommandsThatCannotBeWrittenAreFailures)
+{
+    RecordingOwner owner;
+    Fed<Nrd535Receiver> rx(&owner);
+    rx.feed("I014096500001\r");
+    rx.markConnected();  // but no link: every write fails
+    EXPECT_EQ(rx.ChnSave(5), R_KO);
+    EXPECT_EQ(rx.ChnLoad(5), R_KO);
+    EXPECT_EQ(rx.ChnClear(5), R_KO);
+    EXPECT_EQ(rx.ChnWrite(5, 7100000, 0, ModLSB, 2200, AgcSlow, 0), R_KO);
+    EXPECT_EQ(rx.ChnRead(5), R_KO);
+    EXPECT_EQ(rx.ChnDump(), R_KO);
+    // A load that never went out leaves the receiver off any channel.
+    EXPECT_EQ(rx.GetChn(), -1);
+    rx.fakeWire = true;
+    EXPECT_EQ(rx.ChnSave(5), R_OK);
+    EXPECT_EQ(rx.sent, (std::vector<std::string>{"H1", "J1005", "H0"}));
+}
+
+TEST(FamilyChores, AFailedWriteInsideTheWrappingStillHandsTheReceiverBack)
+{
+    RecordingOwner owner;
+    Fed<Nrd535Receiver> rx(&owner);
+    rx.feed("I014096500001\r");
+    rx.markConnected();
+    rx.fakeWire = true;
+    rx.failOn = "N1";
+    // The command fails: reported as failed, no request left, H0 still sent.
+    EXPECT_EQ(rx.SetNBl(NBlPeek), NBlNone);
+    EXPECT_EQ(rx.sent, (std::vector<std::string>{"H1", "H0"}));
+    EXPECT_EQ(rx.Requested().NBlType, NBlNone);
+    // The remote command fails: nothing else goes out.
+    rx.sent.clear();
+    rx.failOn = "H1";
+    EXPECT_EQ(rx.SetAtt(AttOn1), AttNone);
+    EXPECT_EQ(rx.sent, (std::vector<std::string>{"H0"}));
+    EXPECT_EQ(rx.ChnSave(3), R_KO);
+    // RxRemote whose command cannot be written changes nothing and says so.
+    owner.events.clear();
+    std::int32_t result = rx.RxRemote(1);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(rx.IsRemote(), 0);
+    EXPECT_EQ(owner.count("Rmt"), 0);
+    rx.failOn.clear();
+    EXPECT_EQ(rx.RxRemote(1), 1);
+    EXPECT_EQ(rx.IsRemote(), 1);
+    EXPECT_EQ(owner.count("Rmt 1"), 1);
+    // Held in remote: no wrapping at all.
+    rx.sent.clear();
+    EXPECT_EQ(rx.ChnSave(3), R_OK);
+    EXPECT_EQ(rx.sent, (std::vector<std::string>{"J1003"}));
+}
+
+TEST(FamilyChores, AMappedModeTheReceiverIsAlreadyInSendsNothing)
+{
+    // A forwarded ISB to a receiver in USB: nothing goes out, so no echo is
+    // awaited that would never come.
+    RecordingOwner owner;
+    Fed<Nrd535Receiver> nrd(&owner);
+    nrd.feed("I012141000001\r");
+    nrd.markConnected();
+    nrd.fakeWire = true;
+    EXPECT_EQ(nrd.SetMod(ModISB), ModUSB);
+    EXPECT_EQ(nrd.SetMod(ModUSB), ModUSB);
+    EXPECT_TRUE(nrd.sent.empty());
+    EXPECT_EQ(nrd.SetMod(ModCW_F), ModCW);
+    EXPECT_EQ(nrd.sent, (std::vector<std::string>{"H1", "D1", "H0"}));
+    EXPECT_EQ(nrd.Requested().ModType, ModCW);
+
+    Fed<Ra1792Receiver> ra(&owner);
+    ra.feed("F10.000000D1I3M1X0\r\n");
+    ra.markConnected();
+    ra.fakeWire = true;
+    EXPECT_EQ(ra.SetMod(ModAM_U), ModAM);
+    EXPECT_TRUE(ra.sent.empty());
+    EXPECT_EQ(ra.SetMod(ModISB), ModISB);
+    EXPECT_EQ(ra.sent, (std::vector<std::string>{"R", "D4", "L"}));
+}
+
+TEST(Nrd535Parse, ModeChangeAcrossCarrierOffsetsTunesFromTheRecord)
+{
+    RecordingOwner owner;
+    Fed<Nrd535Receiver> rx(&owner);
+    rx.feed("I014096500001\r");
+    rx.markConnected();
+    rx.fakeWire = true;
+    // Tuned to 14.1 MHz in AM, then RTTY, both before the next status.
+    rx.RxSendFrq(14100000, ModAM, 1);
+    rx.SetMod(ModRTTY);
+    rx.sent.clear();
+    rx.feed("I010141000001\r");
+    EXPECT_EQ(rx.sent, (std::vector<std::string>{"H1", "F14097790", "H0"}));
+    EXPECT_EQ(rx.GetFrq(NONE), 14100000);
+    EXPECT_EQ(rx.Requested().FrqValue, 14100000u);
+    rx.sent.clear();
+    rx.feed("I010140977901\r");
+    EXPECT_TRUE(rx.sent.empty());
+    EXPECT_EQ(rx.Requested().FrqValue, 0xFFFFFFFFu);
+    EXPECT_EQ(rx.Requested().ModType, ModNone);
 }
 
 TEST(Nrd535Parse, SpointTextFollowsTheDbuvValue)

@@ -6,6 +6,8 @@
 #include <filesystem>
 
 #include "driver/core/configstore.h"
+#include "driver/links/seriallink.h"
+#include "driver/links/socketlink.h"
 #include "driver/models/nrd535/nrd535receiver.h"
 #include "driver/models/ra1792/ra1792receiver.h"
 #include "platform/settingsstore.h"
@@ -162,6 +164,42 @@ TEST_F(FamilyTest, CapabilityAnswersComeFromTheTable)
     EXPECT_EQ(nrd.SetFltBW(2200), -1);
     EXPECT_EQ(nrd.CommandsSent(), 0u);
     EXPECT_EQ(nrd.SMtLvl(dBuV), "");
+}
+
+// A model that is its table row and nothing else, as a new driver starts.
+class TableOnly : public FamilyReceiver {
+public:
+    explicit TableOnly(DrvType type) : FamilyReceiver(nullptr, type) {}
+    ConnErr RxOpen() override { return ConnectNoError; }
+    void RxClose() override {}
+    std::int32_t RxPoll(std::uint32_t) override { return 0; }
+    std::int32_t SetFltBW(std::int32_t) override { return -1; }
+    MODTYPE SetMod(MODTYPE) override { return ModNone; }
+    void RxSendFrq(std::int32_t, MODTYPE, std::int32_t) override {}
+    void RxSendBFO(std::int32_t) override {}
+    CommChannel& channel() { return m_channel; }
+
+protected:
+    bool SendText(std::string_view) override { return false; }
+    bool ApplyRecord(const std::string&) override { return true; }
+};
+
+TEST_F(FamilyTest, BothLinksStartAtTheModelsBusAddress)
+{
+    for (const DrvType type : {DrvRA6790, DrvHF2050, DrvRA1792}) {
+        TableOnly rx(type);
+        const std::int16_t address = modelInfo(type)->link.address;
+        EXPECT_EQ(rx.channel().serial().busAddress(), address) << type;
+        EXPECT_EQ(rx.channel().socket().busAddress(), address) << type;
+        rx.channel().setType(CommChannel::SocketType);
+        EXPECT_EQ(rx.channel().BusAddress(), address) << type;
+    }
+    // A stored address replaces the model's on its own link only.
+    store().writeNumber(key(), "T_BusAddr", 7);
+    TableOnly stored(DrvHF2050);
+    stored.RxInit(0, "Station", "Rx");
+    EXPECT_EQ(stored.channel().socket().busAddress(), 7);
+    EXPECT_EQ(stored.channel().serial().busAddress(), 15);
 }
 
 TEST_F(FamilyTest, ModeOffsetsByKind)

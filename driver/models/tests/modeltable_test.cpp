@@ -81,6 +81,32 @@ TEST(ModelTable, CapabilitiesOfEveryModel)
     EXPECT_EQ(ndx.atts & bitOf(AttPre), bitOf(AttPre));
 }
 
+TEST(ModelTable, NdxOffersManualAgcAndHf2050NamesItsFifthFilter)
+{
+    const ModelInfo& ndx = *modelInfo(DrvNDX264);
+    EXPECT_EQ(ndx.agcs, bitOf(AgcManual) | bitOf(AgcFast) | bitOf(AgcSlow));
+    EXPECT_EQ(ndx.agcCount, 2);
+    const ModelInfo& hf = *modelInfo(DrvHF2050);
+    ASSERT_NE(hf.filters[4].name, nullptr);
+    EXPECT_STREQ(hf.filters[4].name, "F_FLS");
+    EXPECT_EQ(hf.slotCount, 4);  // the four slots in use stay four
+}
+
+TEST(ModelTable, ModeOffsetsByKind)
+{
+    const ModeOffsets& shared = modelInfo(DrvRA6790)->offsets;
+    EXPECT_EQ(modeOffset(shared, ModISB, 1, 0, -800), 1400);
+    EXPECT_EQ(modeOffset(shared, ModRTTY, 1, 0, -800), 2210);
+    EXPECT_EQ(modeOffset(shared, ModFAX, 3, 0, -800), -1900);
+    EXPECT_EQ(modeOffset(shared, ModCW, 4, 0, -700), -700);
+    EXPECT_EQ(modeOffset(shared, ModAM, 2, 6000, -800), 3000);
+    const ModeOffsets& nrd = modelInfo(DrvNRD535)->offsets;
+    EXPECT_EQ(modeOffset(nrd, ModISB, 1, 0, -800), 0);
+    EXPECT_EQ(modeOffset(nrd, ModRTTY, 4, 0, -800), 2210);
+    EXPECT_EQ(modeOffset(nrd, ModCW, 4, 0, -800), 800);
+    EXPECT_EQ(modeOffset(nrd, ModUSB, 3, 0, -800), 0);
+}
+
 TEST(ModelTable, Rek085VariantsGiveTheirWidths)
 {
     const Rek085Variant* v1 = rek085Variant(0);

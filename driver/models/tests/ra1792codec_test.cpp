@@ -32,6 +32,12 @@ TEST(Ra1792Codec, CommandsAreFormattedWithoutTheLocale)
     EXPECT_EQ(bfoCommand(-2210), "B-2.21");
     EXPECT_EQ(bfoCommand(7999), "B8.00");
     EXPECT_EQ(bfoCommand(0), "B0.00");
+    // A BFO that rounds to zero carries no minus sign.
+    for (int hz = -4; hz <= -1; ++hz) {
+        EXPECT_EQ(bfoCommand(hz), "B0.00") << hz;
+        EXPECT_EQ(bfoOnWire(hz), 0) << hz;
+    }
+    EXPECT_EQ(bfoCommand(-5), "B-0.01");
     std::setlocale(LC_NUMERIC, saved.c_str());
     EXPECT_EQ(modeCommand(3), "D3");
     EXPECT_EQ(agcCommand(7), "M7");

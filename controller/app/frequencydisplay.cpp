@@ -28,6 +28,7 @@ FrequencyDisplay::FrequencyDisplay(DigitModel& model, QWidget* parent) : QFrame(
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(10, 4, 10, 4);
     row->setSpacing(0);
+    row->addStretch(1);
     QFont digitFont(QStringLiteral("DejaVu Sans Mono"));
     digitFont.setStyleHint(QFont::Monospace);
     digitFont.setPixelSize(44);
@@ -37,6 +38,8 @@ FrequencyDisplay::FrequencyDisplay(DigitModel& model, QWidget* parent) : QFrame(
             m_dot = new QLabel(QStringLiteral("."), this);
             m_dot->setObjectName(QStringLiteral("FrqDotit"));
             m_dot->setFont(digitFont);
+            m_dot->setFixedWidth(24);
+            m_dot->setAlignment(Qt::AlignCenter);
             row->addWidget(m_dot);
         } else if (i == 3) {
             row->addSpacing(8);
@@ -59,6 +62,7 @@ FrequencyDisplay::FrequencyDisplay(DigitModel& model, QWidget* parent) : QFrame(
     m_bfo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_bfo->setToolTip(QStringLiteral("BFO offset (Hz): left click +100 Hz, right click -100 Hz"));
     row->addWidget(m_bfo);
+    row->addStretch(1);
 
     m_mask = new QLabel(this);
     m_mask->setObjectName(QStringLiteral("RxMask"));

@@ -403,6 +403,8 @@ void MainWindow::resetLabels()
     m_vstep[1]->setText(QStringLiteral("500Hz"));
     m_fdif->hide();
     m_sq->hide();
+    m_vbank->hide();
+    m_lchn->hide();  // shown while the channel window reads channels
     m_bmod->hide();
     m_bflt->hide();
     m_ddests->setVisible(m_options.OptDDELink);

@@ -213,6 +213,7 @@ void MainWindow::setWalkInfo(const QString& name, const QString& tip, const QStr
     m_ibank->setText(name);
     m_ibank->setToolTip(tip);
     m_vbank->setText(position);
+    m_vbank->setVisible(!position.isEmpty());
 }
 
 void MainWindow::setLocalStep(int hz)

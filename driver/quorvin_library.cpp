@@ -1,7 +1,7 @@
 // libquorvin.so: the exported component factory, the only symbol the
 // library exports (quorvin.map). It creates ReceiverDriver for its class
 // identifier, and once per process registers the built-in model drivers and
-// installs the link dialogs and the Qt reporter (boxes and beeps in a
+// installs the link dialogs, the selection dialog and the Qt reporter (boxes and beeps in a
 // program with a QApplication, log lines elsewhere).
 #include "quorvin_library.h"
 
@@ -9,6 +9,7 @@
 #include <new>
 #include <string_view>
 
+#include "driver/core/dialogs/driverdialogs.h"
 #include "driver/core/receiverdriver.h"
 #include "driver/links/dialogs/linkdialogsqt.h"
 #include "driver/models/builtinmodels.h"
@@ -48,6 +49,7 @@ HRESULT createComponent(const char* classId, void** object)
     std::call_once(registered, [] {
         registerBuiltinModels();
         installLinkDialogs();
+        installDriverDialogs();
         platform::installQtReporter();
     });
     auto* driver = new (std::nothrow) ReceiverDriver();

@@ -2,11 +2,12 @@
 // identifier. With LumaretBandStepHz it is all the library exports
 // (lumaret.map). The first call installs the Qt reporter, so the station
 // database's boxes show in a program with a QApplication and go to the log
-// elsewhere.
+// elsewhere, and the library's dialogs (shown only with a QApplication).
 #include <cstring>
 #include <mutex>
 #include <new>
 
+#include "dialogs/lumaretdialogs.h"
 #include "frequencydata.h"
 #include "interfaces/component.h"
 #include "platform/qtreporter/qtreporter.h"
@@ -21,7 +22,10 @@ extern "C" KORVANE_EXPORT HRESULT KorvaneCreateComponent(const char* classId, vo
         return CLASS_E_CLASSNOTAVAILABLE;
     }
     static std::once_flag installed;
-    std::call_once(installed, [] { platform::installQtReporter(); });
+    std::call_once(installed, [] {
+        platform::installQtReporter();
+        lumaret::installLumaretDialogs();
+    });
     auto* data = new (std::nothrow) lumaret::FrequencyData();
     if (!data) {
         return E_FAIL;

@@ -69,7 +69,7 @@ start_demo() {
     rm -f "$tmp/in" "$tmp/out"
     mkfifo "$tmp/in"
     # TMPDIR: what a demo killed outright cannot remove goes with $tmp.
-    TMPDIR="$tmp" KORVANE_DEMO_SMOKE_MARK="$marker" KORVANE_DEMO_NO_SETUP=1 BUILD_DIR="$build_dir" \
+    TMPDIR="$tmp" KORVANE_DEMO_HEADLESS=1 KORVANE_DEMO_SMOKE_MARK="$marker" KORVANE_DEMO_NO_SETUP=1 BUILD_DIR="$build_dir" \
         "$root/scripts/demo" "$@" <"$tmp/in" >"$tmp/out" 2>&1 &
     demo_pid=$!
     exec 3>"$tmp/in"

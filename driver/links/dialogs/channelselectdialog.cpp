@@ -33,6 +33,8 @@ ChannelSelectDialog::ChannelSelectDialog(CommChannel::Type type, QWidget* parent
     layout->addWidget(m_serial);
     layout->addWidget(m_socket);
     layout->addLayout(buttons);
+    // The whole title fits in the title bar.
+    setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) + 120);
 }
 
 CommChannel::Type ChannelSelectDialog::chosenType() const

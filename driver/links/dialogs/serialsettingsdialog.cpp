@@ -45,7 +45,11 @@ SerialSettingsDialog::SerialSettingsDialog(SerialLink& link, const QString& inst
     setWindowTitle(instanceName + QStringLiteral(" Serial settings"));
     const SerialLink::Settings current = link.settings();
 
-    std::vector<QRadioButton*> ports;
+    // Each port with the device it stands for beside it (the port table in
+    // the settings store maps numbers to devices).
+    auto* portBox = new QGroupBox(QStringLiteral("Port"), this);
+    auto* portGrid = new QGridLayout(portBox);
+    auto* portGroup = new QButtonGroup(portBox);
     int firstFree = 0;
     for (int n = kFirstPort; n <= kLastPort; ++n) {
         const QString caption = n <= 9 ? QStringLiteral("COM&%1").arg(n) : QStringLiteral("COM%1").arg(n);
@@ -53,14 +57,21 @@ SerialSettingsDialog::SerialSettingsDialog(SerialLink& link, const QString& inst
         button->setObjectName(QStringLiteral("port%1").arg(n));
         const PortState state = link.ProbePort(n);
         button->setText(QStringLiteral("COM%1 %2").arg(n).arg(QString::fromLatin1(portStateWord(state))));
-        button->setToolTip(QString::fromStdString(portDevice(n)));
+        const QString device = QString::fromStdString(portDevice(n));
+        button->setToolTip(device);
         button->setEnabled(state != PortState::Absent);
         if (state == PortState::Free && firstFree == 0) {
             firstFree = n;
         }
         m_ports[static_cast<std::size_t>(n - 1)] = button;
-        ports.push_back(button);
+        auto* deviceLabel = new QLabel(device.isEmpty() ? QStringLiteral("(no device)") : device, portBox);
+        deviceLabel->setObjectName(QStringLiteral("device%1").arg(n));
+        deviceLabel->setEnabled(state != PortState::Absent);
+        portGroup->addButton(button);
+        portGrid->addWidget(button, n - 1, 0);
+        portGrid->addWidget(deviceLabel, n - 1, 1);
     }
+    portGrid->setColumnStretch(1, 1);
     int shownPort = current.port;
     if (shownPort < kFirstPort || shownPort > kLastPort) {
         shownPort = firstFree;
@@ -119,7 +130,7 @@ SerialSettingsDialog::SerialSettingsDialog(SerialLink& link, const QString& inst
     middle->addLayout(addressRow);
     middle->addStretch();
     auto* columns = new QHBoxLayout;
-    columns->addWidget(groupOf(QStringLiteral("Port"), this, ports, 2));
+    columns->addWidget(portBox);
     columns->addLayout(right);
     columns->addLayout(middle);
     auto* layout = new QVBoxLayout(this);

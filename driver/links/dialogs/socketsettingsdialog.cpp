@@ -42,6 +42,9 @@ SocketSettingsDialog::SocketSettingsDialog(SocketLink& link, const QString& inst
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);
+    // Room for a host name, and for the whole title in the title bar.
+    m_address->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 28);
+    setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) + 120);
 }
 
 void SocketSettingsDialog::accept()

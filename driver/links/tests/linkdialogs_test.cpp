@@ -6,6 +6,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -96,6 +97,10 @@ private slots:
         QCOMPARE(port2->text(), QStringLiteral("COM2 (Used)"));
         QVERIFY(port2->isEnabled());
         QVERIFY(port2->isChecked());
+        // The device each port stands for is shown beside it.
+        QCOMPARE(child<QLabel>(dialog, "device2")->text(), QString::fromStdString(m_pty->path()));
+        QCOMPARE(child<QLabel>(dialog, "device1")->text(), QStringLiteral("/dev/korvane-absent"));
+        QVERIFY(!child<QLabel>(dialog, "device1")->isEnabled());
         ::close(other);
 
         SerialSettingsDialog again(*m_link, QStringLiteral("RX1"));

@@ -574,6 +574,11 @@ void FamilyReceiver::Pause(int ms)
 
 ConnErr FamilyReceiver::FailConnect(ConnErr code, std::string_view traceText)
 {
+    // A dialogue that fails with the link's last error after a read that
+    // merely came back empty would otherwise report success.
+    if (code == ConnectNoError) {
+        code = ConnectRxTimeOut;
+    }
     TraceConnectError(traceText);
     CloseLink(code);
     return code;

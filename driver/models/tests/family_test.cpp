@@ -180,11 +180,22 @@ public:
     void RxSendFrq(std::int32_t, MODTYPE, std::int32_t) override {}
     void RxSendBFO(std::int32_t) override {}
     CommChannel& channel() { return m_channel; }
+    ConnErr failWith(ConnErr code) { return FailConnect(code, "empty response\n"); }
 
 protected:
     bool SendText(std::string_view) override { return false; }
     bool ApplyRecord(const std::string&) override { return true; }
 };
+
+// A connect dialogue that fails with the link's last error when the link
+// saw none (a read that simply came back empty) must still fail: success is
+// never what a failed connect reports.
+TEST_F(FamilyTest, AFailedConnectNeverReportsSuccess)
+{
+    TableOnly rx(DrvRA1792);
+    EXPECT_EQ(rx.failWith(ConnectNoError), ConnectRxTimeOut);
+    EXPECT_EQ(rx.failWith(ConnectRxIdenError), ConnectRxIdenError);
+}
 
 TEST_F(FamilyTest, BothLinksStartAtTheModelsBusAddress)
 {

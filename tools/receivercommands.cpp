@@ -127,6 +127,21 @@ int receivers(const Options& o, std::ostream& out, std::ostream& err)
 
 // ---- connect, get, set --------------------------------------------------------------------
 
+// Loads the configuration and finds the named receiver; without one, `rc`
+// holds the exit code to end with (a failed load, or a name not configured).
+std::optional<std::int16_t> loadAndFind(ReceiverTool& tool, const Options& o, const std::string& name, int& rc)
+{
+    if (!tool.load(o.configuration)) {
+        rc = kExitFailed;
+        return std::nullopt;
+    }
+    auto i = tool.find(name);
+    if (!i) {
+        rc = kExitUsage;
+    }
+    return i;
+}
+
 int connectOne(const Options& o, std::ostream& out, std::ostream& err)
 {
     if (o.words.size() != 1) {
@@ -134,12 +149,10 @@ int connectOne(const Options& o, std::ostream& out, std::ostream& err)
         return kExitUsage;
     }
     ReceiverTool tool(out, err);
-    if (!tool.load(o.configuration)) {
-        return kExitFailed;
-    }
-    const auto i = tool.find(o.words[0]);
+    int rc = kExitOk;
+    const auto i = loadAndFind(tool, o, o.words[0], rc);
     if (!i) {
-        return kExitUsage;
+        return rc;
     }
     if (!tool.connect(*i, o.timeoutMs)) {
         return kExitFailed;
@@ -168,18 +181,16 @@ int get(const Options& o, std::ostream& out, std::ostream& err)
         }
     }
     ReceiverTool tool(out, err);
-    if (!tool.load(o.configuration)) {
-        return kExitFailed;
-    }
-    const auto i = tool.find(o.words[0]);
+    int rc = kExitOk;
+    const auto i = loadAndFind(tool, o, o.words[0], rc);
     if (!i) {
-        return kExitUsage;
+        return rc;
     }
     if (!tool.connect(*i, o.timeoutMs)) {
         return kExitFailed;
     }
     IReceiverDriver& drv = tool.driver();
-    int rc = kExitOk;
+    rc = kExitOk;
     for (std::size_t w = 1; w < o.words.size(); ++w) {
         const std::string& what = o.words[w];
         if (what == "frequency") {
@@ -236,12 +247,10 @@ int set(const Options& o, std::ostream& out, std::ostream& err)
         return kExitUsage;
     }
     ReceiverTool tool(out, err);
-    if (!tool.load(o.configuration)) {
-        return kExitFailed;
-    }
-    const auto i = tool.find(o.words[0]);
+    int rc = kExitOk;
+    const auto i = loadAndFind(tool, o, o.words[0], rc);
     if (!i) {
-        return kExitUsage;
+        return rc;
     }
     IReceiverDriver& drv = tool.driver();
     // Every value is checked before the receiver is touched.
@@ -293,7 +302,7 @@ int set(const Options& o, std::ostream& out, std::ostream& err)
     }
     server::DriverAccess access(&drv, *i);
     access.setConfirmTimeout(std::min(o.timeoutMs, 15000));
-    int rc = kExitOk;
+    rc = kExitOk;
     for (std::size_t c = 0; c < changes.size(); ++c) {
         std::optional<server::SetResult> result;
         changes[c](access, [&](server::SetResult r) { result = r; });
@@ -366,12 +375,10 @@ bool channelRange(ReceiverTool& tool, std::int16_t i, std::int16_t& start, std::
 int channelsDump(const Options& o, std::ostream& out, std::ostream& err)
 {
     ReceiverTool tool(out, err);
-    if (!tool.load(o.configuration)) {
-        return kExitFailed;
-    }
-    const auto i = tool.find(o.words[1]);
+    int rc = kExitOk;
+    const auto i = loadAndFind(tool, o, o.words[1], rc);
     if (!i) {
-        return kExitUsage;
+        return rc;
     }
     std::int16_t start = 0, count = 0;
     if (!channelRange(tool, *i, start, count, err) || !tool.connect(*i, o.timeoutMs)) {
@@ -435,12 +442,10 @@ int channelsLoad(const Options& o, std::ostream& out, std::ostream& err)
         return kExitFile;
     }
     ReceiverTool tool(out, err);
-    if (!tool.load(o.configuration)) {
-        return kExitFailed;
-    }
-    const auto i = tool.find(o.words[1]);
+    int rc = kExitOk;
+    const auto i = loadAndFind(tool, o, o.words[1], rc);
     if (!i) {
-        return kExitUsage;
+        return rc;
     }
     std::int16_t start = 0, count = 0;
     if (!channelRange(tool, *i, start, count, err)) {
@@ -482,7 +487,7 @@ int channelsLoad(const Options& o, std::ostream& out, std::ostream& err)
     if (!tool.connect(*i, o.timeoutMs)) {
         return kExitFailed;
     }
-    int rc = kExitOk;
+    rc = kExitOk;
     std::size_t written = 0;
     for (const auto& w : writes) {
         RCODE result = R_KO;

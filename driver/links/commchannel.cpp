@@ -143,9 +143,9 @@ bool CommChannel::Write(const std::string& bytes, int charDelayMs, int afterDela
                                 : m_serial->Write(bytes, charDelayMs, afterDelayMs);
 }
 
-std::string CommChannel::Read(int delayMs)
+std::string CommChannel::Read(int delayMs, const ReplyComplete& complete)
 {
-    return m_type == SocketType ? m_socket->Read(delayMs) : m_serial->Read(delayMs);
+    return m_type == SocketType ? m_socket->Read(delayMs, complete) : m_serial->Read(delayMs, complete);
 }
 
 ConnErr CommChannel::LastError()

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "interfaces/receivertypes.h"
 
@@ -25,6 +27,14 @@ public:
     virtual ~LinkOwner() = default;
     virtual void onLinkData(bool dataReceived) = 0;
 };
+
+// Whether the bytes a read has seen so far hold the whole reply it waits
+// for (a model knows: its end byte, its frame length, its last record). A
+// read given one ends as soon as it answers true, so its delay becomes the
+// upper bound of the wait instead of its length; what the read then hands
+// over, and its errors, are those of a read that waited the whole delay.
+// Bytes that arrive later stay for the next read.
+using ReplyComplete = std::function<bool(std::string_view received)>;
 
 // Link error numbers, shared by both links.
 enum LinkError : int {
@@ -69,7 +79,10 @@ public:
     bool Open(bool open);
     bool IsOpen();
     bool Write(const std::string& bytes, int charDelayMs, int afterDelayMs);
-    std::string Read(int delayMs);
+    // Reads what the receiver sent after a delay; with `complete` the wait
+    // ends as soon as the reply is whole (an empty check waits the whole
+    // delay).
+    std::string Read(int delayMs, const ReplyComplete& complete = {});
 
     // The selected link's last error, as ConnErr and as the raw number.
     // Frames and replies are bytes; nothing is converted on the way.

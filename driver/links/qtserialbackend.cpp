@@ -199,6 +199,19 @@ std::optional<std::string> QtSerialBackend::readAll()
     return std::string(data.constData(), static_cast<std::size_t>(data.size()));
 }
 
+std::optional<std::string> QtSerialBackend::peek()
+{
+    if (!m_port->isOpen()) {
+        return std::nullopt;
+    }
+    pull();
+    if (!m_port->isOpen()) {
+        return std::nullopt;
+    }
+    const QByteArray data = m_port->peek(m_port->bytesAvailable());
+    return std::string(data.constData(), static_cast<std::size_t>(data.size()));
+}
+
 bool QtSerialBackend::readCounters(Counters& counters) const
 {
     if (!m_port->isOpen()) {

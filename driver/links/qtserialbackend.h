@@ -27,6 +27,7 @@ public:
     bool write(const std::string& bytes) override;
     std::int64_t bytesWaiting() override;
     std::optional<std::string> readAll() override;
+    std::optional<std::string> peek() override;
     bool takeLineError() override;
     bool setReceiveNotification(bool on) override;
 

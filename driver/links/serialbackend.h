@@ -55,6 +55,9 @@ public:
     virtual std::int64_t bytesWaiting() = 0;
     // Everything waiting, as bytes; nullopt when the read fails.
     virtual std::optional<std::string> readAll() = 0;
+    // Everything waiting, left in place for the next readAll; nullopt when
+    // the port cannot show it (a read then waits its whole delay).
+    virtual std::optional<std::string> peek() { return std::nullopt; }
     // True when a break, framing, parity or overrun error happened since
     // the previous call.
     virtual bool takeLineError() = 0;

@@ -3,6 +3,10 @@
 // S_ settings of the instance.
 #include "seriallink.h"
 
+#include <algorithm>
+
+#include "platform/clock.h"
+
 #include "platform/reporter.h"
 #include "platform/settingsstore.h"
 #include "platform/wait.h"
@@ -21,6 +25,10 @@ constexpr const char* kBusAddress = "S_BusAdress";
 
 // The store keeps "no address" as 65535.
 constexpr std::int32_t kNoAddressStored = 65535;
+
+// How often a read that knows its reply looks at what has arrived: a
+// byte takes about half a millisecond at 19200 baud.
+constexpr int kReplySliceMs = 1;
 
 }  // namespace
 
@@ -265,7 +273,7 @@ bool SerialLink::Write(const std::string& bytes, int charDelayMs, int afterDelay
     return true;
 }
 
-std::string SerialLink::Read(int delayMs)
+std::string SerialLink::Read(int delayMs, const ReplyComplete& complete)
 {
     NotifyGate::Hold hold(m_gate);
     if (!m_backend) {
@@ -277,7 +285,7 @@ std::string SerialLink::Read(int delayMs)
         return {};
     }
     if (delayMs > 0) {
-        platform::sleepMs(delayMs);
+        waitForReply(delayMs, complete);
     }
     const std::int64_t waiting = m_backend->bytesWaiting();
     if (waiting < 0) {
@@ -312,6 +320,28 @@ std::string SerialLink::Read(int delayMs)
         fail(LinkTimeOut);
     }
     return {};
+}
+
+void SerialLink::waitForReply(int delayMs, const ReplyComplete& complete)
+{
+    if (!complete) {
+        platform::sleepMs(delayMs);
+        return;
+    }
+    // The delay is the upper bound, measured on the clock (a slice may
+    // sleep longer than asked); the reply ends the wait once it is whole.
+    const std::uint32_t start = platform::clock().millis();
+    for (;;) {
+        const std::optional<std::string> received = m_backend->peek();
+        if (received && complete(*received)) {
+            return;
+        }
+        const std::uint32_t elapsed = platform::clock().millis() - start;
+        if (elapsed >= static_cast<std::uint32_t>(delayMs)) {
+            return;
+        }
+        platform::sleepMs(std::min(kReplySliceMs, delayMs - static_cast<int>(elapsed)));
+    }
 }
 
 bool SerialLink::SetEventMode(bool on)

@@ -32,7 +32,7 @@ public:
     bool Close();
     bool IsOpen();
     bool Write(const std::string& bytes, int charDelayMs, int afterDelayMs);
-    std::string Read(int delayMs);
+    std::string Read(int delayMs, const ReplyComplete& complete = {});
     bool SetEventMode(bool on);
     PortState ProbePort(int port);
 
@@ -79,6 +79,7 @@ private:
     void backendLineError() override;
     void deliver();
     bool fail(int error);
+    void waitForReply(int delayMs, const ReplyComplete& complete);
 
     LinkOwner* m_owner;
     std::unique_ptr<SerialBackend> m_backend;

@@ -260,7 +260,7 @@ bool SocketLink::Write(const std::string& bytes, int charDelayMs, int afterDelay
     return true;
 }
 
-std::string SocketLink::Read(int delayMs)
+std::string SocketLink::Read(int delayMs, const ReplyComplete& complete)
 {
     NotifyGate::Hold hold(m_gate);
     if (!m_socket) {
@@ -273,9 +273,19 @@ std::string SocketLink::Read(int delayMs)
     }
     if (connected()) {
         // The delay counts as 10 ms steps, on top of 50 steps and a tenth
-        // of the latency; the wait always runs its full count.
+        // of the latency. Without a completeness check the wait runs its
+        // full count; with one, the count is the upper bound and the wait
+        // ends at the first step that finds the reply whole.
         const int steps = delayMs > 0 ? m_latency / 10 + delayMs + kBaseSteps : 1;
         for (int i = 0; i < steps; ++i) {
+            if (complete && delayMs > 0) {
+                platform::processPendingEvents();
+                if (complete(received())) {
+                    break;
+                }
+                platform::sleepMs(kStepMs);
+                continue;
+            }
             step();
         }
     }
@@ -292,6 +302,16 @@ std::string SocketLink::Read(int delayMs)
     // Nothing came; if the far end went away meanwhile, say so.
     fail(connected() ? LinkTimeOut : LinkClosed);
     return {};
+}
+
+std::string SocketLink::received() const
+{
+    std::string data = m_stash;
+    if (connected()) {
+        const QByteArray waiting = m_socket->peek(m_socket->bytesAvailable());
+        data.append(waiting.constData(), static_cast<std::size_t>(waiting.size()));
+    }
+    return data;
 }
 
 void SocketLink::SetEventMode(bool on)

@@ -31,7 +31,7 @@ public:
     bool Close();
     bool IsOpen();
     bool Write(const std::string& bytes, int charDelayMs, int afterDelayMs);
-    std::string Read(int delayMs);
+    std::string Read(int delayMs, const ReplyComplete& complete = {});
     void SetEventMode(bool on);
 
     std::int16_t SetBusAddress(std::int32_t address);
@@ -66,6 +66,8 @@ private:
     void deliver();
     bool fail(int error);
     bool connected() const;
+    // What a read would hand over now, left in place.
+    std::string received() const;
 
     LinkOwner* m_owner;
     std::unique_ptr<Pinger> m_pinger;

@@ -80,6 +80,13 @@ public:
         data.swap(m_script.input);
         return data;
     }
+    std::optional<std::string> peek() override
+    {
+        if (m_script.countFails) {
+            return std::nullopt;
+        }
+        return m_script.input;
+    }
     bool takeLineError() override
     {
         const bool error = m_script.lineError;

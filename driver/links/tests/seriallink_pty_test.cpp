@@ -161,6 +161,57 @@ TEST_F(SerialPty, ReadWaitsItsDelayThenTakesWhatCame)
     EXPECT_EQ(link.lastError(), LinkTimeOut);
 }
 
+TEST_F(SerialPty, ReadThatKnowsItsReplyEndsWhenTheReplyIsWhole)
+{
+    ASSERT_TRUE(link.Open());
+    AnsweringTime time;
+    // The receiver answers during the third slice of the wait; the read ends
+    // at the look after it, long before its 400 ms.
+    time.answerAt(3, [&] {
+        pty.send("FRQ 12345\r");
+        ASSERT_TRUE(pty.waitQueued(10));
+    });
+    int looks = 0;
+    EXPECT_EQ(link.Read(400, lineEnded(&looks)), "FRQ 12345\r");
+    EXPECT_EQ(link.lastError(), LinkOk);
+    EXPECT_EQ(time.m_sleeps, 3u);
+    EXPECT_EQ(looks, 4);
+
+    // What the receiver sends after the read ended is the next read's.
+    pty.send("FRQ 7\r");
+    ASSERT_TRUE(pty.waitQueued(6));
+    EXPECT_EQ(link.Read(0), "FRQ 7\r");
+
+    // A reply already whole before the read needs no sleep at all.
+    pty.send("Q1\r");
+    ASSERT_TRUE(pty.waitQueued(3));
+    time.m_sleeps = 0;
+    EXPECT_EQ(link.Read(400, lineEnded()), "Q1\r");
+    EXPECT_EQ(time.m_sleeps, 0u);
+}
+
+TEST_F(SerialPty, ReadWhoseReplyStaysIncompleteWaitsItsDelayAndHandsItOver)
+{
+    ASSERT_TRUE(link.Open());
+    pty.send("FRQ 12");
+    ASSERT_TRUE(pty.waitQueued(6));
+    platform::FakeTimeGuard fake;
+    EXPECT_EQ(link.Read(40, lineEnded()), "FRQ 12");
+    EXPECT_EQ(fake.time.m_slept, 40u) << "the whole delay, as without a check";
+    EXPECT_EQ(link.lastError(), LinkOk);
+
+    // Nothing at all: the same time-out as a plain read.
+    EXPECT_EQ(link.Read(30, lineEnded()), "");
+    EXPECT_EQ(fake.time.m_slept, 70u);
+    EXPECT_EQ(link.lastError(), LinkTimeOut);
+
+    // The rest of the reply comes with the next read.
+    pty.send("345\r");
+    ASSERT_TRUE(pty.waitQueued(4));
+    EXPECT_EQ(link.Read(40, lineEnded()), "345\r");
+    EXPECT_EQ(fake.time.m_slept, 70u);
+}
+
 TEST_F(SerialPty, PtyHasNoModemLinesSoTheTestLinkRefusesIt)
 {
     link.SetTestLink(true);

@@ -187,6 +187,51 @@ TEST_F(SocketTcp, ReadsWaitTheirFullCount)
     EXPECT_EQ(fake.time.m_sleeps, 1u) << "a read without delay is one step";
 }
 
+TEST_F(SocketTcp, ReadThatKnowsItsReplyEndsWhenTheReplyIsWhole)
+{
+    connect();
+    AnsweringTime time;
+    // The receiver answers during the fifth step; the read ends once a step
+    // has delivered it, far below its 453 steps.
+    time.answerAt(5, [&] { sendAll(peer, "FRQ 12345\r"); });
+    EXPECT_EQ(link->Read(400, lineEnded()), "FRQ 12345\r");
+    EXPECT_EQ(link->lastError(), LinkOk);
+    EXPECT_GE(time.m_sleeps, 5u);
+    EXPECT_LT(time.m_sleeps, 453u);
+
+    // What comes after the read ended is the next read's.
+    sendAll(peer, "FRQ 7\r");
+    EXPECT_EQ(readAtLeast(6), "FRQ 7\r");
+
+    // A reply that came before the read ends it at its first whole look.
+    sendAll(peer, "Q1\r");
+    time.m_sleeps = 0;
+    EXPECT_EQ(link->Read(400, lineEnded()), "Q1\r");
+    EXPECT_LT(time.m_sleeps, 453u);
+}
+
+TEST_F(SocketTcp, ReadWhoseReplyStaysIncompleteRunsItsFullCount)
+{
+    connect();
+    sendAll(peer, "FRQ 12");
+    platform::FakeTimeGuard fake;
+    EXPECT_EQ(link->Read(40, lineEnded()), "FRQ 12");
+    EXPECT_EQ(fake.time.m_sleeps, 93u) << "40 steps + 50 + a tenth of 30 ms latency";
+    EXPECT_EQ(link->lastError(), LinkOk);
+
+    fake.time.m_sleeps = 0;
+    EXPECT_EQ(link->Read(40, lineEnded()), "");
+    EXPECT_EQ(fake.time.m_sleeps, 93u);
+    EXPECT_EQ(link->lastError(), LinkTimeOut);
+
+    sendAll(peer, "345\r");
+    std::string rest;
+    for (int i = 0; i < 100 && rest.empty(); ++i) {
+        rest = link->Read(40, lineEnded());
+    }
+    EXPECT_EQ(rest, "345\r");
+}
+
 TEST_F(SocketTcp, PerCharacterDelaySendsByteByByte)
 {
     connect();

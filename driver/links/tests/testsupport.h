@@ -6,12 +6,14 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "driver/links/commchannel.h"
 #include "driver/links/pinger.h"
+#include "platform/clock.h"
 
 namespace linktest {
 
@@ -108,6 +110,52 @@ int unusedPort();
 // Full write on a descriptor; reads exactly n bytes with a time-out.
 void sendAll(int fd, const std::string& bytes);
 std::string receiveExactly(int fd, std::size_t n, int timeoutMs = 2000);
+
+// Fake time (installed for the guard's life) in which the receiver sends
+// its bytes at a given sleep of the link's wait: a read that knows its
+// reply is seen to end at the first look after the reply is whole.
+class AnsweringTime : public platform::FakeTime {
+public:
+    AnsweringTime() : m_oldClock(platform::setClock(this)), m_oldSleeper(platform::setSleeper(this)) {}
+    ~AnsweringTime() override
+    {
+        platform::setClock(m_oldClock);
+        platform::setSleeper(m_oldSleeper);
+    }
+    AnsweringTime(const AnsweringTime&) = delete;
+    AnsweringTime& operator=(const AnsweringTime&) = delete;
+
+    // `answer` runs during sleep number `atSleep` (counting from 1).
+    void answerAt(std::uint64_t atSleep, std::function<void()> answer)
+    {
+        m_at = atSleep;
+        m_answer = std::move(answer);
+    }
+    void sleepMs(int ms) override
+    {
+        FakeTime::sleepMs(ms);
+        if (m_sleeps == m_at && m_answer) {
+            m_answer();
+        }
+    }
+
+private:
+    platform::Clock* m_oldClock;
+    platform::Sleeper* m_oldSleeper;
+    std::uint64_t m_at = 0;
+    std::function<void()> m_answer;
+};
+
+// A reply check for lines ended by CR, counting the checks it answered.
+inline quorvin::ReplyComplete lineEnded(int* looks = nullptr)
+{
+    return [looks](std::string_view received) {
+        if (looks != nullptr) {
+            ++*looks;
+        }
+        return received.find('\r') != std::string_view::npos;
+    };
+}
 
 }  // namespace linktest
 

@@ -125,6 +125,22 @@ std::optional<std::string> takeRecord(std::string& buffer, char end)
     return record;
 }
 
+std::size_t countRecords(std::string_view bytes, char end)
+{
+    std::size_t count = 0;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t at = bytes.find(end, start);
+        if (at == std::string_view::npos) {
+            return count;
+        }
+        if (bytes.substr(start, at + 1 - start).find_first_not_of("\r\n") != std::string_view::npos) {
+            ++count;
+        }
+        start = at + 1;
+    }
+}
+
 std::optional<int> digitAt(std::string_view text, std::size_t pos)
 {
     if (pos >= text.size() || !isDigit(text[pos])) {

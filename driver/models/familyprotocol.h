@@ -46,6 +46,11 @@ std::size_t resumeAfter(std::string_view text, std::size_t letter);
 // of the buffer; nothing while no `end` has arrived.
 std::optional<std::string> takeRecord(std::string& buffer, char end);
 
+// How many whole records (up to and including `end`) the bytes hold,
+// not counting records of line ends alone (a CR LF pair split at either
+// byte is no record).
+std::size_t countRecords(std::string_view bytes, char end);
+
 // A decimal digit at a position; nothing when the text is too short or the
 // byte is no digit.
 std::optional<int> digitAt(std::string_view text, std::size_t pos);

@@ -556,15 +556,48 @@ bool FamilyReceiver::SendTraced(const std::string& frame, std::string_view mnemo
     return SendCommand(frame, charDelayMs, afterDelayMs);
 }
 
-std::string FamilyReceiver::ReadTraced(int delayMs)
+std::string FamilyReceiver::ReadTraced(int delayMs, const ReplyComplete& complete)
 {
-    std::string reply = m_channel.Read(delayMs);
+    std::string reply = m_channel.Read(delayMs, complete);
     if (m_traceOpen) {
         std::string text(family::traceText(reply));
         text += '\n';
         TraceReceived(text);
     }
     return reply;
+}
+
+std::size_t FamilyReceiver::WholeRecords(std::string_view bytes) const
+{
+    if (!m_recordFinder) {
+        return family::countRecords(bytes, m_recordEnd);
+    }
+    std::size_t count = 0;
+    while (!bytes.empty()) {
+        const RecordCut cut = m_recordFinder(bytes);
+        const std::size_t length = std::min(cut.length, bytes.size());
+        if (cut.kind == RecordCut::Wait || length == 0) {
+            break;
+        }
+        // Noise and refused frames complete nothing: a read that meets them
+        // waits its whole delay and hands everything over, as it always did.
+        if (cut.kind == RecordCut::Take) {
+            ++count;
+        }
+        bytes.remove_prefix(length);
+    }
+    return count;
+}
+
+ReplyComplete FamilyReceiver::Records(int count) const
+{
+    const auto wanted = static_cast<std::size_t>(std::max(count, 1));
+    return [this, wanted](std::string_view received) { return WholeRecords(received) >= wanted; };
+}
+
+ReplyComplete FamilyReceiver::NoReply()
+{
+    return [](std::string_view received) { return received.empty(); };
 }
 
 void FamilyReceiver::Pause(int ms)

@@ -45,6 +45,7 @@
 #include <vector>
 
 #include "driver/core/receiver.h"
+#include "driver/links/commchannel.h"
 #include "driver/models/modeltable.h"
 
 namespace quorvin {
@@ -187,8 +188,41 @@ protected:
     // Sends a frame; traces "-> @stamp <mnemonic>" while the connect trace runs.
     bool SendTraced(const std::string& frame, std::string_view mnemonic, int charDelayMs, int afterDelayMs);
     // Reads after a delay; traces "<- @stamp<reply>" while the connect trace runs.
-    std::string ReadTraced(int delayMs);
+    // With `complete` the read ends as soon as the reply is whole, the delay
+    // being its upper bound.
+    std::string ReadTraced(int delayMs, const ReplyComplete& complete = {});
+
+    // What a read waits for. Records: `count` whole records as RxParse cuts
+    // them (up to the end byte, or taken by the record finder; noise and
+    // refused frames count for nothing). NoReply: a command the receiver does not answer;
+    // the read ends at once when nothing is waiting, while stray bytes keep
+    // it to its delay as before (a line answering with DEL bytes is seen).
+    ReplyComplete Records(int count = 1) const;
+    static ReplyComplete NoReply();
+    // How many whole records the bytes hold, cut as RxParse cuts them.
+    std::size_t WholeRecords(std::string_view bytes) const;
     // A plain wait between commands.
+    //
+    // Which waits end early and which are kept. A read after a delay only
+    // gives the reply time to arrive: it ends once the reply is whole
+    // (Records, NoReply) and its delay is the upper bound. A pause the
+    // receiver needs between commands is kept as the receiver's
+    // description gives it:
+    //   RA1792  1 ms per character; 25 ms after P, R and the closing L of a
+    //           connect; 20 ms after RxRemote's R / L; 200 ms after the L
+    //           and 25 ms after the "?" of a disconnect.
+    //   RA6790  1 ms per character; 25 ms after S2, S8, S9 and S1.
+    //   NRD535  10 ms after every frame; 50 ms after H0 and I0 at connect.
+    //   TRC294  40 ms after every message; the 20 ms rounds of the A model's
+    //           connect (10 after remote, 4 after the panel text, 4 between
+    //           the settings, 2 after 0xEE).
+    //   HF2050  50 ms after every line.
+    //   NDX264  100 ms before the first request of a connect; 50 ms after
+    //           every frame; latency + 20 ms after a channel clear.
+    //   REK085, TRC243  10 ms after every frame.
+    // Reads that still run to their bound: the TRC294 plain model's read of
+    // the A-model request (it never answers it), and any reply that is cut
+    // short, garbled or missing.
     static void Pause(int ms);
 
     // Fails the connection attempt: the base reports the code and closes.

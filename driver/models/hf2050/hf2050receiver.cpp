@@ -86,7 +86,7 @@ ConnErr Hf2050Receiver::RxOpen()
 
     const std::string command = hf2050::connectCommand(Unit());
     SendTraced(hf2050::frame(command), command, 0, kAfterDelayMs);
-    const std::string reply = ReadTraced(100);
+    const std::string reply = ReadTraced(100, Records());
     if (reply.empty() || family::beginsWithTwoDel(reply)) {
         return FailConnect(ConnectLnTimeOut, "bad response\n");
     }

@@ -135,9 +135,9 @@ ConnErr Ndx264Receiver::RxOpen()
     Pause(100);
 
     SendText(ndx264::kStatusRequest);
-    const std::string first = ReadTraced(400);
+    const std::string first = ReadTraced(400, Records());
     SendText(ndx264::kStatusRequest);
-    const std::string second = ReadTraced(200);
+    const std::string second = ReadTraced(200, Records());
     if (first.empty() || second.empty() || family::beginsWithTwoDel(second)) {
         return FailConnect(ConnectLnTimeOut, "bad response\n");
     }
@@ -158,7 +158,7 @@ ConnErr Ndx264Receiver::RxOpen()
     }
 
     SendText(ndx264::kIdentRequest);
-    const std::string ident = ReadTraced(250);
+    const std::string ident = ReadTraced(250, Records());
     m_isbOption = ndx264::hasIsbOption(ident);
     m_romId = m_isbOption ? "T.264/ISB" : "T.264";
 
@@ -196,17 +196,17 @@ void Ndx264Receiver::RxClose()
     }
     if (mode != ModISB) {
         SendText(ndx264::modeCommand(ndx264::letterFromMode(mode, CurrentLetter())));
-        m_channel.Read(50);
+        m_channel.Read(50, NoReply());
     }
     SendText(ndx264::bfoCommand(0));
-    m_channel.Read(50);
+    m_channel.Read(50, NoReply());
     if (Current().FrqValue != 0xFFFFFFFFu) {
         SendText(ndx264::frequencyCommand(static_cast<std::int32_t>(Current().FrqValue)));
-        m_channel.Read(50);
+        m_channel.Read(50, NoReply());
     }
     if (m_filterDigit >= 0) {
         SendText(ndx264::filterCommand(m_filterDigit));
-        m_channel.Read(50);
+        m_channel.Read(50, NoReply());
     }
     DropRemote();
 }
@@ -614,7 +614,7 @@ RCODE Ndx264Receiver::ReadOneChannel(std::int16_t chn)
         }
         for (int wait = 0; wait < kWaitsPerRecall; ++wait) {
             platform::processPendingEvents();
-            const std::string got = m_channel.Read(m_channel.AddedLatency() + 20);
+            const std::string got = m_channel.Read(m_channel.AddedLatency() + 20, Records());
             if (!got.empty()) {
                 ReceiveBytes(got, 0);
             }

@@ -60,7 +60,7 @@ ConnErr Nrd535Receiver::RxOpen()
     ForgetControls();
 
     SendText("?");
-    const std::string ident = ReadTraced(100);
+    const std::string ident = ReadTraced(100, Records());
     if (ident.empty()) {
         return FailConnect(m_channel.LastError(), "empty response\n");
     }
@@ -72,7 +72,7 @@ ConnErr Nrd535Receiver::RxOpen()
     m_romId = std::string(family::traceText(ident));
 
     SendText("H");
-    const std::string h = ReadTraced(80);
+    const std::string h = ReadTraced(80, Records());
     if (h.empty()) {
         return FailConnect(m_channel.LastError(), "empty response\n");
     }
@@ -83,10 +83,10 @@ ConnErr Nrd535Receiver::RxOpen()
     SendText("I0");
     Pause(50);
     SendText("U61");
-    ReadTraced(20);
+    ReadTraced(20, NoReply());
 
     SendText("I");
-    const std::string reply = ReadTraced(80);
+    const std::string reply = ReadTraced(80, Records());
     std::string pending = reply;
     bool gotStatus = false;
     while (auto record = family::takeRecord(pending, '\r')) {
@@ -101,7 +101,7 @@ ConnErr Nrd535Receiver::RxOpen()
     }
     if (m_hOption) {
         SendText("W");
-        std::string w = ReadTraced(80);
+        std::string w = ReadTraced(80, Records());
         while (auto record = family::takeRecord(w, '\r')) {
             ApplyRecord(*record);
         }
@@ -122,7 +122,7 @@ ConnErr Nrd535Receiver::RxOpen()
 void Nrd535Receiver::RefreshStatus()
 {
     SendText("U2");
-    std::string reply = ReadTraced(80);
+    std::string reply = ReadTraced(80, Records());
     while (auto record = family::takeRecord(reply, '\r')) {
         ApplyRecord(*record);
     }

@@ -53,14 +53,14 @@ ConnErr Ra1792Receiver::RxOpen()
     m_retuneForMode = false;
 
     SendTraced(std::string(ra1792::kAdapterIdentify), "?", kCharDelayMs, 0);
-    const std::string ident = ReadTraced(40);
+    const std::string ident = ReadTraced(40, Records());
     if (ident.empty()) {
         return FailConnect(ConnectLnTimeOut, "bad response\n");
     }
     SendTraced(std::string(ra1792::kAdapterReset), "R", kCharDelayMs, 0);
-    ReadTraced(40);
+    ReadTraced(40, NoReply());
     SendText("L");
-    const std::string local = ReadTraced(40);
+    const std::string local = ReadTraced(40, NoReply());
     if (family::beginsWithTwoDel(local)) {
         return FailConnect(ConnectLnTimeOut, "bad response\n");
     }
@@ -71,7 +71,7 @@ ConnErr Ra1792Receiver::RxOpen()
     m_romId = std::string(family::traceText(ident)).substr(0, 8);
 
     SendText("G");
-    const std::string reply = ReadTraced(100);
+    const std::string reply = ReadTraced(100, Records());
     if (reply.empty()) {
         return FailConnect(m_channel.LastError(), "empty response\n");
     }
@@ -80,9 +80,9 @@ ConnErr Ra1792Receiver::RxOpen()
         return FailConnect(ConnectRxIdenError, "bad ID\n");
     }
     SendText("TI");
-    ReadTraced(400);
+    ReadTraced(400, NoReply());
     SendText("TR");
-    ReadTraced(400);
+    ReadTraced(400, NoReply());
 
     ApplyStatus(*status, false);
     if (!SynchroniseBfo()) {
@@ -98,7 +98,7 @@ ConnErr Ra1792Receiver::RxOpen()
 bool Ra1792Receiver::SynchroniseBfo()
 {
     SendText("G");
-    const std::string reply = ReadTraced(40);
+    const std::string reply = ReadTraced(40, Records());
     if (reply.empty()) {
         return false;
     }
@@ -116,26 +116,26 @@ bool Ra1792Receiver::SynchroniseBfo()
         if (SendText(ra1792::bfoCommand(cwBfo))) {
             m_receiverBfo = ra1792::bfoOnWire(cwBfo);
         }
-        ReadTraced(50);
+        ReadTraced(50, NoReply());
         if (tuned >= m_info->frqMin && tuned <= m_info->frqMax) {
             SendText(ra1792::frequencyCommand(tuned));
-            ReadTraced(50);
+            ReadTraced(50, NoReply());
         }
         FlagMod();
     } else {
         SendText(ra1792::modeCommand(3));
-        ReadTraced(50);
+        ReadTraced(50, NoReply());
         SendText("G");
-        if (const auto cw = ra1792::parseStatus(ReadTraced(40))) {
+        if (const auto cw = ra1792::parseStatus(ReadTraced(40, Records()))) {
             m_syncBfo = cw->bfoHz;
         }
         if (SendText(ra1792::bfoCommand(DefaultBfo()))) {
             m_receiverBfo = ra1792::bfoOnWire(DefaultBfo());
         }
-        ReadTraced(50);
+        ReadTraced(50, NoReply());
         if (status->modeCode >= 1 && status->modeCode <= 6) {
             SendText(ra1792::modeCommand(status->modeCode));
-            ReadTraced(50);
+            ReadTraced(50, NoReply());
         }
     }
     return true;
@@ -161,19 +161,19 @@ void Ra1792Receiver::RxClose()
     if (code > 0) {
         SendText(ra1792::modeCommand(code));
     }
-    m_channel.Read(50);
+    m_channel.Read(50, NoReply());
     if (Current().FrqValue != 0xFFFFFFFFu) {
         const auto hz = static_cast<std::int32_t>(Current().FrqValue);
         if (hz >= m_info->frqMin && hz <= m_info->frqMax) {
             SendText(ra1792::frequencyCommand(hz));
         }
     }
-    m_channel.Read(50);
+    m_channel.Read(50, NoReply());
     SendText("L");
     Pause(200);
     SendCommand(std::string(ra1792::kAdapterIdentify), kCharDelayMs, 0);
     Pause(25);
-    m_channel.Read(40);
+    m_channel.Read(40, Records());
     DropRemote();
 }
 

@@ -67,12 +67,12 @@ ConnErr Ra6790Receiver::RxOpen()
 
     SendText(ra6790::kRemote);
     Pause(25);
-    if (family::beginsWithTwoDel(ReadTraced(40))) {
+    if (family::beginsWithTwoDel(ReadTraced(40, NoReply()))) {
         return FailConnect(ConnectLnTimeOut, "bad response\n");
     }
 
     SendText(ra6790::kSelfTest);
-    const std::string selfTest = ReadTraced(40);
+    const std::string selfTest = ReadTraced(40, Records());
     if (selfTest.empty()) {
         // Nothing within the wait is no answer; a link that failed is the link's error.
         const ConnErr link = m_channel.LastError();
@@ -95,7 +95,7 @@ ConnErr Ra6790Receiver::RxOpen()
     SendText(ra6790::kOptionsBegin);
     Pause(25);
     SendText(ra6790::kTypeQuery);
-    const std::string type = ReadTraced(40);
+    const std::string type = ReadTraced(40, Records());
     const bool typeRead = m_channel.LastError() == ConnectNoError;
     SendText(ra6790::kOptionsEnd);
     Pause(25);
@@ -103,7 +103,7 @@ ConnErr Ra6790Receiver::RxOpen()
     m_romId = m_option;
 
     SendText(ra6790::kStatusQuery);
-    const std::string reply = ReadTraced(40);
+    const std::string reply = ReadTraced(40, Records());
     if (reply.empty() && m_channel.LastError() != ConnectNoError) {
         return FailConnect(m_channel.LastError(), "empty response\n");
     }
@@ -113,7 +113,7 @@ ConnErr Ra6790Receiver::RxOpen()
     }
 
     SendText(ra6790::kFilterQuery);
-    const std::string filters = ReadTraced(40);
+    const std::string filters = ReadTraced(40, Records());
     if (m_channel.LastError() == ConnectNoError) {
         if (const auto list = ra6790::parseFilterList(filters)) {
             ApplyFilterList(*list);
@@ -156,7 +156,7 @@ std::int32_t Ra6790Receiver::SidebandWidth() const
 bool Ra6790Receiver::SynchroniseBfo()
 {
     SendText(ra6790::kStatusQuery);
-    const std::string reply = ReadTraced(40);
+    const std::string reply = ReadTraced(40, Records());
     if (reply.empty()) {
         return m_channel.LastError() == ConnectNoError;
     }
@@ -173,26 +173,26 @@ bool Ra6790Receiver::SynchroniseBfo()
         if (SendText(ra6790::bfoCommand(cwBfo))) {
             m_receiverBfo = ra6790::bfoOnWire(cwBfo);
         }
-        ReadTraced(50);
+        ReadTraced(50, NoReply());
         if (tuned >= RxFrqMin() && tuned <= RxFrqMax()) {
             SendText(ra6790::frequencyCommand(tuned));
-            ReadTraced(50);
+            ReadTraced(50, NoReply());
         }
         FlagMod();
     } else {
         SendText(ra6790::modeCommand(3));
-        ReadTraced(50);
+        ReadTraced(50, NoReply());
         SendText(ra6790::kStatusQuery);
-        if (const auto cw = ra6790::parseStatus(ReadTraced(40))) {
+        if (const auto cw = ra6790::parseStatus(ReadTraced(40, Records()))) {
             m_syncBfo = cw->bfoHz;
         }
         if (SendText(ra6790::bfoCommand(DefaultBfo()))) {
             m_receiverBfo = ra6790::bfoOnWire(DefaultBfo());
         }
-        ReadTraced(50);
+        ReadTraced(50, NoReply());
         if (status->modeCode >= 1 && status->modeCode <= 6) {
             SendText(ra6790::modeCommand(status->modeCode));
-            ReadTraced(50);
+            ReadTraced(50, NoReply());
         }
     }
     return true;
@@ -218,14 +218,14 @@ void Ra6790Receiver::RxClose()
     if (code > 0) {
         SendText(ra6790::modeCommand(code));
     }
-    m_channel.Read(50);
+    m_channel.Read(50, NoReply());
     if (Current().FrqValue != 0xFFFFFFFFu) {
         const auto hz = static_cast<std::int32_t>(Current().FrqValue);
         if (hz >= RxFrqMin() && hz <= RxFrqMax()) {
             SendText(ra6790::frequencyCommand(hz));
         }
     }
-    m_channel.Read(50);
+    m_channel.Read(50, NoReply());
     SendText(ra6790::kLocal);
     Pause(25);
     DropRemote();

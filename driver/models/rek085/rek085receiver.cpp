@@ -104,7 +104,7 @@ ConnErr Rek085Receiver::RxOpen()
 
     TraceOutcome(" GET STATUS\n");
     SendText(rek085::kStatusQuery);
-    const std::string reply = ReadTraced(100);
+    const std::string reply = ReadTraced(100, Records());
     if (reply.empty()) {
         const ConnErr link = m_channel.LastError();
         return FailConnect(link != ConnectNoError ? link : ConnectLnTimeOut, "empty response\n");
@@ -143,12 +143,12 @@ void Rek085Receiver::RxClose()
     const MODTYPE mode = Current().ModType;
     const MODTYPE restored = (mode == ModCW || mode == ModRTTY || mode == ModFAX || mode == ModNone) ? ModUSB : mode;
     SendText(rek085::modeCommand(rek085::codeFromMode(restored, 2)));
-    m_channel.Read(50);
+    m_channel.Read(50, NoReply());
     SendText(rek085::bfoCommand(0));
-    m_channel.Read(50);
+    m_channel.Read(50, NoReply());
     if (Current().FrqValue != kUnknown && static_cast<std::int32_t>(Current().FrqValue) <= RxFrqMax()) {
         SendText(rek085::frequencyCommand(static_cast<std::int32_t>(Current().FrqValue)));
-        m_channel.Read(50);
+        m_channel.Read(50, NoReply());
     }
     m_awaited = -2;
     m_transfer = false;

@@ -10,6 +10,7 @@
 #include "driver/core/configstore.h"
 #include "driver/links/seriallink.h"
 #include "driver/links/socketlink.h"
+#include "driver/models/familyprotocol.h"
 #include "driver/models/nrd535/nrd535receiver.h"
 #include "driver/models/ra1792/ra1792receiver.h"
 #include "platform/settingsstore.h"
@@ -267,6 +268,9 @@ public:
         return RxParse();
     }
     std::vector<std::string> records;
+    using FamilyReceiver::NoReply;
+    using FamilyReceiver::Records;
+    using FamilyReceiver::WholeRecords;
 
 protected:
     bool SendText(std::string_view) override { return false; }
@@ -291,6 +295,34 @@ TEST(FamilyRecordFinder, TakesSkipsRefusesWaitsAndCapsTheBuffer)
     // A record that never completes is capped, not kept growing.
     EXPECT_EQ(rx.Feed(std::string(1, '\x40') + std::string(20, 'q')), -1);
     EXPECT_TRUE(rx.ReceiveBuffer().empty());
+}
+
+TEST(FamilyReplyChecks, ReadsCompleteOnWholeRecordsOnly)
+{
+    LengthFramed rx;
+    // Noise before a frame, a frame, and the start of the next one: one.
+    EXPECT_EQ(rx.WholeRecords(std::string("..\x03" "ab\x02", 6)), 1u);
+    // A refused byte completes nothing; a read meeting it waits its delay.
+    EXPECT_EQ(rx.WholeRecords(std::string("\x00", 1)), 0u);
+    EXPECT_EQ(rx.WholeRecords(std::string("\x00\x02z", 3)), 1u);
+    const ReplyComplete two = rx.Records(2);
+    EXPECT_FALSE(two(std::string("\x02z\x03" "a", 4)));
+    EXPECT_TRUE(two(std::string("\x02z\x03" "ab", 5)));
+    EXPECT_FALSE(rx.Records()(""));
+
+    // A command without an answer: done at once on a quiet line, never on
+    // stray bytes (two DEL bytes must still be seen).
+    const ReplyComplete none = LengthFramed::NoReply();
+    EXPECT_TRUE(none(""));
+    EXPECT_FALSE(none("\x7F"));
+
+    // End-byte records: line ends alone (a CR LF pair split at either byte)
+    // are no record, as in the parse.
+    EXPECT_EQ(family::countRecords("B-2.21F10.000000D3I3M1A0X0\r\n", '\n'), 1u);
+    EXPECT_EQ(family::countRecords("\r\nF7.05D6M1X0\r", '\n'), 0u);
+    EXPECT_EQ(family::countRecords("\r\nF7.05D6M1X0\r\nF7", '\n'), 1u);
+    EXPECT_EQ(family::countRecords("I10240142500001\rQ0\r\n", '\r'), 2u);
+    EXPECT_EQ(family::countRecords("", '\r'), 0u);
 }
 
 }  // namespace

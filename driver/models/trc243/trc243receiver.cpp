@@ -70,9 +70,9 @@ ConnErr Trc243Receiver::RxOpen()
     ForgetControls();
 
     SendTraced(Frame("LOC"), "SET LOCAL", 0, kAfterDelayMs);
-    ReadTraced(100);
+    ReadTraced(100, Records());
     SendTraced(Frame("RMT"), "SET REMOTE", 0, kAfterDelayMs);
-    const std::string reply = ReadTraced(200);
+    const std::string reply = ReadTraced(200, Records());
     if (reply.empty() && m_channel.LastError() != ConnectNoError) {
         return FailConnect(m_channel.LastError(), "empty response\n");
     }
@@ -101,7 +101,7 @@ ConnErr Trc243Receiver::RxOpen()
 
     // The present state, then local control again.
     SendTraced(Frame("GA") + Frame("GB"), "GA GB", 0, kAfterDelayMs);
-    std::string records = ReadTraced(200);
+    std::string records = ReadTraced(200, Records(2));
     bool gotA = false;
     while (auto line = family::takeRecord(records, '\n')) {
         const auto text = trc243::lineText(*line, address >= 0, address);

@@ -140,9 +140,9 @@ bool Trc294Receiver::SendText(std::string_view command)
     return SendMessage(bytes, hexBytes(bytes));
 }
 
-std::string Trc294Receiver::ReadHex(int delayMs)
+std::string Trc294Receiver::ReadHex(int delayMs, const ReplyComplete& complete)
 {
-    std::string reply = m_channel.Read(delayMs);
+    std::string reply = m_channel.Read(delayMs, complete);
     TraceReceived(hexBytes(reply) + "\n");
     return reply;
 }
@@ -206,9 +206,9 @@ ConnErr Trc294Receiver::RxOpen()
     SetRemoteCommands("", trc294::bare(trc294::kReturnToLocal));
 
     SendMessage(trc294::bare(trc294::kReturnToLocal), "SET LOCAL");
-    ReadHex(100);
+    ReadHex(100, NoReply());
     SendMessage(trc294::bare(trc294::kPlainStatusRequest), "GET STATUS");
-    const std::string first = ReadHex(100);
+    const std::string first = ReadHex(100, Records());
     if (first.empty() && m_channel.LastError() != ConnectNoError) {
         return FailConnect(m_channel.LastError(), "empty response\n");
     }
@@ -225,7 +225,9 @@ ConnErr Trc294Receiver::RxOpen()
     }
 
     SendMessage(trc294::aStatusRequest(), hexBytes(trc294::aStatusRequest()));
-    const std::string second = ReadHex(200);
+    // The plain model does not answer this request: its read runs to the
+    // end of its delay.
+    const std::string second = ReadHex(200, Records());
     m_aModel = trc294::isAModelReply(second);
     m_modelText = m_aModel ? "294A" : "294";
     m_romId = m_modelText;

@@ -76,7 +76,7 @@ protected:
 
 private:
     bool SendMessage(const std::string& bytes, std::string_view mnemonic);
-    std::string ReadHex(int delayMs);
+    std::string ReadHex(int delayMs, const ReplyComplete& complete);
     void Rounds(int count);
     void ApplyStatus(const trc294::Status& s);
     int ModeCode() const;

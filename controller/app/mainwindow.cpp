@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
@@ -340,6 +341,9 @@ MainWindow::StartResult MainWindow::startUp(const QString& argumentText)
     m_timBlk.start();
     applyOnTop();
     setFocus();
+    // The receivers connect once the window runs, one per turn of the event
+    // loop, so the window paints and takes input between them.
+    startConnecting();
     return StartResult::Running;
 }
 
@@ -367,17 +371,50 @@ void MainWindow::buildTabs()
         m_forward[static_cast<std::size_t>(b)]->setStyleSheet(QString());
     }
     m_started = wasStarted;
-    for (std::int16_t i = 0; i < count && i < kMaxReceivers; ++i) {
-        ConnErr result = ConnectNoError;
-        m_driver->RxConnect(i, -1, &result);
-        if (result == ConnectObjectError) {
-            m_abandon = true;
-            break;
-        }
-        if (m_closed) {
-            break;
-        }
+    // At start-up the window is shown first; startUp begins the connects.
+    if (m_started) {
+        startConnecting();
     }
+}
+
+void MainWindow::startConnecting()
+{
+    ++m_connectRound;
+    m_connectNext = 0;
+    QTimer::singleShot(0, this, [this, round = m_connectRound] { connectNext(round); });
+}
+
+void MainWindow::connectNext(unsigned round)
+{
+    if (round != m_connectRound || m_closed || m_abandon || !m_driver) {
+        return;
+    }
+    const std::int16_t i = m_connectNext;
+    if (i >= receiverCount() || i >= kMaxReceivers) {
+        return;
+    }
+    ++m_connectNext;
+    if (i == m_receiver) {
+        // The dialogue may wait without painting: the text goes up now.
+        m_display->mask()->setText(QString::fromLatin1(kConnecting));
+        m_display->mask()->setStyleSheet(QStringLiteral("color: #ffc080; background: black;"));
+        m_display->mask()->show();
+        m_display->mask()->repaint();
+    }
+    ConnErr result = ConnectNoError;
+    m_driver->RxConnect(i, -1, &result);
+    if (result == ConnectObjectError) {
+        // No link can be made on this machine: start-up ends here.
+        m_abandon = true;
+        close();
+        return;
+    }
+    // A handler may have closed the window or rebuilt the tabs meanwhile.
+    if (round != m_connectRound || m_closed) {
+        return;
+    }
+    // The next receiver after the input that came in meanwhile.
+    QTimer::singleShot(0, this, [this, round] { connectNext(round); });
 }
 
 void MainWindow::layoutTabs()

@@ -87,6 +87,10 @@ private:
     void buildWidgets();
     StartResult fail(const QString& text);
     void buildTabs();
+    // Connects the receivers one per turn of the event loop (a connect
+    // dialogue lets no user input in while it waits for its receiver).
+    void startConnecting();
+    void connectNext(unsigned round);
     void layoutTabs();
     void resetLabels();
     void applyOnTop();
@@ -162,6 +166,10 @@ private:
     // Set at a connection: the first frequency report only says where the
     // receiver stands and is no manual tuning.
     std::array<bool, kMaxReceivers> m_freshConnection{};
+    // Start-up connects: which round (a rebuilt tab strip starts a new one)
+    // and the next receiver of it.
+    unsigned m_connectRound = 0;
+    std::int16_t m_connectNext = 0;
     bool m_abandon = false;
     bool m_started = false;
     bool m_closed = false;

@@ -41,6 +41,8 @@ struct MaskText {
 // The text laid over the digits for a connection error.
 MaskText connectionMask(quorvin::ConnErr err);
 inline const char* kNotConnected = "Not connected";
+// Shown while a receiver's connect dialogue runs.
+inline const char* kConnecting = "Connecting...";
 
 // A memory channel number: two digits, three with more than 100 channels;
 // dashes for none.

@@ -17,6 +17,7 @@
 
 #include "controller/app/mainwindow.h"
 #include "controller/core/appsettings.h"
+#include "controller/core/displayrules.h"
 #include "interfaces/component.h"
 #include "platform/settingsstore.h"
 #include "windowtestsupport.h"
@@ -162,6 +163,40 @@ private slots:
         w->tabs()->setCurrentIndex(1);
         QTRY_COMPARE_WITH_TIMEOUT(digitsOf(*w), QStringLiteral("  7050000"), kSlow);
         QTRY_COMPARE_WITH_TIMEOUT(mode->text(), QStringLiteral("USB"), kSlow);
+        w->close();
+    }
+
+    void startUpConnectsOneReceiverPerTurnOfTheEventLoop()
+    {
+        const std::string config = unique("Turns");
+        auto rx = receivers(true);
+        startAndConfigure(config, rx);
+        RecordingMessages messages;
+        auto w = started(messages, config);
+        QVERIFY(w);
+        auto* mask = w->findChild<QLabel*>(QStringLiteral("RxMask"));
+        QVERIFY(mask);
+        // Start-up itself connects nothing: the window is up first.
+        QCOMPARE(rx[0].server->repliesSent(), 0);
+        QCOMPARE(rx[1].server->repliesSent(), 0);
+        // Posted now, this runs after the first receiver's connect and before
+        // the second's: input and painting get their turn between the two.
+        bool between = false;
+        int firstReplies = -1;
+        int secondReplies = -1;
+        QString shown;
+        QTimer::singleShot(0, w.get(), [&] {
+            between = true;
+            firstReplies = rx[0].server->repliesSent();
+            secondReplies = rx[1].server->repliesSent();
+            shown = mask->text();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(between, kSlow);
+        QVERIFY2(firstReplies > 0, "the first receiver was connected in that turn");
+        QCOMPARE(secondReplies, 0);
+        QCOMPARE(shown, QString::fromLatin1(kConnecting));
+        QTRY_COMPARE_WITH_TIMEOUT(connectedCount(*w), 2, kSlow);
+        QTRY_VERIFY_WITH_TIMEOUT(!mask->isVisible(), kSlow);
         w->close();
     }
 

@@ -6,7 +6,6 @@
 #include <algorithm>
 
 #include "platform/clock.h"
-
 #include "platform/reporter.h"
 #include "platform/settingsstore.h"
 #include "platform/wait.h"

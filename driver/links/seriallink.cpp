@@ -49,6 +49,17 @@ bool SerialLink::fail(int error)
     return false;
 }
 
+bool SerialLink::failForPermission(const std::string& device)
+{
+    fail(LinkOpenError);
+    if (!m_permissionReported) {
+        m_permissionReported = true;
+        // A box may let events run: nothing of this link is touched after it.
+        platform::reporter().message("Serial port", permissionMessage(device), platform::MessageIcon::Warning);
+    }
+    return false;
+}
+
 bool SerialLink::Load(const std::string& keyPath)
 {
     m_keyPath = keyPath;
@@ -197,9 +208,11 @@ bool SerialLink::Open()
     switch (m_backend->open(device, LineSettings{m_speed, m_dataBits, m_parity, m_stopBits})) {
     case SerialOpenResult::Ok: break;
     case SerialOpenResult::NoDevice: return fail(LinkBadAddr);
+    case SerialOpenResult::NoPermission: return failForPermission(device);
     case SerialOpenResult::InUse:
     case SerialOpenResult::Failed: return fail(LinkOpenError);
     }
+    m_permissionReported = false;
     m_lastError = LinkOk;
     if (m_testLink != 0 && !(m_backend->dsr() && m_backend->cts())) {
         m_backend->close();

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# The installed layout works on its own: `cmake --install` into a temporary
-# prefix, then the installed programs run from there without the build tree
-# (no KORVANE_LIB_PATH): help and version texts, the settings store, a watch
-# and Tessaly (which opens both component libraries from lib/korvane/)
-# against a simulated receiver served by the installed rxsim.
+# The installed layout works on its own. `cmake --install` into a temporary
+# prefix lays out every file; the Debian package made from the same rules
+# (cpack, as scripts/package does) is unpacked with dpkg -x, and its
+# programs run from there without the build tree (no KORVANE_LIB_PATH):
+# help and version texts, the settings store, a watch and Tessaly (which
+# opens both component libraries from lib/korvane/) against a simulated
+# receiver served by the installed rxsim.
 #
 #   install_test.sh BUILD_DIR VERSION
 set -euo pipefail
@@ -34,32 +36,49 @@ wait_for() {
     cat "$file" >&2 || true
     fail "no \"$pattern\" in $file"
 }
+# The files of an installation below a prefix.
+check_layout() {
+    local prefix="$1" bindir="$2"
+    for f in bin/tessaly bin/korvanectl bin/rxsim \
+        lib/korvane/libquorvin.so lib/korvane/liblumaret.so \
+        share/applications/org.korvane.Tessaly.desktop \
+        share/icons/hicolor/scalable/apps/org.korvane.Tessaly.svg \
+        share/icons/hicolor/48x48/apps/org.korvane.Tessaly.png \
+        share/metainfo/org.korvane.Tessaly.metainfo.xml \
+        share/man/man1/tessaly.1.gz share/man/man1/korvanectl.1.gz share/man/man1/rxsim.1.gz \
+        lib/systemd/user/korvane-serve.service; do
+        [ -e "$prefix/$f" ] || fail "$f not installed below $prefix"
+    done
+    grep -qx "ExecStart=$bindir/korvanectl serve \$KORVANE_SERVE_OPTIONS" "$prefix/lib/systemd/user/korvane-serve.service" \
+        || fail "the user unit does not start $bindir/korvanectl"
+    grep -q "<release version=\"$version\"" "$prefix/share/metainfo/org.korvane.Tessaly.metainfo.xml" \
+        || fail "metainfo without release $version"
+    zcat "$prefix/share/man/man1/korvanectl.1.gz" | grep -qF 'set\-number KEY NAME VALUE' \
+        || fail "korvanectl page lacks its help text"
+    # Nothing installed may look into the build tree.
+    for f in "$prefix"/bin/* "$prefix"/lib/korvane/*; do
+        if readelf -d "$f" | grep -E "R(UN)?PATH" | grep -qF "$build"; then
+            fail "$f keeps a search path into the build tree"
+        fi
+    done
+}
 
+cmake --install "$build" --prefix "$work/prefix" >"$work/install.log" || { cat "$work/install.log"; fail "install"; }
+check_layout "$work/prefix" "$work/prefix/bin"
+
+# The package.
+cpack --config "$build/CPackConfig.cmake" -B "$work/cpack" >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log"; fail "cpack"; }
+deb="$(ls "$work"/cpack/korvane_"$version"_*.deb)"
+[ "$(dpkg-deb -f "$deb" Package)" = korvane ] || fail "package name"
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version"
+depends="$(dpkg-deb -f "$deb" Depends)"
+for lib in libc6 libqt6core6 libqt6widgets6 libqt6serialport6 libsqlite3-0; do
+    [[ "$depends" == *"$lib "* ]] || fail "Depends lacks $lib: $depends"
+done
+dpkg -x "$deb" "$work/root"
+[ ! -e "$work/root/usr/local" ] || fail "the package installs below /usr/local"
+check_layout "$work/root/usr" /usr/bin
 prefix="$work/root/usr"
-cmake --install "$build" --prefix "$prefix" >"$work/install.log" || { cat "$work/install.log"; fail "install"; }
-
-# The layout.
-for f in bin/tessaly bin/korvanectl bin/rxsim \
-    lib/korvane/libquorvin.so lib/korvane/liblumaret.so \
-    share/applications/org.korvane.Tessaly.desktop \
-    share/icons/hicolor/scalable/apps/org.korvane.Tessaly.svg \
-    share/icons/hicolor/48x48/apps/org.korvane.Tessaly.png \
-    share/metainfo/org.korvane.Tessaly.metainfo.xml \
-    share/man/man1/tessaly.1.gz share/man/man1/korvanectl.1.gz share/man/man1/rxsim.1.gz \
-    lib/systemd/user/korvane-serve.service; do
-    [ -e "$prefix/$f" ] || fail "$f not installed"
-done
-grep -qx "ExecStart=$prefix/bin/korvanectl serve \$KORVANE_SERVE_OPTIONS" "$prefix/lib/systemd/user/korvane-serve.service" \
-    || fail "the user unit does not start the installed korvanectl"
-grep -q "<release version=\"$version\"" "$prefix/share/metainfo/org.korvane.Tessaly.metainfo.xml" \
-    || fail "metainfo without release $version"
-zcat "$prefix/share/man/man1/korvanectl.1.gz" | grep -qF 'set\-number KEY NAME VALUE' || fail "korvanectl page lacks its help text"
-# Nothing installed may look into the build tree.
-for f in "$prefix"/bin/* "$prefix"/lib/korvane/*; do
-    if readelf -d "$f" | grep -E "R(UN)?PATH" | grep -qF "$build"; then
-        fail "$f keeps a search path into the build tree"
-    fi
-done
 
 # From here on only the installed files count.
 unset KORVANE_LIB_PATH LD_LIBRARY_PATH

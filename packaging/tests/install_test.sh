@@ -80,6 +80,15 @@ dpkg -x "$deb" "$work/root"
 check_layout "$work/root/usr" /usr/bin
 prefix="$work/root/usr"
 
+# The user unit as systemd reads it (where systemd's tools are installed),
+# pointed at the unpacked korvanectl.
+if command -v systemd-analyze >/dev/null; then
+    sed "s|/usr/bin/korvanectl|$prefix/bin/korvanectl|" "$prefix/lib/systemd/user/korvane-serve.service" \
+        >"$work/korvane-serve.service"
+    verdict="$(systemd-analyze verify --man=no "$work/korvane-serve.service" 2>&1 || echo "failed")"
+    [ -z "$verdict" ] || fail "korvane-serve.service: $verdict"
+fi
+
 # From here on only the installed files count.
 unset KORVANE_LIB_PATH LD_LIBRARY_PATH
 export KORVANE_SETTINGS="$work/settings.db" KORVANE_TRACE_DIR="$work/traces" XDG_CONFIG_HOME="$work/config"

@@ -134,8 +134,12 @@ bool deviceAccessDenied(const std::string& device)
     if (device.empty()) {
         return false;
     }
+    // access() bits spelt out: inside this namespace R_OK is the driver's
+    // result code (see interfaces/receivertypes.h), not the macro.
+    constexpr int kMayRead = 4;
+    constexpr int kMayWrite = 2;
     // AT_EACCESS: judged for the effective user and groups, as open() is.
-    if (::faccessat(AT_FDCWD, device.c_str(), R_OK | W_OK, AT_EACCESS) == 0) {
+    if (::faccessat(AT_FDCWD, device.c_str(), kMayRead | kMayWrite, AT_EACCESS) == 0) {
         return false;
     }
     return errno == EACCES || errno == EPERM;

@@ -54,7 +54,8 @@ bool SerialLink::failForPermission(const std::string& device)
     fail(LinkOpenError);
     if (!m_permissionReported) {
         m_permissionReported = true;
-        // A box may let events run: nothing of this link is touched after it.
+        // A box lets events run (the driver stays busy, so the link lives
+        // on); the error is set before it, and nothing follows but the return.
         platform::reporter().message("Serial port", permissionMessage(device), platform::MessageIcon::Warning);
     }
     return false;

@@ -87,7 +87,4 @@ string(REPLACE "<semicolon>" ";" page "${page}")
 string(REPLACE "<open>" "[" page "${page}")
 string(REPLACE "<close>" "]" page "${page}")
 
-# Written only when it changed, so an unchanged page does not rebuild the rest.
-file(WRITE "${OUTPUT}.tmp" "${page}")
-file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)
-file(REMOVE "${OUTPUT}.tmp")
+file(WRITE "${OUTPUT}" "${page}")

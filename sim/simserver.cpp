@@ -204,6 +204,12 @@ void SimServer::setTrace(TraceSink sink)
     m_trace = std::move(sink);
 }
 
+void SimServer::setReplyTap(TraceSink tap)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_replyTap = std::move(tap);
+}
+
 void SimServer::trace(const std::string& text)
 {
     // Called with m_mutex held.
@@ -318,6 +324,7 @@ void SimServer::hangUp()
 void SimServer::handleInput(const char* data, std::size_t size)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    m_bytesReceived += size;
     trace("-> " + escapeBytes(std::string_view(data, size)));
     Frames frames = m_line.feed(std::string_view(data, size));
     const auto now = std::chrono::steady_clock::now();
@@ -356,6 +363,13 @@ void SimServer::releaseDue()
             return;
         }
         ++m_repliesSent;
+        m_bytesSent += item.bytes.size();
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_replyTap) {
+                m_replyTap(item.bytes);
+            }
+        }
         m_output += item.bytes;
     }
     if (m_output.size() > kMaxOutput) {

@@ -75,6 +75,9 @@ public:
     void setFaults(const FaultPlan& plan);
     // Thread-safe; the sink is called from the serving thread. Empty: no trace.
     void setTrace(TraceSink sink);
+    // Hands the bytes of every reply, as sent, to the tap (in the serving
+    // thread); an empty function removes it.
+    void setReplyTap(TraceSink tap);
 
     // Runs f on the line (its receivers and their state) under the serving lock.
     template <class F>
@@ -88,6 +91,9 @@ public:
     bool hasClient() const { return m_clientFd.load() >= 0; }
     bool isHungUp() const { return m_hungUp.load(); }
     int repliesSent() const { return m_repliesSent.load(); }
+    // Bytes taken from the client and bytes of replies sent to it, so far.
+    std::uint64_t bytesReceived() const { return m_bytesReceived.load(); }
+    std::uint64_t bytesSent() const { return m_bytesSent.load(); }
 
 private:
     using TimePoint = std::chrono::steady_clock::time_point;
@@ -112,6 +118,7 @@ private:
     SimLine m_line;
     FaultInjector m_injector;
     TraceSink m_trace;
+    TraceSink m_replyTap;
 
     int m_wakeRead = -1;
     int m_wakeWrite = -1;
@@ -130,6 +137,8 @@ private:
     std::atomic<bool> m_hungUp{false};
     std::atomic<int> m_connections{0};
     std::atomic<int> m_repliesSent{0};
+    std::atomic<std::uint64_t> m_bytesReceived{0};
+    std::atomic<std::uint64_t> m_bytesSent{0};
 };
 
 }  // namespace sim

@@ -11,6 +11,8 @@
 #   signals   Ctrl-C (SIGINT to its process group), SIGTERM to the script,
 #             the terminal closing (SIGHUP to the group), and SIGKILL of the
 #             script itself, each once the receivers are connected
+#   sigint, sigterm, sighup, sigkill
+#             one of these alone (CTest runs them side by side)
 #   failure   a build without korvanectl, and an rxsim that refuses its second
 #             receiver: the demo fails half-way
 #
@@ -210,9 +212,13 @@ signals)
     run_signal HUP group
     run_signal KILL script
     ;;
+sigint) run_signal INT group ;;
+sigterm) run_signal TERM script ;;
+sighup) run_signal HUP group ;;
+sigkill) run_signal KILL script ;;
 failure) run_failure ;;
 *)
-    echo "usage: $0 BUILD_DIR [seconds|quit|signals|failure]" >&2
+    echo "usage: $0 BUILD_DIR [seconds|quit|signals|sigint|sigterm|sighup|sigkill|failure]" >&2
     exit 2
     ;;
 esac

@@ -59,6 +59,15 @@ void key(MainWindow& w, Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier, 
     QCoreApplication::sendEvent(&w, &press);
 }
 
+// Lets the driver poll the simulated receiver a few more times: every byte
+// the window sent before has then reached the simulator (the line keeps its
+// order), so a check that nothing changed there is not a race.
+bool pollsPass(SimReceiver& rx, int replies = 3)
+{
+    const int until = rx.server->repliesSent() + replies;
+    return QTest::qWaitFor([&] { return rx.server->repliesSent() >= until; }, kSlow);
+}
+
 void typeText(MainWindow& w, const QString& text)
 {
     for (QChar c : text) {
@@ -312,7 +321,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(connectedCount(*w), 1, kSlow);
         // Local: typed digits are not taken.
         typeText(*w, QStringLiteral("6050\r"));
-        QTest::qWait(300);
+        QVERIFY(pollsPass(rx[0]));
         QCOMPARE(simFrequency(rx[0]), 7050000);
         takeRemote(*w);
         QTRY_VERIFY_WITH_TIMEOUT(w->digits().locked() == false, kSlow);
@@ -356,7 +365,7 @@ private slots:
         QCoreApplication::sendEvent(w.get(), &wheel);
         QTRY_COMPARE_WITH_TIMEOUT(simFrequency(rx[0]), max, kSlow);
         key(*w, Qt::Key_Right, Qt::AltModifier);
-        QTest::qWait(300);
+        QVERIFY(pollsPass(rx[0]));
         QCOMPARE(simFrequency(rx[0]), max);
         w->driver()->put_RxFrq(0, NONE, min + 3);
         QTRY_COMPARE_WITH_TIMEOUT(w->digits().readValue(), double(min + 3), kSlow);
@@ -368,7 +377,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w->digits().readValue(), 25000000.0, kSlow);
         w->digits().focus(1, true);  // 10 MHz
         key(*w, Qt::Key_Up);
-        QTest::qWait(300);
+        QVERIFY(pollsPass(rx[0]));
         QCOMPARE(simFrequency(rx[0]), 25000000);
         key(*w, Qt::Key_Escape, Qt::NoModifier, QString(QChar(27)));
         QCOMPARE(w->digits().selected(), -1);

@@ -959,6 +959,8 @@ bool Receiver::SendCommand(const std::string& frame, int charDelayMs, int afterD
         return false;
     }
     ++m_commandsSent;
+    m_pausesMs += static_cast<std::uint64_t>(std::max(0, charDelayMs)) * frame.size() +
+                  static_cast<std::uint64_t>(std::max(0, afterDelayMs));
     return true;
 }
 

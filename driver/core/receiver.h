@@ -207,6 +207,10 @@ public:
     // SendCommand/NoteCommandSent); forwarding compares it before and after
     // a setter to tell whether the setter sent anything.
     std::uint64_t CommandsSent() const { return m_commandsSent; }
+    // The pauses the receiver needs, summed over every command sent (the
+    // delay between characters and after each frame), in milliseconds: the
+    // part of an exchange that no link can shorten.
+    std::uint64_t PausesMs() const { return m_pausesMs; }
 
     // Effective mode and frequency: the requested value while one is
     // pending, else the current one.
@@ -360,6 +364,7 @@ private:
     std::int32_t m_tickCount = 0;
 
     std::uint64_t m_commandsSent = 0;
+    std::uint64_t m_pausesMs = 0;
     // A data notification arrived while busy; handled once the receiver is
     // free again, so nothing waiting on the link is left behind.
     bool m_receiveDeferred = false;

@@ -12,9 +12,16 @@
 
 namespace quorvin {
 
-class TimerRegistry::Host : public QObject {
+class TimerRegistry::Host : public QObject, public TickSource {
 public:
     explicit Host(TimerRegistry* registry) : m_registry(registry) {}
+
+    std::uint32_t startTicks(int periodMs) override
+    {
+        const int id = startTimer(std::max(1, periodMs), Qt::PreciseTimer);
+        return id > 0 ? static_cast<std::uint32_t>(id) : 0;
+    }
+    void stopTicks(std::uint32_t timerId) override { killTimer(static_cast<int>(timerId)); }
 
 protected:
     void timerEvent(QTimerEvent* event) override { m_registry->dispatch(static_cast<std::uint32_t>(event->timerId())); }
@@ -33,17 +40,43 @@ TimerRegistry& TimerRegistry::instance()
     return *registry;
 }
 
+TickSource& TimerRegistry::source() const
+{
+    return m_source != nullptr ? *m_source : static_cast<TickSource&>(*m_host);
+}
+
+TickSource* TimerRegistry::setTickSource(TickSource* source)
+{
+    TickSource* old = m_source;
+    m_source = source;
+    return old;
+}
+
+void TimerRegistry::sourceGone(TickSource* source)
+{
+    if (m_source == source) {
+        m_source = nullptr;
+    }
+    for (auto& entry : m_origins) {
+        if (entry.second == source) {
+            entry.second = nullptr;
+        }
+    }
+}
+
 std::uint32_t TimerRegistry::start(TimerTarget* target, int periodMs)
 {
     if (target == nullptr) {
         return 0;
     }
-    const int id = m_host->startTimer(std::max(1, periodMs), Qt::PreciseTimer);
-    if (id <= 0) {
+    TickSource& from = source();
+    const std::uint32_t id = from.startTicks(std::max(1, periodMs));
+    if (id == 0) {
         return 0;
     }
-    m_entries.emplace_back(static_cast<std::uint32_t>(id), target);
-    return static_cast<std::uint32_t>(id);
+    m_entries.emplace_back(id, target);
+    m_origins.emplace_back(id, &from);
+    return id;
 }
 
 void TimerRegistry::stop(std::uint32_t timerId)
@@ -51,8 +84,23 @@ void TimerRegistry::stop(std::uint32_t timerId)
     if (timerId == 0) {
         return;
     }
-    m_host->killTimer(static_cast<int>(timerId));
+    stopAtOrigin(timerId);
     std::erase_if(m_entries, [timerId](const auto& entry) { return entry.first == timerId; });
+}
+
+void TimerRegistry::stopAtOrigin(std::uint32_t timerId)
+{
+    // A timer the registry never started came from the event loop.
+    TickSource* from = m_host;
+    for (const auto& [id, origin] : m_origins) {
+        if (id == timerId) {
+            from = origin;
+        }
+    }
+    std::erase_if(m_origins, [timerId](const auto& entry) { return entry.first == timerId; });
+    if (from != nullptr) {
+        from->stopTicks(timerId);
+    }
 }
 
 TimerTarget* TimerRegistry::targetOf(std::uint32_t timerId) const
@@ -69,11 +117,66 @@ void TimerRegistry::dispatch(std::uint32_t timerId)
 {
     TimerTarget* target = targetOf(timerId);
     if (target == nullptr) {
-        m_host->killTimer(static_cast<int>(timerId));
+        stopAtOrigin(timerId);
         return;
     }
     ActivityScope scope;
     target->OnTimer(platform::clock().millis());
+}
+
+// ---- ManualTicks -------------------------------------------------------------
+
+ManualTicks::~ManualTicks()
+{
+    TimerRegistry::instance().sourceGone(this);
+}
+
+std::uint32_t ManualTicks::startTicks(int periodMs)
+{
+    const auto period = static_cast<std::uint32_t>(std::max(1, periodMs));
+    const std::uint32_t id = m_nextId++;
+    m_timers.push_back({id, period, m_now + period});
+    return id;
+}
+
+void ManualTicks::stopTicks(std::uint32_t timerId)
+{
+    std::erase_if(m_timers, [timerId](const Timer& t) { return t.id == timerId; });
+}
+
+ManualTicks::Timer* ManualTicks::nextDue()
+{
+    Timer* next = nullptr;
+    for (Timer& t : m_timers) {
+        if (next == nullptr || t.due < next->due) {
+            next = &t;
+        }
+    }
+    return next;
+}
+
+bool ManualTicks::fireNext()
+{
+    Timer* next = nextDue();
+    if (next == nullptr) {
+        return false;
+    }
+    const std::uint32_t id = next->id;
+    m_now = std::max(m_now, next->due);
+    next->due += next->period;
+    // The tick may start and stop timers (this one too): nothing of the
+    // list is held across it.
+    TimerRegistry::instance().dispatch(id);
+    return true;
+}
+
+void ManualTicks::advance(std::uint32_t ms)
+{
+    const std::uint64_t end = m_now + ms;
+    for (Timer* next = nextDue(); next != nullptr && next->due <= end; next = nextDue()) {
+        fireNext();
+    }
+    m_now = end;
 }
 
 }  // namespace quorvin

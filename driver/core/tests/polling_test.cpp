@@ -260,5 +260,73 @@ TEST_F(PollingTest, PollTimersTickThroughTheEventLoop)
     EXPECT_EQ(TimerRegistry::instance().count(), before);
 }
 
+TEST_F(PollingTest, ManualTicksFireEachTimerOnItsPeriodInTimeOrder)
+{
+    const auto before = TimerRegistry::instance().count();
+    std::vector<std::string> order;
+    {
+        ManualTicksGuard manual;
+        TestModel fast(&manager, DrvNRD535);
+        TestModel slow(&manager, DrvNRD535);
+        fast.pollPeriod = 100;
+        slow.pollPeriod = 250;
+        fast.duringPoll = [&] { order.push_back("fast"); };
+        slow.duringPoll = [&] { order.push_back("slow"); };
+        fast.openLink();
+        slow.openLink();
+        EXPECT_EQ(manual.ticks.running(), 2u);
+        manual.ticks.advance(99);
+        EXPECT_TRUE(order.empty());
+        manual.ticks.advance(1);
+        EXPECT_EQ(order, std::vector<std::string>{"fast"});
+        manual.ticks.advance(900);  // to 1000 ms
+        EXPECT_EQ(fast.ticks, 10);
+        EXPECT_EQ(slow.ticks, 4);
+        EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + 4),
+                  (std::vector<std::string>{"fast", "fast", "slow", "fast"}));
+        // A tick that stops its own timer ends it; the other goes on.
+        slow.duringPoll = [&] { slow.stopTimerNow(); };
+        manual.ticks.advance(250);
+        EXPECT_EQ(manual.ticks.running(), 1u);
+        const int slowTicks = slow.ticks;
+        manual.ticks.advance(1000);
+        EXPECT_EQ(slow.ticks, slowTicks);
+        EXPECT_EQ(fast.ticks, 22);
+        // Nothing ticks on its own: the event loop has no say.
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        EXPECT_EQ(fast.ticks, 22);
+        EXPECT_TRUE(manual.ticks.fireNext());
+        EXPECT_EQ(fast.ticks, 23);
+    }
+    // The receivers are gone with their timers; the event loop's timers are
+    // the source again.
+    EXPECT_EQ(TimerRegistry::instance().count(), before);
+    TestModel after(&manager, DrvNRD535);
+    after.pollPeriod = 1;
+    after.openLink();
+    QElapsedTimer guard;
+    guard.start();
+    while (after.pollCalls < 2 && guard.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    EXPECT_GE(after.pollCalls, 2);
+}
+
+TEST_F(PollingTest, ATimerOutlivingItsManualSourceIsStoppedSafely)
+{
+    auto rxLater = std::make_unique<TestModel>(&manager, DrvNRD535);
+    {
+        ManualTicksGuard manual;
+        rxLater->pollPeriod = 100;
+        rxLater->openLink();
+        manual.ticks.advance(300);
+        EXPECT_EQ(rxLater->ticks, 3);
+    }
+    // The source went first: the timer ticks no more, and stopping it
+    // (the receiver's destruction) touches nothing of it.
+    EXPECT_EQ(TimerRegistry::instance().targetOf(rxLater->TimerId()), rxLater.get());
+    rxLater.reset();
+}
+
 }  // namespace
 }  // namespace quorvin::test

@@ -89,6 +89,8 @@ public:
     void readNow();
     // One poll tick, with the channel reported open or closed.
     std::int32_t tick(bool channelOpen = true, std::uint32_t tickTime = 0);
+    // Stops the poll timer (as Connect's first step and destruction do).
+    void stopTimerNow() { StopTimer(); }
     // Opens and answers: the receiver is connected afterwards.
     void connectNow(std::uint32_t frq = 7000000);
     void setCurrentFrq(std::uint32_t hz) { m_current.FrqValue = hz; }

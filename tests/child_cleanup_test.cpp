@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -109,16 +110,48 @@ bool gone(pid_t pid)
     return !state || *state == 'Z' || *state == 'X';
 }
 
+// A temporary folder of the test side, removed with everything in it when
+// the test ends.
+class ScratchDir {
+public:
+    ScratchDir()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "korvane-child-cleanup-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) != nullptr) {
+            m_path = pattern;
+        }
+    }
+    ~ScratchDir()
+    {
+        std::error_code ec;
+        if (!m_path.empty()) {
+            std::filesystem::remove_all(m_path, ec);
+        }
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
 // Runs this program as a test process with `mode`, reads the child's pid it
 // reports, kills the test process outright and answers whether the child
 // ended within a generous bound. A child left running is stopped here.
+// The test process is killed before its destructors can remove its
+// temporary files (ser2net's configuration folder), so it makes them in a
+// folder of this side (its TMPDIR), which goes when the test ends.
 void expectChildEndsWithTestProcess(const char* mode)
 {
+    const ScratchDir scratch;
+    ASSERT_FALSE(scratch.path().empty());
     int out[2];
     ASSERT_EQ(::pipe(out), 0);
     const pid_t helper = ::fork();
     ASSERT_GE(helper, 0);
     if (helper == 0) {
+        ::setenv("TMPDIR", scratch.path().c_str(), 1);
         ::dup2(out[1], STDOUT_FILENO);
         ::close(out[0]);
         ::close(out[1]);

@@ -201,8 +201,12 @@ bool hasIsbOption(std::string_view reply)
 
 int rawSmeter(int n)
 {
-    const double level = 20.0 * std::log10(1000.0 * std::sqrt(50000.0 * std::pow(10.0, -n / 10.0)));
-    return static_cast<int>(std::trunc(level));
+    // 20 log10(1000 sqrt(50000 x 10^(-N/10))) is 60 + 10 log10(50000) - N:
+    // the same value, without the power that underflows to 0 (a level of
+    // minus infinity) for an N beyond a few thousand. The level is kept
+    // within what the S-meter event carries.
+    const double level = std::trunc(60.0 + 10.0 * std::log10(50000.0) - static_cast<double>(n));
+    return static_cast<int>(std::clamp(level, -32768.0, 32767.0));
 }
 
 std::optional<std::int32_t> modeFromLetter(char letter, std::int32_t bfoHz, bool bfoSetByPanel)

@@ -70,7 +70,7 @@ StatusFields parseStatusFrame(std::string_view frame);
 bool hasIsbOption(std::string_view reply);
 
 // Raw S-meter level in dBuV from N: 20 log10(1000 sqrt(50000 × 10^(−N/10))),
-// truncated towards zero (N = 73 gives 33).
+// truncated towards zero (N = 73 gives 33), kept within -32768..32767.
 int rawSmeter(int n);
 
 // Mode letter → MODTYPE; C is FAX when the panel flag is clear and the BFO

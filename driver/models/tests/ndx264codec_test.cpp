@@ -105,6 +105,17 @@ TEST(Ndx264Codec, MalformedFieldsLeaveTheirValues)
     EXPECT_FALSE(hasIsbOption("\x11T.264\r\n\x04"));
 }
 
+// Levels the receiver should never send still give a level, not undefined
+// arithmetic: 10^(-N/10) underflows to 0 long before the field's limit.
+TEST(Ndx264Codec, SmeterOfExtremeLevelsStaysInRange)
+{
+    EXPECT_EQ(rawSmeter(0), 106);
+    EXPECT_EQ(rawSmeter(5000), -4893);
+    EXPECT_EQ(rawSmeter(99999), -32768);
+    EXPECT_EQ(rawSmeter(-99999), 32767);
+    EXPECT_EQ(rawSmeter(-100), 206);
+}
+
 TEST(Ndx264Codec, SmeterAndCodeTables)
 {
     EXPECT_EQ(rawSmeter(73), 33);

@@ -544,6 +544,12 @@ private slots:
         QCOMPARE(configureReceiver(0), 0);
         QCOMPARE(m_recorder.messages.size(), std::size_t{2});
         QVERIFY(none.seen().isEmpty());
+        // Nor may the configuration be loaded again under it.
+        std::int32_t reloaded = -1;
+        QCOMPARE(m_driver->DrvConfigure("Busy", ConfLoad, &reloaded), S_FALSE);
+        std::int32_t stillConnected = 0;
+        m_driver->get_RxIsConnected(0, &stillConnected);
+        QCOMPARE(stillConnected, 1);
 
         // The read is given up after its ticks; then the dialog comes.
         rx->setFaults(sim::FaultPlan{});

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -219,12 +220,38 @@ void ModelSettingsDialog::tell(const std::string& message)
     platform::reporter().message(windowTitle().toStdString(), message, platform::MessageIcon::Warning);
 }
 
-void ModelSettingsDialog::accept()
+bool ModelSettingsDialog::waitForReceiver()
 {
-    if (m_rx.IsEngaged()) {
+    if (!m_rx.IsEngaged()) {
+        m_waiting.invalidate();
+        return false;
+    }
+    if (!m_waiting.isValid()) {
+        m_waiting.start();
+    }
+    if (m_waiting.elapsed() >= kWaitLimitMs) {
         // Never change a receiver under its own running code: the operator
         // keeps what was typed and tries again.
+        m_waiting.invalidate();
         tell("The receiver is busy talking to its receiver.\nTry again when it has finished.");
+        return true;
+    }
+    if (!m_retryArmed) {
+        m_retryArmed = true;
+        QTimer::singleShot(kRetryMs, this, [this] {
+            m_retryArmed = false;
+            // Cancelled meanwhile: nothing is applied.
+            if (isVisible() && m_waiting.isValid()) {
+                accept();
+            }
+        });
+    }
+    return true;
+}
+
+void ModelSettingsDialog::accept()
+{
+    if (waitForReceiver()) {
         return;
     }
     SettingValues values;

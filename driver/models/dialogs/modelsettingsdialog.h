@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QString>
 
 #include <vector>
@@ -41,9 +42,18 @@ private:
     // REK085: the filter widths follow the variant chosen.
     void showVariantWidths(int variant);
     void tell(const std::string& text);
+    // OK while the receiver is engaged (a click can come in while it waits
+    // for its receiver): OK is tried again shortly, for a while, before
+    // the operator is told.
+    bool waitForReceiver();
+
+    static constexpr int kRetryMs = 20;
+    static constexpr int kWaitLimitMs = 10000;
 
     FamilyReceiver& m_rx;
     std::vector<Control> m_controls;
+    QElapsedTimer m_waiting;
+    bool m_retryArmed = false;
 };
 
 }  // namespace quorvin

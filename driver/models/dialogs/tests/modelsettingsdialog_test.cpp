@@ -339,7 +339,7 @@ private slots:
             QCOMPARE(recorder.messages.size(), std::size_t{1});
             QCOMPARE(recorder.messages.back(),
                      std::string("RX Receiver settings: Poll period must be between 150 and 500 ms."));
-            QVERIFY(child<QLineEdit>(d, "C_Wait")->hasFocus());
+            QCOMPARE(d.focusWidget(), child<QLineEdit>(d, "C_Wait"));
             type(d, "C_Wait", QStringLiteral("200"));
             type(d, "C_Retr", QStringLiteral("9"));
             click(d, "ok");
@@ -516,6 +516,8 @@ private slots:
     {
         auto rx = simulate("REK085");
         configure("Busy", "REK085", DrvREK085, rx->port());
+        // Short ticks: a read that is never answered is given up sooner.
+        store().writeNumber(instanceKey("Busy", "REK085"), "C_Wait", 150);
         std::int32_t count = 0;
         QCOMPARE(m_driver->DrvConfigure("Busy", ConfLoad, &count), S_OK);
 
@@ -526,8 +528,8 @@ private slots:
             }
         };
         // A dialog shown now would be a fault: it is noted and closed.
-        DialogScript none;
-        none.whenever(settingsTitle("REK085"), [](QWidget& d) { click(d, "cancel"); });
+        auto none = std::make_unique<DialogScript>();
+        none->whenever(settingsTitle("REK085"), [](QWidget& d) { click(d, "cancel"); });
         QVERIFY(connectReceiver(0));
         QCOMPARE(insideEvent, 0);
         QCOMPARE(m_recorder.messages.size(), std::size_t{1});
@@ -543,7 +545,8 @@ private slots:
         QCOMPARE(read, R_OK);
         QCOMPARE(configureReceiver(0), 0);
         QCOMPARE(m_recorder.messages.size(), std::size_t{2});
-        QVERIFY(none.seen().isEmpty());
+        QVERIFY(none->seen().isEmpty());
+        none.reset();
         // Nor may the configuration be loaded again under it.
         std::int32_t reloaded = -1;
         QCOMPARE(m_driver->DrvConfigure("Busy", ConfLoad, &reloaded), S_FALSE);
@@ -563,6 +566,28 @@ private slots:
             },
             kSlow));
         QVERIFY(script.done());
+
+        // OK pressed while a channel read waits for its record: the
+        // settings wait for the read to end, then go in.
+        rx->setFaults(silent);
+        IReceiverDriver* driver = m_driver;
+        const std::string key = instanceKey("Busy", "REK085");
+        const auto shown = m_recorder.messages.size();
+        DialogScript waiting;
+        waiting.then(settingsTitle("REK085"), [driver, key](QWidget& d) {
+            RCODE r = R_KO;
+            driver->RxChnRead(0, 6, &r);
+            QCOMPARE(r, R_OK);
+            type(d, "C_Wait", QStringLiteral("180"));
+            click(d, "ok");
+            QVERIFY(d.isVisible());
+            QCOMPARE(store().readNumber(key, "C_Wait", 0), 150);
+        });
+        QCOMPARE(configureReceiver(0), 1);
+        QVERIFY(waiting.done());
+        QCOMPARE(store().readNumber(key, "C_Wait", 0), 180);
+        QCOMPARE(m_recorder.messages.size(), shown);
+        rx->setFaults(sim::FaultPlan{});
     }
 
     // While the settings dialog is open the driver cannot be reconfigured:

@@ -473,7 +473,7 @@ private slots:
             DrvType type;
             const char* field;
         } models[] = {
-            {"NRD535", DrvNRD535, "F_Aux"}, {"RA6790", DrvRA6790, "F_FL7"}, {"RA1792", DrvRA1792, "F_FL7"},
+            {"NRD535", DrvNRD535, "F_Nar"}, {"RA6790", DrvRA6790, "F_FL7"}, {"RA1792", DrvRA1792, "F_FL7"},
             {"TRC243", DrvTRC243, "F_Roof"}, {"REK085", DrvREK085, "R_MOpt"}, {"NDX264", DrvNDX264, "F_Roof"},
             {"TRC294", DrvTRC294, "O_SSB"}, {"HF2050", DrvHF2050, "O_ISB"},
         };
@@ -493,8 +493,13 @@ private slots:
             QVERIFY(m != std::end(models));
             DialogScript script;
             const char* field = m->field;
-            script.then(settingsTitle(m->instance), [field](QWidget& d) {
+            const bool receiverFilters = m->type == DrvRA6790;
+            script.then(settingsTitle(m->instance), [field, receiverFilters](QWidget& d) {
                 QVERIFY(d.findChild<QWidget*>(QString::fromLatin1(field)) != nullptr);
+                // RA6790's filters are the receiver's: shown, not edited.
+                if (receiverFilters) {
+                    QVERIFY(!child<QLineEdit>(d, "F_FL1")->isEnabled());
+                }
                 QVERIFY(d.findChild<QWidget*>(QStringLiteral("C_Wait")) != nullptr);
                 // Nothing is cut off: the dialog is at least as large as its
                 // contents want.
@@ -505,7 +510,6 @@ private slots:
             QCOMPARE(configureReceiver(i), 0);
             QVERIFY2(script.done(), m->instance);
         }
-        // RA6790's filters are the receiver's: shown, not edited.
     }
 
     // While a receiver is engaged, RxConfigure is refused with a message

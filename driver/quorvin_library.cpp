@@ -1,7 +1,7 @@
 // libquorvin.so: the exported component factory, the only symbol the
 // library exports (quorvin.map). It creates ReceiverDriver for its class
 // identifier, and once per process registers the built-in model drivers and
-// installs the link dialogs, the selection dialog and the Qt reporter (boxes and beeps in a
+// installs the link dialogs, the selection dialog, the models' settings dialog and the Qt reporter (boxes and beeps in a
 // program with a QApplication, log lines elsewhere).
 #include "quorvin_library.h"
 
@@ -13,6 +13,7 @@
 #include "driver/core/receiverdriver.h"
 #include "driver/links/dialogs/linkdialogsqt.h"
 #include "driver/models/builtinmodels.h"
+#include "driver/models/dialogs/modeldialogs.h"
 #include "interfaces/component.h"
 #include "platform/qtreporter/qtreporter.h"
 
@@ -50,6 +51,7 @@ HRESULT createComponent(const char* classId, void** object)
         registerBuiltinModels();
         installLinkDialogs();
         installDriverDialogs();
+        installModelDialogs();
         platform::installQtReporter();
     });
     auto* driver = new (std::nothrow) ReceiverDriver();

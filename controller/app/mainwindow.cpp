@@ -266,7 +266,12 @@ MainWindow::StartResult MainWindow::startUp(const QString& argumentText)
         m_sink = std::make_unique<Sink>(*this);
         m_driver->Advise(m_sink.get(), &m_cookie);
         std::int32_t configured = 0;
-        if (m_driver->DrvConfigure(m_appName.toStdString(), ConfLoad, &configured) != S_OK) {
+        // An empty configuration opens the driver's selection dialog, where
+        // the operator builds it: with the normal pointer, not the busy one.
+        QApplication::restoreOverrideCursor();
+        const HRESULT configuredResult = m_driver->DrvConfigure(m_appName.toStdString(), ConfLoad, &configured);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        if (configuredResult != S_OK) {
             return fail(QStringLiteral("Error: Receiver Control (Quorvin.dll) not found"));
         }
         if (configured == 0) {

@@ -10,6 +10,7 @@
 #include "driver/core/configstore.h"
 #include "driver/core/modelregistry.h"
 #include "driver/core/receiver.h"
+#include "platform/reporter.h"
 #include "platform/settingsstore.h"
 
 namespace quorvin {
@@ -53,7 +54,28 @@ bool DriverManager::CanReconfigure() const
         return false;
     }
     return std::none_of(m_instances.begin(), m_instances.end(),
-                        [](const auto& inst) { return inst->receiver && inst->receiver->IsBusy() != 0; });
+                        [](const auto& inst) { return inst->receiver && inst->receiver->IsEngaged(); });
+}
+
+std::int32_t DriverManager::ConfigureReceiver(std::int16_t index)
+{
+    ReceiverInstance* inst = Route(index);
+    if (inst == nullptr || !inst->receiver) {
+        return 0;
+    }
+    if (!CanReconfigure()) {
+        // Its settings would change under code that is still using them (or
+        // under another receiver's dialogue the operator started).
+        platform::reporter().message(inst->name + " Receiver settings",
+                                     "A receiver is busy talking to its receiver.\n"
+                                     "Try again when it has finished.",
+                                     platform::MessageIcon::Warning);
+        return 0;
+    }
+    // The dialog lets events run: while it is open the list stays as it is,
+    // and a driver released meanwhile goes once the dialog is done.
+    ActivityScope scope;
+    return inst->receiver->RxConfigure();
 }
 
 bool DriverManager::DrvConfigure(const std::string& name, ConfMode mode, std::int32_t* result)

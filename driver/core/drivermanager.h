@@ -64,9 +64,14 @@ public:
     ReceiverInstance* AddInstance(DrvType type, const std::string& name);
 
     // True when no driver code is on the stack (or only the open selection
-    // dialog) and no receiver is busy: instances may be created and
-    // destroyed.
+    // dialog) and no receiver is engaged (writing, handling a reply, in a
+    // tick, a connect or disconnect dialogue or a channel transfer):
+    // instances may be created, destroyed and reconfigured.
     bool CanReconfigure() const;
+    // RxConfigure of the receiver serving `index`: its model's settings
+    // dialog, or 0 without it. Refused with a message to the operator (0)
+    // while the driver cannot be reconfigured.
+    std::int32_t ConfigureReceiver(std::int16_t index);
 
     const std::string& ConfigurationName() const { return m_confName; }
     std::int16_t Forward() const { return m_forward; }

@@ -157,6 +157,10 @@ public:
     // Raw S-meter reading in dBµV; -254 = no reading.
     virtual std::int32_t RxSMtRaw();
 
+    // Beyond the table: whether a channel transfer of the model is under way
+    // (a read or dump that waits for the receiver's answers). Base: none.
+    virtual bool InChannelTransfer() const { return false; }
+
     // ---- Base operations used by the facade --------------------------------
 
     static std::string ModName(std::int32_t mod);
@@ -195,6 +199,14 @@ public:
     std::int32_t IsPending() const { return m_pending; }
     std::int32_t IsLinkOpen() const { return m_linkOpen; }
     std::int32_t IsBusy() const { return m_busy; }
+    // Whether the receiver is in the middle of something of its own: a frame
+    // being written or a reply handled, a poll tick, a connect or disconnect
+    // dialogue, or a channel transfer. Nothing may reconfigure or destroy it
+    // until it is done.
+    bool IsEngaged() const
+    {
+        return m_busy != 0 || m_connecting != 0 || m_inTick || m_engaged > 0 || InChannelTransfer();
+    }
     std::int32_t SilentTicks() const { return m_silentTicks; }
     std::int32_t DataSeen() const { return m_dataSeen; }
     std::int32_t TickCount() const { return m_tickCount; }
@@ -278,6 +290,19 @@ protected:
     private:
         Receiver& m_rx;
         std::int32_t m_was;
+    };
+
+    // Marks a stretch of the model's own work that may wait for the receiver
+    // and let events run (a dialogue): the receiver counts as engaged.
+    class EngagedScope {
+    public:
+        explicit EngagedScope(Receiver& rx) : m_rx(rx) { ++m_rx.m_engaged; }
+        ~EngagedScope() { --m_rx.m_engaged; }
+        EngagedScope(const EngagedScope&) = delete;
+        EngagedScope& operator=(const EngagedScope&) = delete;
+
+    private:
+        Receiver& m_rx;
     };
 
     // Events to the owner (nothing when there is none).
@@ -381,6 +406,8 @@ private:
     // Reports of a close are on the stack: a close asked for from inside
     // one, on a link already closed, has nothing new to report.
     int m_closeReports = 0;
+    // Open EngagedScopes.
+    int m_engaged = 0;
 };
 
 // Record helpers: every field all ones, or all zero with no channel.

@@ -97,7 +97,14 @@ HRESULT ReceiverDriver::put_RxForward(std::int16_t Forward)
 
 HRESULT ReceiverDriver::RxConfigure(std::int16_t Index, std::int32_t* pResult)
 {
-    return Ask(Index, pResult, [](ReceiverInstance&, Receiver& rx) { return rx.RxConfigure(); });
+    if (pResult == nullptr) {
+        return E_POINTER;
+    }
+    if (m_manager->Route(Index) == nullptr) {
+        return S_FALSE;
+    }
+    *pResult = m_manager->ConfigureReceiver(Index);
+    return S_OK;
 }
 
 HRESULT ReceiverDriver::get_RxCount(std::int16_t* pCount)

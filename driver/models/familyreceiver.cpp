@@ -20,10 +20,17 @@ namespace quorvin {
 
 namespace {
 
-constexpr std::int32_t kRetriesLow = 10;
-constexpr std::int32_t kRetriesHigh = 40;
-constexpr std::int32_t kWaitLow = 150;
-constexpr std::int32_t kWaitHigh = 500;
+// The table position of a filter slot's value name; -1 for another name.
+int filterSlotOf(const ModelInfo& info, std::string_view name)
+{
+    for (int slot = 0; slot < kTableFilterSlots; ++slot) {
+        const char* slotName = info.filters[static_cast<std::size_t>(slot)].name;
+        if (slotName != nullptr && name == slotName) {
+            return slot;
+        }
+    }
+    return -1;
+}
 
 }  // namespace
 
@@ -512,6 +519,124 @@ bool FamilyReceiver::RxSaveSettings(const std::string& configuration, const std:
     }
     SaveModelOptions(key);
     return store.unsavedWrites() == unsaved;
+}
+
+// ---- The settings dialog's values ---------------------------------------------------
+
+std::vector<SettingField> FamilyReceiver::SettingFields() const
+{
+    std::vector<SettingField> fields = modelSettingFields(m_info->type);
+    for (SettingField& f : fields) {
+        const auto flag = [](std::int32_t v) { return v != 0 ? 1 : 0; };
+        if (f.name == "C_Wait") {
+            f.value = m_wait;
+        } else if (f.name == "C_Retr") {
+            f.value = m_retries;
+        } else if (f.name == "C_Test") {
+            f.value = flag(m_testLink);
+        } else if (f.name == "C_Dbg") {
+            f.value = flag(m_dbg);
+        } else if (f.name == "R_MAgc") {
+            f.value = flag(m_manualAgc);
+        } else if (f.name == "O_ISB") {
+            f.value = flag(m_isbEnabled);
+        } else if (const int slot = filterSlotOf(*m_info, f.name); slot >= 0) {
+            f.value = m_fltValue[static_cast<std::size_t>(slot)];
+        } else if (const auto own = ModelOptionValue(f.name)) {
+            f.value = *own;
+        }
+    }
+    return fields;
+}
+
+SettingsOutcome FamilyReceiver::ApplySettings(const SettingValues& values)
+{
+    SettingsOutcome outcome;
+    const std::vector<SettingField> fields = SettingFields();
+    const auto refuse = [&outcome](const std::string& field, const std::string& message) {
+        outcome.result = SettingsOutcome::Result::Refused;
+        outcome.field = field;
+        outcome.message = message;
+        return outcome;
+    };
+    for (const auto& [name, value] : values) {
+        const auto it = std::find_if(fields.begin(), fields.end(), [&](const SettingField& f) { return f.name == name; });
+        if (it == fields.end()) {
+            return refuse(name, name + " is no setting of the " + std::string(m_info->name) + ".");
+        }
+    }
+    std::vector<std::pair<const SettingField*, std::int32_t>> changes;
+    for (const SettingField& f : fields) {
+        const auto it = values.find(f.name);
+        if (it == values.end() || it->second == f.value) {
+            continue;
+        }
+        if (f.readOnly) {
+            return refuse(f.name, f.hint);
+        }
+        if (!f.accepts(it->second)) {
+            return refuse(f.name, f.rangeText());
+        }
+        changes.emplace_back(&f, it->second);
+    }
+    if (changes.empty()) {
+        return outcome;
+    }
+
+    auto& store = platform::SettingsStore::shared();
+    if (isKeyName(m_confName) && isKeyName(m_instName)) {
+        const std::string key = instanceKey(m_confName, m_instName);
+        const auto unsaved = store.unsavedWrites();
+        store.createKey(key);
+        std::size_t written = 0;
+        for (const auto& [field, value] : changes) {
+            if (!store.writeNumber(key, field->name, value) && store.isPersistent()) {
+                break;
+            }
+            ++written;
+        }
+        if (store.isPersistent() && store.unsavedWrites() != unsaved) {
+            // The file refused them: put back what it took, so the file and
+            // the receiver keep agreeing, and change nothing.
+            for (std::size_t i = 0; i < written; ++i) {
+                store.writeNumber(key, changes[i].first->name, changes[i].first->value);
+            }
+            outcome.result = SettingsOutcome::Result::NotSaved;
+            outcome.message = "The settings could not be saved: " +
+                              (store.lastError().empty() ? std::string("the settings file refused them")
+                                                         : store.lastError());
+            return outcome;
+        }
+    }
+
+    bool newPeriod = false;
+    for (const auto& [field, value] : changes) {
+        const std::string& name = field->name;
+        if (name == "C_Wait") {
+            m_wait = static_cast<std::int16_t>(value);
+            newPeriod = true;
+        } else if (name == "C_Retr") {
+            m_retries = static_cast<std::int16_t>(value);
+        } else if (name == "C_Test") {
+            m_testLink = value;
+        } else if (name == "C_Dbg") {
+            m_dbg = value;
+        } else if (name == "R_MAgc") {
+            m_manualAgc = value;
+        } else if (name == "O_ISB") {
+            m_isbEnabled = value;
+        } else if (const int slot = filterSlotOf(*m_info, name); slot >= 0) {
+            m_fltValue[static_cast<std::size_t>(slot)] = value;
+        } else {
+            ApplyModelOption(name, value);
+        }
+        outcome.changed.push_back(name);
+    }
+    if (newPeriod && TimerId() != 0) {
+        StartTimer(RxPollPeriod());
+    }
+    outcome.result = SettingsOutcome::Result::Applied;
+    return outcome;
 }
 
 // ---- Connect trace ----------------------------------------------------------------

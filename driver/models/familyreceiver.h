@@ -40,12 +40,14 @@
 #include <cstddef>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "driver/core/receiver.h"
 #include "driver/links/commchannel.h"
+#include "driver/models/modelsettings.h"
 #include "driver/models/modeltable.h"
 
 namespace quorvin {
@@ -130,6 +132,18 @@ public:
     // Slots offered outside USB, LSB and ISB, widest last (table slot indices).
     std::vector<int> OfferedSlots() const;
 
+    // ---- The settings dialog's values ---------------------------------------
+    // The fields of the model's settings dialog with the values in force.
+    std::vector<SettingField> SettingFields() const;
+    // OK of the dialog: refuses the whole set when a value is out of its
+    // range (or changes a read-only field); otherwise writes the values that
+    // differ from those in force to the instance key and puts them in force
+    // at once (a new poll period restarts a running poll timer). With a
+    // settings file that refuses the writes nothing changes (NotSaved); a
+    // store that keeps nothing (read-only, in memory) has told the user
+    // once, and the values serve this session.
+    SettingsOutcome ApplySettings(const SettingValues& values);
+
 protected:
     // ---- What a model supplies ---------------------------------------------
     // Writes one command in the model's framing; false when it was not written.
@@ -177,6 +191,18 @@ protected:
     // The model's own settings values (base: none).
     virtual void LoadModelOptions(const std::string& key) { (void)key; }
     virtual void SaveModelOptions(const std::string& key) { (void)key; }
+    // The value in force of one of the model's own settings that its dialog
+    // offers (base: none), and putting a new one in force (base: nothing).
+    virtual std::optional<std::int32_t> ModelOptionValue(std::string_view name) const
+    {
+        (void)name;
+        return std::nullopt;
+    }
+    virtual void ApplyModelOption(std::string_view name, std::int32_t value)
+    {
+        (void)name;
+        (void)value;
+    }
 
     // ---- Connect trace ------------------------------------------------------
     // "\n=> @stamp TRY CONNECT": opens the trace of one connect when C_Dbg is on.
@@ -233,7 +259,7 @@ protected:
     // silence, and a nested hand-back is refused.
     class DialogueScope {
     public:
-        explicit DialogueScope(FamilyReceiver& rx) : m_rx(rx), m_outer(rx.m_inDialogue)
+        explicit DialogueScope(FamilyReceiver& rx) : m_rx(rx), m_outer(rx.m_inDialogue), m_engaged(rx)
         {
             m_rx.m_inDialogue = true;
             m_rx.m_pendingTicks = 0;
@@ -245,6 +271,7 @@ protected:
     private:
         FamilyReceiver& m_rx;
         bool m_outer;
+        EngagedScope m_engaged;
     };
     bool InDialogue() const { return m_inDialogue; }
     // Whether a poll tick may send its requests now: not during a dialogue,

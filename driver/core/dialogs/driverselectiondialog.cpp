@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "driver/core/activity.h"
 #include "driver/core/drivermanager.h"
 #include "driver/core/modelregistry.h"
 #include "driver/core/receiver.h"
@@ -221,6 +222,9 @@ void DriverSelectionDialog::onAdd()
     m_selected->addItem(name);
     m_manager.SetChanged(true);
     if (added->receiver) {
+        // The channel dialogs run on the new receiver: nothing may remove
+        // it meanwhile.
+        ActivityScope scope;
         added->receiver->RxConfigureLink(stdName);
     }
 }
@@ -258,10 +262,13 @@ void DriverSelectionDialog::onSelectedActivated(QListWidgetItem* item)
         return;
     }
     Receiver& rx = *inst->receiver;
-    if (rx.IsBusy() != 0) {
+    if (rx.IsEngaged()) {
         tellBusy();
         return;
     }
+    // The channel dialogs and the reconnect run on this receiver: while they
+    // do (they let events run), nothing may remove or reconfigure it.
+    ActivityScope scope;
     const bool wasConnected = rx.IsConnected() != 0;
     if (rx.RxConfigureLink(inst->name) != 0 && wasConnected) {
         // The new settings take effect on a fresh connection.

@@ -50,6 +50,8 @@ public:
 
     std::int32_t RxCodeToMod(std::int32_t code) override;
     std::int32_t RxCodeToAgc(std::int32_t code) override;
+    // A channel read or dump waits for its replies (across ticks).
+    bool InChannelTransfer() const override { return m_dumping || m_awaited >= 0; }
 
     int Unit();
 

@@ -64,6 +64,8 @@ public:
     std::int16_t RxAgcToCode(std::int32_t agc) override;
     std::int32_t RxCodeToFlt(std::int32_t code) override;
     std::int16_t RxFltToCode(std::int32_t value) override;
+    // A channel write, read or dump waits for its frames.
+    bool InChannelTransfer() const override { return m_transfer; }
 
     bool HasIsbOption() const { return m_isbOption; }
     // The clock text last sent ("hhmmss"); empty when the write failed.

@@ -66,6 +66,26 @@ void Rek085Receiver::SaveModelOptions(const std::string& key)
     platform::SettingsStore::shared().writeNumber(key, "R_MOpt", m_variant);
 }
 
+std::optional<std::int32_t> Rek085Receiver::ModelOptionValue(std::string_view name) const
+{
+    if (name == "R_MOpt") {
+        return m_variant;
+    }
+    return std::nullopt;
+}
+
+void Rek085Receiver::ApplyModelOption(std::string_view name, std::int32_t value)
+{
+    const Rek085Variant* variant = rek085Variant(value);
+    if (name != "R_MOpt" || variant == nullptr) {
+        return;
+    }
+    m_variant = value;
+    for (std::size_t slot = 0; slot < variant->widths.size(); ++slot) {
+        m_fltValue[slot] = variant->widths[slot];
+    }
+}
+
 std::array<std::int32_t, 7> Rek085Receiver::SlotWidths() const
 {
     std::array<std::int32_t, 7> widths{};

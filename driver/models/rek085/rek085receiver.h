@@ -52,6 +52,8 @@ public:
     std::int16_t RxAgcToCode(std::int32_t agc) override;
     std::int32_t RxCodeToFlt(std::int32_t code) override;
     std::int16_t RxFltToCode(std::int32_t value) override;
+    // A channel read waits for its record (across ticks).
+    bool InChannelTransfer() const override { return m_transfer; }
 
     std::int32_t Variant() const { return m_variant; }
     // Ticks between two status requests out of remote.
@@ -63,6 +65,8 @@ protected:
     void RecordsDone() override;
     void LoadModelOptions(const std::string& key) override;
     void SaveModelOptions(const std::string& key) override;
+    std::optional<std::int32_t> ModelOptionValue(std::string_view name) const override;
+    void ApplyModelOption(std::string_view name, std::int32_t value) override;
 
 private:
     int Address();

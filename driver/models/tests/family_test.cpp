@@ -2,6 +2,7 @@
 // loaded and written back, capability answers from the table, filter slots.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -13,6 +14,7 @@
 #include "driver/models/familyprotocol.h"
 #include "driver/models/nrd535/nrd535receiver.h"
 #include "driver/models/ra1792/ra1792receiver.h"
+#include "driver/models/ra6790/ra6790receiver.h"
 #include "platform/settingsstore.h"
 
 namespace quorvin {
@@ -228,6 +230,59 @@ TEST_F(FamilyTest, ModeOffsetsByKind)
     EXPECT_EQ(nrd.ModeOffset(ModRTTY, 3), 2210);
     EXPECT_EQ(nrd.ModeOffset(ModCW, 4), 800);
     EXPECT_EQ(nrd.ModeOffset(ModAM, 1), 0);
+}
+
+// The settings dialog's OK, below the dialog: the whole set is refused for
+// one bad value (out of range, unknown, or a width the receiver decides),
+// and nothing is written or changed then.
+TEST_F(FamilyTest, SettingsAreRefusedWholeForOneBadValue)
+{
+    store().writeNumber(key(), "D_Type", DrvRA6790);
+    Ra6790Receiver rx(nullptr);
+    rx.RxInit(0, "Station", "Rx");
+    const auto before = store().values(key()).size();
+    const auto fields = rx.SettingFields();
+    const auto fl1 = std::find_if(fields.begin(), fields.end(), [](const SettingField& f) { return f.name == "F_FL1"; });
+    ASSERT_NE(fl1, fields.end());
+    EXPECT_TRUE(fl1->readOnly);
+
+    auto outcome = rx.ApplySettings({{"C_Wait", 300}, {"F_FL1", 2000}});
+    EXPECT_EQ(outcome.result, SettingsOutcome::Result::Refused);
+    EXPECT_EQ(outcome.field, "F_FL1");
+    outcome = rx.ApplySettings({{"C_Wait", 300}, {"C_Retr", 41}});
+    EXPECT_EQ(outcome.result, SettingsOutcome::Result::Refused);
+    EXPECT_EQ(outcome.message, "Silent polls must be between 10 and 40.");
+    outcome = rx.ApplySettings({{"C_Wait", 300}, {"O_EXT", 1}});
+    EXPECT_EQ(outcome.result, SettingsOutcome::Result::Refused);
+    EXPECT_EQ(rx.WaitMs(), 250);
+    EXPECT_EQ(store().values(key()).size(), before);
+    EXPECT_EQ(store().readNumber(key(), "C_Wait"), std::optional<std::int32_t>(250));
+
+    // The width the receiver decides may be sent back as it is.
+    outcome = rx.ApplySettings({{"C_Wait", 300}, {"F_FL1", fl1->value}});
+    EXPECT_EQ(outcome.result, SettingsOutcome::Result::Applied);
+    EXPECT_EQ(outcome.changed, std::vector<std::string>{"C_Wait"});
+    EXPECT_EQ(rx.WaitMs(), 300);
+    EXPECT_EQ(rx.RxPollPeriod(), 300);
+    EXPECT_EQ(rx.ApplySettings({{"C_Wait", 300}}).result, SettingsOutcome::Result::Unchanged);
+}
+
+// A store that keeps nothing (a file the user may read but not write):
+// the new values serve this session and the file is left as it was.
+TEST_F(FamilyTest, ReadOnlyStoreKeepsTheSettingsForThisSession)
+{
+    store().writeNumber(key(), "D_Type", DrvRA1792);
+    store().writeNumber(key(), "C_Wait", 250);
+    platform::SettingsStore::resetShared(m_dir + "/settings.db", platform::StoreAccess::ReadOnly);
+    Ra1792Receiver rx(nullptr);
+    rx.RxInit(0, "Station", "Rx");
+    const auto outcome = rx.ApplySettings({{"C_Wait", 180}, {"R_MAgc", 1}, {"F_FL3", 500}});
+    EXPECT_EQ(outcome.result, SettingsOutcome::Result::Applied);
+    EXPECT_EQ(rx.WaitMs(), 180);
+    EXPECT_EQ(rx.ManualAgcAllowed(), 1);
+    EXPECT_EQ(rx.FilterWidth(2), 500);
+    EXPECT_EQ(store().readNumber(key(), "C_Wait"), std::optional<std::int32_t>(250));
+    EXPECT_FALSE(store().readNumber(key(), "F_FL3").has_value());
 }
 
 }  // namespace

@@ -183,6 +183,26 @@ void Trc294Receiver::SaveModelOptions(const std::string& key)
     store.writeNumber(key, "127_FrqExt", kChannel127FrqExt);
 }
 
+std::optional<std::int32_t> Trc294Receiver::ModelOptionValue(std::string_view name) const
+{
+    if (name == "O_EXT") {
+        return m_ext != 0 ? 1 : 0;
+    }
+    if (name == "O_SSB") {
+        return m_ssb != 0 ? 1 : 0;
+    }
+    return std::nullopt;
+}
+
+void Trc294Receiver::ApplyModelOption(std::string_view name, std::int32_t value)
+{
+    if (name == "O_EXT") {
+        m_ext = value;
+    } else if (name == "O_SSB") {
+        m_ssb = value;
+    }
+}
+
 std::string Trc294Receiver::StatusRequest() const
 {
     return m_aModel ? trc294::aStatusRequest() : trc294::bare(trc294::kPlainStatusRequest);

@@ -73,6 +73,8 @@ protected:
     std::uint32_t FittedOptions() const override;
     void LoadModelOptions(const std::string& key) override;
     void SaveModelOptions(const std::string& key) override;
+    std::optional<std::int32_t> ModelOptionValue(std::string_view name) const override;
+    void ApplyModelOption(std::string_view name, std::int32_t value) override;
 
 private:
     bool SendMessage(const std::string& bytes, std::string_view mnemonic);

@@ -9,8 +9,7 @@
 // Right-aligned fields are padded with blanks; a longer value is written
 // whole. Fields are trimmed of blanks when read. Numbers are written and
 // read without the locale. Pure: no driver, no Qt; `korvanectl channels`
-// uses it, and the application's channel window can take it as it is
-// (library korvane_channelfile, tools/channelfile.h).
+// and the application's channel window use it (library korvane_channelfile).
 #pragma once
 
 #include <cstdint>

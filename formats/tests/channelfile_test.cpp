@@ -1,5 +1,5 @@
 // The memory-channel file: the exact line layout and every parse error.
-#include "tools/channelfile.h"
+#include "formats/channelfile.h"
 
 #include <gtest/gtest.h>
 

@@ -145,11 +145,15 @@ ChannelWindow::ChannelWindow(Messages& messages, FileChooser& files, QWidget* pa
                       true);
         },
         m_grid));
-    const int widths[ChannelColumnCount] = {44, 96, 60, 64, 64, 60, 56};
+    const int widths[ChannelColumnCount] = {48, 110, 70, 76, 76, 76, 64};
     for (int c = 0; c < ChannelColumnCount; ++c) {
         m_grid->setColumnWidth(c, widths[c]);
     }
-    m_grid->horizontalHeader()->setStretchLastSection(true);
+    // The values share what the window has to spare.
+    m_grid->horizontalHeader()->setStretchLastSection(false);
+    for (int c = ColFrequency; c < ChannelColumnCount; ++c) {
+        m_grid->horizontalHeader()->setSectionResizeMode(c, QHeaderView::Stretch);
+    }
     m_grid->setToolTip(QStringLiteral("Double-click a channel to load it into the receiver; F2 or a click on the "
                                       "selected cell edits it"));
     connect(m_grid, &QTableView::activated, this, [this](const QModelIndex& index) {

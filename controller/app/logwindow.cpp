@@ -357,7 +357,10 @@ void LogWindow::remove()
 void LogWindow::accept()
 {
     // An edit still open is taken.
-    m_grid->setFocus();
+    const QModelIndex current = m_grid->currentIndex();
+    if (QWidget* editor = current.isValid() ? m_grid->indexWidget(current) : nullptr) {
+        m_grid->itemDelegate()->setModelData(editor, &m_log, current);
+    }
     persist();
     QDialog::accept();
 }

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -307,8 +308,17 @@ private slots:
         QVERIFY(!log->log().record(0)[LogDate].isEmpty());
         // The description is open for typing.
         QCOMPARE(log->grid()->currentIndex().column(), int(LogDescription));
-        QVERIFY(log->grid()->indexWidget(log->grid()->currentIndex()) != nullptr);
-        log->reject();
+        auto* editor = qobject_cast<QLineEdit*>(log->grid()->indexWidget(log->grid()->currentIndex()));
+        QVERIFY(editor);
+        QCOMPARE(editor->selectedText(), QStringLiteral("Unknown"));
+        // Typed, then OK: the description is taken and saved.
+        QTest::keyClicks(editor, QStringLiteral("Night|net"));
+        QCOMPARE(editor->text(), QStringLiteral("Nightnet"));  // "|" cannot be typed
+        editor->setText(QStringLiteral("Night net"));
+        buttonOf(log, "OK")->click();
+        QVERIFY(!log->isVisible());
+        QCOMPARE(log->log().record(0)[LogDescription], QStringLiteral("Night net"));
+        QVERIFY(readFile(log->path()).contains("|Night net|"));
         typeText(*m_main, QStringLiteral("g"));
         QVERIFY(log->isVisible());
         QCOMPARE(log->log().count(), 1);

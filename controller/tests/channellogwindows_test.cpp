@@ -223,6 +223,19 @@ private slots:
         QCOMPARE(cell(w, 20, ColFrequency), QStringLiteral("9500000"));
         QCOMPARE(cell(w, 20, ColMode), QStringLiteral("AM"));
         QCOMPARE(t.received(20).value(ChannelCells::Frequency), 9500000);
+        // Activating a row loads its channel into the receiver.
+        w->loadRow(t.rowOfChannel(20));
+        QTRY_COMPARE_WITH_TIMEOUT(simState().frequency, 9500000, kSlow);
+        QCOMPARE(simState().channel, 20);
+        // Get it: the receiver's settings into the selected channel (working copy only).
+        std::int32_t f = 0;
+        m_main->driver()->get_RxFrq(0, NONE, &f);
+        w->grid()->setCurrentIndex(t.index(t.rowOfChannel(40), ColFrequency));
+        buttonOf(w, "GetIt")->click();
+        QCOMPARE(t.working(40).value(ChannelCells::Frequency), f);
+        QCOMPARE(t.changedChannels(), std::vector<int>{40});
+        QVERIFY(!simState().channels[40].has_value());
+        t.setWorking(40, t.received(40));
         // Statuses of channels the receiver does not have are dropped.
         m_main->eventSink()->RxChnStatus(0, 250, 5000000, 0, ModAM, 6000, AgcFast, 0);
         m_main->eventSink()->RxChnStatus(0, -7, 5000000, 0, ModAM, 6000, AgcFast, 0);

@@ -1,27 +1,83 @@
-// tessaly [NAME] [-clean] | -?: the receiver control application.
+// tessaly [NAME] [-clean] | -? | --help | --version: the receiver control
+// application.
 // A hidden option, --screenshot FILE, saves a picture of the main window
 // once every receiver is connected (or after fifteen seconds) and ends;
 // with --window NAME ("main", "channel" or "log") the picture is of that
 // window, opened from the main window as an operator opens it.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QIcon>
 #include <QPixmap>
 #include <QTimer>
 
 #include <cstdio>
+#include <cstring>
 
 #include "controller/app/channelwindow.h"
 #include "controller/app/logwindow.h"
 #include "controller/app/mainwindow.h"
 #include "controller/app/messages.h"
 #include "controller/core/commandline.h"
+#include "tessalyversion.h"
+
+namespace {
+
+// Printed by --help; the manual page is made from it.
+constexpr const char* kHelpText =
+    "Usage: tessaly [NAME] [-clean]\n"
+    "       tessaly -?\n"
+    "       tessaly --help | --version\n"
+    "\n"
+    "Tunes, watches and logs up to eight HF communications receivers at once,\n"
+    "each reached over a serial line or TCP and each speaking its own command\n"
+    "protocol; one tab per receiver.\n"
+    "\n"
+    "  NAME        the instance: the driver configuration of that name, the\n"
+    "              frequency database's storage key and the application's own\n"
+    "              settings key (window positions, options); \"Tessaly\" when\n"
+    "              none is given. Several instances can run side by side.\n"
+    "  -clean      delete the settings key of the instance and end\n"
+    "  -?          show the usage message and end\n"
+    "  --help      this text\n"
+    "  --version   the version of the suite\n"
+    "\n"
+    "A configuration without receivers opens the driver selection dialog;\n"
+    "receivers can also be configured with korvanectl (see korvanectl --help).\n"
+    "Press F1 in the main window for the keys.\n"
+    "\n"
+    "Environment:\n"
+    "  KORVANE_SETTINGS   the settings file; otherwise\n"
+    "                     $XDG_CONFIG_HOME/korvane/settings.db (usually\n"
+    "                     ~/.config/korvane/settings.db)\n"
+    "  KORVANE_LIB_PATH   folders (separated by \":\") searched first for the\n"
+    "                     component libraries libquorvin.so and liblumaret.so;\n"
+    "                     then the program's folder, ../lib and ../lib/korvane\n"
+    "  KORVANE_TRACE_DIR  where receiver trace files go; otherwise\n"
+    "                     $XDG_STATE_HOME/korvane (~/.local/state/korvane)\n"
+    "\n"
+    "Serial ports: the user needs read and write access to the device, usually\n"
+    "by membership of its group (dialout on Debian).\n";
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
+    // Answered before any window system is needed, so they work anywhere.
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(kHelpText, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("tessaly %d.%d.%d\n", TESSALY_VERSION_MAJOR, TESSALY_VERSION_MINOR, TESSALY_VERSION_REVISION);
+        return 0;
+    }
     // The application object exists before the libraries are loaded, so
     // their own boxes and dialogs can show.
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessaly"));
+    // Ties the windows to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.korvane.Tessaly"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.korvane.Tessaly")));
 
     QStringList words;
     QString screenshot;

@@ -36,8 +36,11 @@ std::vector<std::filesystem::path> searchDirectories()
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (!ec) {
+        // The build tree keeps bin/ and lib/; an installation keeps the
+        // libraries private in lib/korvane/ beside bin/.
         dirs.push_back(exe.parent_path());
         dirs.push_back(exe.parent_path().parent_path() / "lib");
+        dirs.push_back(exe.parent_path().parent_path() / "lib" / "korvane");
     }
     return dirs;
 }

@@ -16,7 +16,8 @@ struct LoadedComponent {
 };
 
 // Looks for the library in $KORVANE_LIB_PATH (colon-separated), the
-// executable's directory, its ../lib, then the system's search path.
+// executable's directory, its ../lib (the build tree), its ../lib/korvane
+// (an installation), then the system's search path.
 // A program linked with a library's code itself (a test of its internals)
 // has its factory registered here under the library's file name (the
 // target quorvin_linked does it for libquorvin.so): loadComponent then

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 
+#include "korvaneversion.h"
 #include "rxsimoptions.h"
 #include "simserver.h"
 
@@ -24,6 +25,10 @@ int main(int argc, char** argv)
     }
     if (options.help) {
         std::cout << sim::rxsimHelp();
+        return 0;
+    }
+    if (options.version) {
+        std::cout << "rxsim " KORVANE_VERSION "\n";
         return 0;
     }
 

@@ -55,6 +55,10 @@ bool parseRxsimArgs(const std::vector<std::string>& args, RxsimOptions& options,
             options.help = true;
             return true;
         }
+        if (a == "--version") {
+            options.version = true;
+            return true;
+        }
     }
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -298,6 +302,7 @@ std::string rxsimHelp()
            "  --trace            log every byte received and sent on stderr\n"
            "  --seed N           seed of the S-meter movement and the random garbage\n"
            "  --help             this text\n"
+           "  --version          the version of the suite\n"
            "\n"
            "Fault injection, on every LINE (N counts the replies of a connection;\n"
            "without \"=N\" the fault starts at once; for a pty a connection is the\n"

@@ -21,10 +21,12 @@ struct RxsimOptions {
     std::vector<std::string> links;  // --link: a stable name for each pty, in LINE order
     bool trace = false;
     bool help = false;
+    bool version = false;  // --version: print the suite's version and end
 };
 
 // Parses the arguments after the program name. False with a message on a
-// mistake; `help` set when --help was asked for (nothing else is checked then).
+// mistake; `help` set when --help was asked for, `version` for --version
+// (nothing else is checked then).
 bool parseRxsimArgs(const std::vector<std::string>& args, RxsimOptions& options, std::string& error);
 
 // The text of rxsim --help.

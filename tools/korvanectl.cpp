@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "korvaneversion.h"
 #include "modelscommand.h"
 #include "platform/settingsstore.h"
 #ifdef KORVANE_WITH_SERVER
@@ -21,7 +22,10 @@ namespace {
 
 void usage(std::ostream& out)
 {
-    out << "korvanectl: command-line companion of the receiver control suite\n\n" << tools::settingsUsage() << "\n"
+    out << "korvanectl: command-line companion of the receiver control suite\n\n"
+        << "Usage: korvanectl COMMAND [ARGUMENTS]\n"
+        << "       korvanectl --help | --version\n\n"
+        << tools::settingsUsage() << "\n"
         << tools::watchUsage() << "\n" << tools::modelsUsage();
 #ifdef KORVANE_WITH_SERVER
     out << "\n" << tools::receiverUsage() << "\n" << tools::serveUsage();
@@ -36,6 +40,10 @@ int main(int argc, char** argv)
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
         usage(args.empty() ? std::cerr : std::cout);
         return args.empty() ? 2 : 0;
+    }
+    if (args[0] == "--version") {
+        std::cout << "korvanectl " KORVANE_VERSION "\n";
+        return 0;
     }
     if (args[0] == "settings") {
         args.erase(args.begin());

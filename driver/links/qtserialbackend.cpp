@@ -8,6 +8,8 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 
+#include "serialports.h"
+
 namespace quorvin {
 
 namespace {
@@ -66,7 +68,8 @@ SerialOpenResult QtSerialBackend::open(const std::string& device, const LineSett
             return SerialOpenResult::NoDevice;
         }
         if (error == QSerialPort::PermissionError) {
-            return SerialOpenResult::InUse;
+            // Qt says the same for a port held by another program.
+            return deviceAccessDenied(device) ? SerialOpenResult::NoPermission : SerialOpenResult::InUse;
         }
         return SerialOpenResult::Failed;
     }

@@ -22,6 +22,7 @@ enum class SerialOpenResult {
     Ok,
     NoDevice,  // the device path names nothing
     InUse,     // another process (or another link) holds the port
+    NoPermission,  // the user may not read and write the device
     Failed,    // anything else: not a serial device, settings refused
 };
 

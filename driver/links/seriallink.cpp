@@ -49,6 +49,18 @@ bool SerialLink::fail(int error)
     return false;
 }
 
+bool SerialLink::failForPermission(const std::string& device)
+{
+    fail(LinkOpenError);
+    if (!m_permissionReported) {
+        m_permissionReported = true;
+        // A box lets events run (the driver stays busy, so the link lives
+        // on); the error is set before it, and nothing follows but the return.
+        platform::reporter().message("Serial port", permissionMessage(device), platform::MessageIcon::Warning);
+    }
+    return false;
+}
+
 bool SerialLink::Load(const std::string& keyPath)
 {
     m_keyPath = keyPath;
@@ -197,9 +209,11 @@ bool SerialLink::Open()
     switch (m_backend->open(device, LineSettings{m_speed, m_dataBits, m_parity, m_stopBits})) {
     case SerialOpenResult::Ok: break;
     case SerialOpenResult::NoDevice: return fail(LinkBadAddr);
+    case SerialOpenResult::NoPermission: return failForPermission(device);
     case SerialOpenResult::InUse:
     case SerialOpenResult::Failed: return fail(LinkOpenError);
     }
+    m_permissionReported = false;
     m_lastError = LinkOk;
     if (m_testLink != 0 && !(m_backend->dsr() && m_backend->cts())) {
         m_backend->close();

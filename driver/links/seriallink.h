@@ -79,6 +79,9 @@ private:
     void backendLineError() override;
     void deliver();
     bool fail(int error);
+    // An open refused for lack of permission: the open error, and the user
+    // told once which group grants access.
+    bool failForPermission(const std::string& device);
 
     LinkOwner* m_owner;
     std::unique_ptr<SerialBackend> m_backend;
@@ -97,6 +100,9 @@ private:
     bool m_lineErrorPending = false;
     bool m_lineErrorToReport = false;
     int m_lastError = LinkOk;
+    // The user has been told that the port may not be opened; told again
+    // only after an open succeeded.
+    bool m_permissionReported = false;
 };
 
 }  // namespace quorvin

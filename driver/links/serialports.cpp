@@ -6,8 +6,12 @@
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "platform/settingsstore.h"
 
@@ -123,6 +127,48 @@ PortState probeDevice(const std::string& device)
     }
     ::close(fd);
     return state;
+}
+
+bool deviceAccessDenied(const std::string& device)
+{
+    if (device.empty()) {
+        return false;
+    }
+    // access() bits spelt out: inside this namespace R_OK is the driver's
+    // result code (see interfaces/receivertypes.h), not the macro.
+    constexpr int kMayRead = 4;
+    constexpr int kMayWrite = 2;
+    // AT_EACCESS: judged for the effective user and groups, as open() is.
+    if (::faccessat(AT_FDCWD, device.c_str(), kMayRead | kMayWrite, AT_EACCESS) == 0) {
+        return false;
+    }
+    return errno == EACCES || errno == EPERM;
+}
+
+std::string permissionMessage(const std::string& device)
+{
+    // Debian's group for serial ports, when the node names none.
+    std::string group = "dialout";
+    bool groupMayUse = true;
+    struct stat st {};
+    if (::stat(device.c_str(), &st) == 0) {
+        groupMayUse = (st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
+        std::vector<char> buffer(4096);
+        struct group entry {};
+        struct group* found = nullptr;
+        if (::getgrgid_r(st.st_gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
+            found->gr_name != nullptr && found->gr_name[0] != '\0' && st.st_gid != 0) {
+            group = found->gr_name;
+        }
+    }
+    std::string text = "No permission to open the serial port " + device + ".\n";
+    if (!groupMayUse) {
+        return text + "Only the owner of the device may read and write it. Ask the administrator to give "
+                      "the group \"" + group + "\" read and write access to it (a udev rule), then add your user "
+                      "to that group.";
+    }
+    return text + "Access is granted by membership of the group \"" + group + "\": add your user to it (sudo adduser "
+                  "$USER " + group + "), then log out and in again.";
 }
 
 const char* portStateWord(PortState state)

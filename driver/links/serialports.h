@@ -30,4 +30,13 @@ PortState probeDevice(const std::string& device);
 // The text the settings dialog shows after a port's caption.
 const char* portStateWord(PortState state);
 
+// True when this program may not read and write the device (by its mode,
+// owner and group, as open() would judge it).
+bool deviceAccessDenied(const std::string& device);
+
+// What the user is told when a port cannot be opened for lack of
+// permission: the device and the group that grants access to it, read from
+// the device node (dialout when the node cannot tell).
+std::string permissionMessage(const std::string& device);
+
 }  // namespace quorvin

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "korvaneversion.h"
 #include "rxsimoptions.h"
 #include "rxsimprocess.h"
 #include "simtestclient.h"
@@ -130,6 +131,13 @@ TEST(RxsimProgram, HelpNamesEveryModelAndSwitch)
                              "--hangup", "--drop", "--delay", "--seed", "--option", "--trace", "--link"}) {
         EXPECT_NE(text.find(word), std::string::npos) << word;
     }
+}
+
+TEST(RxsimProgram, VersionIsTheSuites)
+{
+    auto [text, code] = runRxsim("NRD535 --version");
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(text, "rxsim " KORVANE_VERSION "\n");
 }
 
 TEST(RxsimProgram, RefusesAModelWithoutSimulator)

@@ -3,9 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <vector>
 
 #include "driver/links/commchannel.h"
 #include "driver/links/qtserialbackend.h"
@@ -18,6 +23,56 @@ using namespace quorvin;
 using namespace linktest;
 
 namespace {
+
+// Root passes every permission check: for its life this takes the
+// process's effective identity down to nobody (no supplementary groups)
+// and puts it back at its end. For other users it changes nothing.
+class Unprivileged {
+public:
+    Unprivileged()
+    {
+        if (::geteuid() != 0) {
+            m_ok = true;
+            return;
+        }
+        const passwd* nobody = ::getpwnam("nobody");
+        const uid_t uid = nobody != nullptr ? nobody->pw_uid : 65534;
+        const gid_t gid = nobody != nullptr ? nobody->pw_gid : 65534;
+        const int count = ::getgroups(0, nullptr);
+        m_groups.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
+        if (count > 0 && ::getgroups(count, m_groups.data()) != count) {
+            return;
+        }
+        m_gid = ::getegid();
+        m_dropped = ::setgroups(0, nullptr) == 0 && ::setegid(gid) == 0 && ::seteuid(uid) == 0;
+        m_ok = m_dropped;
+        if (!m_dropped) {
+            restore();
+        }
+    }
+    ~Unprivileged()
+    {
+        if (m_dropped) {
+            restore();
+        }
+    }
+    Unprivileged(const Unprivileged&) = delete;
+    Unprivileged& operator=(const Unprivileged&) = delete;
+    bool ok() const { return m_ok; }
+
+private:
+    void restore()
+    {
+        // The saved user id is still root's, so these are allowed.
+        [[maybe_unused]] const int a = ::seteuid(0);
+        [[maybe_unused]] const int b = ::setegid(m_gid);
+        [[maybe_unused]] const int c = ::setgroups(m_groups.size(), m_groups.data());
+    }
+    std::vector<gid_t> m_groups;
+    gid_t m_gid = 0;
+    bool m_dropped = false;
+    bool m_ok = false;
+};
 
 class SerialPty : public ::testing::Test {
 protected:
@@ -320,3 +375,52 @@ TEST_F(SerialPty, ReceiverHangingUpClosesThePort)
 }
 
 }  // namespace
+
+TEST_F(SerialPty, APortWithoutPermissionSaysSoAndNamesTheGroupOfItsDevice)
+{
+    // The slave made like a serial port's node: read and write for the
+    // owner and its group only (for a user who owns it: for the group only).
+    struct stat st {};
+    ASSERT_EQ(::stat(pty.path().c_str(), &st), 0);
+    gid_t gid = st.st_gid;
+    if (::geteuid() == 0) {
+        if (const group* tty = ::getgrnam("tty")) {
+            ASSERT_EQ(::chown(pty.path().c_str(), static_cast<uid_t>(-1), tty->gr_gid), 0);
+            gid = tty->gr_gid;
+        }
+    }
+    ASSERT_EQ(::chmod(pty.path().c_str(), ::geteuid() == 0 ? 0660 : 0060), 0);
+    const group* owning = ::getgrgid(gid);
+    const std::string groupName = gid != 0 && owning != nullptr ? owning->gr_name : "dialout";
+
+    RecordingReporter reporter;
+    {
+        Unprivileged user;
+        ASSERT_TRUE(user.ok());
+        EXPECT_TRUE(deviceAccessDenied(pty.path()));
+        EXPECT_FALSE(link.Open());
+        EXPECT_EQ(link.lastError(), LinkOpenError);
+        EXPECT_FALSE(link.Open());
+    }
+    EXPECT_FALSE(link.IsOpen());
+    ASSERT_EQ(reporter.messages.size(), 1u);
+    const std::string& text = reporter.messages[0];
+    EXPECT_NE(text.find("No permission to open the serial port " + pty.path()), std::string::npos) << text;
+    EXPECT_NE(text.find("group \"" + groupName + "\""), std::string::npos) << text;
+    EXPECT_NE(text.find("adduser $USER " + groupName), std::string::npos) << text;
+
+    // A node whose group may not use it either: joining the group is no help.
+    ASSERT_EQ(::chmod(pty.path().c_str(), 0600), 0);
+    EXPECT_NE(permissionMessage(pty.path()).find("Only the owner"), std::string::npos);
+
+    // With its permission back the port opens as before.
+    ASSERT_EQ(::chmod(pty.path().c_str(), st.st_mode & 07777), 0);
+    EXPECT_FALSE(deviceAccessDenied(pty.path()));
+    EXPECT_TRUE(link.Open()) << link.lastError();
+}
+
+TEST(SerialPorts, ANodeThatCannotBeReadIsNotDeniedAndNamesDebiansGroup)
+{
+    EXPECT_FALSE(deviceAccessDenied("/nonexistent/ttyKORVANE")) << "absent, not refused";
+    EXPECT_NE(permissionMessage("/nonexistent/ttyKORVANE").find("group \"dialout\""), std::string::npos);
+}

@@ -46,6 +46,28 @@ TEST_F(SerialScripted, OpenPassesLineSettingsAndTheMappedDevice)
     EXPECT_EQ(script.opens, 2);
 }
 
+TEST_F(SerialScripted, APortRefusedForPermissionIsAnOpenErrorToldOnceUntilItOpens)
+{
+    pointPort(1, "/dev/ttyKORVANE");
+    RecordingReporter reporter;
+    script.openResult = SerialOpenResult::NoPermission;
+    EXPECT_FALSE(link->Open());
+    EXPECT_EQ(link->lastError(), LinkOpenError);
+    EXPECT_FALSE(link->IsOpen());
+    EXPECT_FALSE(link->Open()) << "a retry";
+    ASSERT_EQ(reporter.messages.size(), 1u) << "retries do not repeat the message";
+    EXPECT_NE(reporter.messages[0].find("No permission to open the serial port /dev/ttyKORVANE"), std::string::npos)
+        << reporter.messages[0];
+    EXPECT_NE(reporter.messages[0].find("dialout"), std::string::npos) << "a node that tells nothing: Debian's group";
+
+    script.openResult = SerialOpenResult::Ok;
+    ASSERT_TRUE(link->Open());
+    link->Close();
+    script.openResult = SerialOpenResult::NoPermission;
+    EXPECT_FALSE(link->Open());
+    EXPECT_EQ(reporter.messages.size(), 2u) << "refused again after it had opened: told again";
+}
+
 TEST_F(SerialScripted, DsrAndCtsMustBothBeAssertedWhenTested)
 {
     pointPort(1, "/dev/ttyKORVANE");

@@ -12,6 +12,7 @@
 
 #include "driver/links/commchannel.h"
 #include "driver/links/pinger.h"
+#include "platform/reporter.h"
 
 namespace linktest {
 
@@ -77,6 +78,26 @@ public:
 
 private:
     int m_result;
+};
+
+// Records the messages shown to the user while it lives (installed as the
+// reporter in use, the previous one put back at its end).
+class RecordingReporter : public platform::Reporter {
+public:
+    RecordingReporter() : m_previous(platform::setReporter(this)) {}
+    ~RecordingReporter() override { platform::setReporter(m_previous); }
+    RecordingReporter(const RecordingReporter&) = delete;
+    RecordingReporter& operator=(const RecordingReporter&) = delete;
+    void message(const std::string& title, const std::string& text, platform::MessageIcon) override
+    {
+        messages.push_back(title + ": " + text);
+    }
+    bool confirm(const std::string&, const std::string&, bool fallback) override { return fallback; }
+    void beep(int, int) override {}
+    std::vector<std::string> messages;
+
+private:
+    platform::Reporter* m_previous;
 };
 
 // Delivers queued events for a while (real time), until `done` holds.

@@ -48,7 +48,9 @@ struct ParseResult {
 // "Line N is invalid", "Line N don't contain the required number of
 // fields !", "Empty field(s) on line N", "Non numerical field(s) on line N"
 // or "Value(s) out of range on line N". Empty lines at the very end are
-// not lines; LF alone ends a line as well as CR LF.
-ParseResult parse(std::string_view text);
+// not lines; LF alone ends a line as well as CR LF. With `agcOptional` an
+// empty AGC field is taken (as the empty name): a receiver without AGC
+// settings writes its channels so.
+ParseResult parse(std::string_view text, bool agcOptional = false);
 
 }  // namespace channelfile

@@ -181,7 +181,13 @@ std::vector<channelfile::ChannelLine> ChannelTable::exportLines() const
 ChannelTable::ImportResult ChannelTable::importText(std::string_view text)
 {
     ImportResult result;
-    const channelfile::ParseResult parsed = channelfile::parse(text);
+    // A receiver without AGC settings exports its channels without a name.
+    std::int16_t agcCount = 0;
+    if (m_driver != nullptr) {
+        m_driver->get_RxAgcCount(m_rx, &agcCount);
+    }
+    const bool noAgc = agcCount <= 0;
+    const channelfile::ParseResult parsed = channelfile::parse(text, noAgc);
     // No line is dropped before the first faulty one: line n is lines[n - 1].
     for (std::size_t i = 0; i < parsed.lines.size(); ++i) {
         const channelfile::ChannelLine& l = parsed.lines[i];
@@ -200,7 +206,7 @@ ChannelTable::ImportResult ChannelTable::importText(std::string_view text)
             result.error = QStringLiteral("Unknown mode \"%1\" on line %2").arg(QString::fromStdString(l.mode)).arg(lineNo);
             return result;
         }
-        if (agc == AgcNone) {
+        if (agc == AgcNone && !(noAgc && l.agc.empty())) {
             result.error = QStringLiteral("Unknown AGC \"%1\" on line %2").arg(QString::fromStdString(l.agc)).arg(lineNo);
             return result;
         }

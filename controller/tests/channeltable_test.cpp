@@ -215,6 +215,36 @@ TEST_F(ChannelTableTest, ImportStopsAtTheFirstFaultyLineAndSkipsForeignChannels)
     EXPECT_EQ(table.importText("\r\n010;7050000;0;LSB;2200;Man;0;\r\n").error, QStringLiteral("Line 1 is invalid"));
 }
 
+// A receiver without AGC settings (and with masks): its export has an
+// empty AGC field, and its import takes it back.
+class NoAgcDriver : public NamedDriver {
+public:
+    HRESULT get_RxAgcCount(std::int16_t, std::int16_t* p) override { *p = 0; return S_OK; }
+};
+
+TEST(ChannelTableNoAgc, ExportedChannelsComeBack)
+{
+    NoAgcDriver d;
+    d.chnStart = 1;
+    d.chnCount = 101;
+    ChannelTable table;
+    table.setReceiver(&d, 0);
+    table.storeStatus(7, 7050000, 0, ModLSB, 2400, AgcNone, 1);
+    const std::string text = channelfile::format(table.exportLines());
+    EXPECT_EQ(text, "007;    7050000;    0;  LSB; 2400;    ;1;\r\n");
+    ChannelTable back;
+    back.setReceiver(&d, 0);
+    const auto r = back.importText(text);
+    EXPECT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+    EXPECT_EQ(back.working(7), table.working(7));
+    // A receiver with AGC settings still wants the name.
+    ChannelTable withAgc;
+    NamedDriver named;
+    named.chnCount = 200;
+    withAgc.setReceiver(&named, 0);
+    EXPECT_EQ(withAgc.importText(text).error, QStringLiteral("Empty field(s) on line 1"));
+}
+
 // A receiver whose reported frequency follows a request only after a
 // while, as a real one does: the driver keeps the old value until then.
 class SlowDriver : public NamedDriver {

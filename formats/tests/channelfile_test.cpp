@@ -80,5 +80,16 @@ TEST(ChannelFile, StopsAtTheFirstFaultyLineWithItsNumber)
     }
 }
 
+TEST(ChannelFile, AnEmptyAgcFieldIsTakenOnlyWhenAsked)
+{
+    const std::string line = "001;  145500000;    0;   FM;12000;    ;0;\r\n";
+    EXPECT_EQ(parse(line).error->message, "Empty field(s) on line 1");
+    const ParseResult taken = parse(line, true);
+    ASSERT_FALSE(taken.error) << taken.error->message;
+    EXPECT_EQ(taken.lines.at(0).agc, "");
+    EXPECT_EQ(parse("001;  145500000;    0;     ;12000;    ;0;\r\n", true).error->message,
+              "Empty field(s) on line 1");
+}
+
 }  // namespace
 }  // namespace channelfile

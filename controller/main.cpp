@@ -1,7 +1,9 @@
 // tessaly [NAME] [-clean] | -? | --help | --version: the receiver control
 // application.
 // A hidden option, --screenshot FILE, saves a picture of the main window
-// once every receiver is connected (or after fifteen seconds) and ends.
+// once every receiver is connected (or after fifteen seconds) and ends;
+// with --window NAME ("main", "channel" or "log") the picture is of that
+// window, opened from the main window as an operator opens it.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QIcon>
@@ -11,6 +13,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "controller/app/channelwindow.h"
+#include "controller/app/logwindow.h"
 #include "controller/app/mainwindow.h"
 #include "controller/app/messages.h"
 #include "controller/core/commandline.h"
@@ -77,10 +81,17 @@ int main(int argc, char** argv)
 
     QStringList words;
     QString screenshot;
+    QString shown = QStringLiteral("main");
     const QStringList args = QCoreApplication::arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args.at(i) == QLatin1String("--screenshot") && i + 1 < args.size()) {
             screenshot = args.at(++i);
+        } else if (args.at(i) == QLatin1String("--window") && i + 1 < args.size()) {
+            shown = args.at(++i);
+            if (shown != QLatin1String("main") && shown != QLatin1String("channel") && shown != QLatin1String("log")) {
+                std::fprintf(stderr, "tessaly: --window takes main, channel or log, not %s\n", qPrintable(shown));
+                return 2;
+            }
         } else {
             words << args.at(i);
         }
@@ -97,7 +108,7 @@ int main(int argc, char** argv)
         auto* timer = new QTimer(&window);
         auto* clock = new QElapsedTimer;
         clock->start();
-        QObject::connect(timer, &QTimer::timeout, &window, [&window, timer, clock, screenshot] {
+        QObject::connect(timer, &QTimer::timeout, &window, [&window, timer, clock, screenshot, shown] {
             bool ready = true;
             std::int16_t count = 0;
             window.driver()->get_RxCount(&count);
@@ -115,8 +126,19 @@ int main(int argc, char** argv)
             window.selectReceiver(0);
             std::int32_t result = 0;
             window.driver()->RxRemote(0, -1, &result);
-            QTimer::singleShot(2500, &window, [&window, screenshot] {
-                const bool saved = window.grab().save(screenshot);
+            QTimer::singleShot(2500, &window, [&window, screenshot, shown] {
+                QWidget* target = &window;
+                if (shown == QLatin1String("channel")) {
+                    // Read as the S key reads them, shown without holding the loop.
+                    window.channelWindow()->load(0);
+                    target = window.channelWindow();
+                } else if (shown == QLatin1String("log")) {
+                    window.logWindow()->open(0, false);
+                    target = window.logWindow();
+                }
+                target->show();
+                QCoreApplication::processEvents();
+                const bool saved = target->grab().save(screenshot);
                 std::fprintf(saved ? stdout : stderr, "%s %s\n", saved ? "saved" : "cannot save",
                              qPrintable(screenshot));
                 window.close();

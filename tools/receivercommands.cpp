@@ -9,7 +9,7 @@
 #include <cmath>
 #include <map>
 
-#include "channelfile.h"
+#include "formats/channelfile.h"
 #include "platform/numbers.h"
 #include "platform/settingsstore.h"
 #include "receivertool.h"

@@ -15,11 +15,14 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
+#include "channelwindow.h"
 #include "clicklabel.h"
+#include "filechooser.h"
 #include "controller/core/commandline.h"
 #include "frequencydisplay.h"
 #include "interfaces/component.h"
 #include "keyhelpwindow.h"
+#include "logwindow.h"
 #include "mainwindowsink.h"
 #include "messages.h"
 #include "modebuttons.h"
@@ -304,6 +307,16 @@ MainWindow::StartResult MainWindow::startUp(const QString& argumentText)
     // Secondary windows and controllers.
     m_options.load(m_settings);
     m_help = new KeyHelpWindow(m_settings, title(), this);
+    m_files = std::make_unique<DialogFileChooser>(m_messages);
+    m_channels = new ChannelWindow(m_messages, *m_files, this);
+    m_channels->init(m_driver.get());
+    m_channels->setWindowFlag(Qt::WindowStaysOnTopHint, m_options.OptOnTop);
+    connect(m_channels, &ChannelWindow::indicator, this, [this](const QString& text) {
+        m_lchn->setText(text);
+        m_lchn->setVisible(!text.isEmpty());
+    });
+    m_log = new LogWindow(m_messages, this);
+    m_log->init(m_driver.get());
     m_modes = new ModeButtons(*m_driver, this);
     m_buttonRow->addWidget(m_modes, 1);
     m_buttonRow->addSpacing(8);
@@ -528,6 +541,12 @@ void MainWindow::shutDown()
     m_links.close();
     m_timBlk.stop();
     m_timUpd.stop();
+    if (m_log != nullptr) {
+        m_log->hide();
+    }
+    if (m_channels != nullptr) {
+        m_channels->abandon();
+    }
     if (m_help != nullptr) {
         m_help->hide();
     }

@@ -28,9 +28,12 @@ class QTabBar;
 
 namespace tessaly {
 
+class ChannelWindow;
 class ClickLabel;
+class FileChooser;
 class FrequencyDisplay;
 class KeyHelpWindow;
+class LogWindow;
 class Messages;
 class ModeButtons;
 
@@ -73,6 +76,9 @@ public:
     void selectReceiver(int tab);
     // The window's event connection, for tests that play the driver.
     quorvin::IReceiverDriverEvents* eventSink() const;
+    // The memory-channel and log windows (created at start-up).
+    ChannelWindow* channelWindow() const { return m_channels; }
+    LogWindow* logWindow() const { return m_log; }
 
 protected:
     bool event(QEvent* event) override;
@@ -123,6 +129,8 @@ private:
     void onOutUpdated(std::int16_t index, std::int16_t num);
     void onStpUpdated(std::int16_t index);
     void onRmtState(std::int16_t index, std::int32_t sts);
+    void onChnStatus(std::int16_t index, std::int16_t chn, std::int32_t frq, std::int32_t bfo, std::int32_t mod,
+                     std::int32_t flt, std::int32_t agc, std::int32_t msk);
 
     // keys and clicks (mainwindowkeys.cpp)
     void connectClicks();
@@ -211,6 +219,9 @@ private:
     QPushButton* m_config = nullptr;
     QHBoxLayout* m_buttonRow = nullptr;
     KeyHelpWindow* m_help = nullptr;
+    std::unique_ptr<FileChooser> m_files;
+    ChannelWindow* m_channels = nullptr;
+    LogWindow* m_log = nullptr;
 };
 
 }  // namespace tessaly

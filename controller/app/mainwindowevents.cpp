@@ -7,6 +7,7 @@
 
 #include <cmath>
 
+#include "channelwindow.h"
 #include "clicklabel.h"
 #include "frequencydisplay.h"
 #include "mainwindow.h"
@@ -383,6 +384,10 @@ void MainWindow::onDrvUpdated(std::int32_t)
         return;
     }
     setTimUpd(receiverCount());
+    // The receiver numbers may mean other receivers now.
+    if (m_channels != nullptr) {
+        m_channels->abandon();
+    }
     buildTabs();
     if (m_tabs->count() > 0) {
         selectReceiver(std::min<int>(m_receiver, m_tabs->count() - 1));
@@ -542,6 +547,16 @@ void MainWindow::onRmtState(std::int16_t index, std::int32_t sts)
     }
     applyRemoteState();
     showBfoState();
+}
+
+void MainWindow::onChnStatus(std::int16_t index, std::int16_t chn, std::int32_t frq, std::int32_t bfo,
+                             std::int32_t mod, std::int32_t flt, std::int32_t agc, std::int32_t msk)
+{
+    // The channel window takes the statuses of the receiver it shows, even
+    // while the main window switched to another one.
+    if (m_channels != nullptr) {
+        m_channels->channelStatus(index, chn, frq, bfo, mod, flt, agc, msk);
+    }
 }
 
 }  // namespace tessaly

@@ -6,9 +6,11 @@
 #include <QLabel>
 #include <QTabBar>
 
+#include "channelwindow.h"
 #include "clicklabel.h"
 #include "frequencydisplay.h"
 #include "keyhelpwindow.h"
+#include "logwindow.h"
 #include "mainwindow.h"
 #include "messages.h"
 #include "modebuttons.h"
@@ -241,14 +243,19 @@ void MainWindow::setClipboardText(const QString& text)
     QGuiApplication::clipboard()->setText(text);
 }
 
-void MainWindow::openLog(bool)
+void MainWindow::openLog(bool storeEntry)
 {
-    // The log window comes with the scratchpad; nothing to show yet.
+    if (m_log != nullptr) {
+        m_log->open(m_receiver, storeEntry);
+    }
 }
 
 void MainWindow::openChannels()
 {
-    // The memory-channel window comes with its own table; nothing to show yet.
+    // Shown, modal, once the receiver listed its channels.
+    if (m_channels != nullptr && !m_channels->isVisible() && m_channels->load(m_receiver)) {
+        m_channels->exec();
+    }
 }
 
 void MainWindow::processEvents()

@@ -90,10 +90,12 @@ public:
         return S_OK;
     }
     HRESULT RxHFFUpdated(std::int16_t, quorvin::HFFSTATE) override { return S_OK; }
-    HRESULT RxChnStatus(std::int16_t, std::int16_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                        std::int32_t, std::int32_t) override
+    HRESULT RxChnStatus(std::int16_t i, std::int16_t chn, std::int32_t frq, std::int32_t bfo, std::int32_t mod,
+                        std::int32_t flt, std::int32_t agc, std::int32_t msk) override
     {
-        // The memory-channel window takes these once it exists.
+        if (m_w.validIndex(i)) {
+            m_w.onChnStatus(i, chn, frq, bfo, mod, flt, agc, msk);
+        }
         return S_OK;
     }
     HRESULT RxOutUpdated(std::int16_t i, std::int16_t num, std::int32_t) override

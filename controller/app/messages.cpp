@@ -15,6 +15,17 @@ void BoxMessages::message(const QString& title, const QString& text, Icon icon)
     box.exec();
 }
 
+bool Messages::question(const QString&, const QString&)
+{
+    return true;
+}
+
+bool BoxMessages::question(const QString& title, const QString& text)
+{
+    return QMessageBox::question(QApplication::activeWindow(), title, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
 void BoxMessages::beep()
 {
     QApplication::beep();

@@ -1,5 +1,6 @@
-// The one seam through which the application shows message boxes and
-// sounds its beep. The program shows real boxes; tests record them.
+// The one seam through which the application shows message boxes, asks
+// yes/no questions and sounds its beep. The program shows real boxes;
+// tests record them.
 #pragma once
 
 #include <QString>
@@ -13,6 +14,9 @@ public:
     // A box with an OK button, modal; returns when dismissed.
     virtual void message(const QString& title, const QString& text, Icon icon) = 0;
     virtual void beep() = 0;
+    // A yes/no box, modal; true for yes. Without a box (tests) the answer
+    // is yes.
+    virtual bool question(const QString& title, const QString& text);
 };
 
 // Qt message boxes and the system beep.
@@ -20,6 +24,7 @@ class BoxMessages : public Messages {
 public:
     void message(const QString& title, const QString& text, Icon icon) override;
     void beep() override;
+    bool question(const QString& title, const QString& text) override;
 };
 
 }  // namespace tessaly

@@ -9,8 +9,7 @@
 // Right-aligned fields are padded with blanks; a longer value is written
 // whole. Fields are trimmed of blanks when read. Numbers are written and
 // read without the locale. Pure: no driver, no Qt; `korvanectl channels`
-// uses it, and the application's channel window can take it as it is
-// (library korvane_channelfile, tools/channelfile.h).
+// and the application's channel window use it (library korvane_channelfile).
 #pragma once
 
 #include <cstdint>
@@ -49,7 +48,9 @@ struct ParseResult {
 // "Line N is invalid", "Line N don't contain the required number of
 // fields !", "Empty field(s) on line N", "Non numerical field(s) on line N"
 // or "Value(s) out of range on line N". Empty lines at the very end are
-// not lines; LF alone ends a line as well as CR LF.
-ParseResult parse(std::string_view text);
+// not lines; LF alone ends a line as well as CR LF. With `agcOptional` an
+// empty AGC field is taken (as the empty name): a receiver without AGC
+// settings writes its channels so.
+ParseResult parse(std::string_view text, bool agcOptional = false);
 
 }  // namespace channelfile

@@ -82,7 +82,7 @@ std::string format(const std::vector<ChannelLine>& lines)
     return out;
 }
 
-ParseResult parse(std::string_view text)
+ParseResult parse(std::string_view text, bool agcOptional)
 {
     ParseResult result;
     if (text.substr(0, 3) == "\xEF\xBB\xBF") {
@@ -127,7 +127,7 @@ ParseResult parse(std::string_view text)
             fail("Line " + nText + " don't contain the required number of fields !");
             break;
         }
-        if (f[0].empty() || f[1].empty() || f[3].empty() || f[4].empty() || f[5].empty()) {
+        if (f[0].empty() || f[1].empty() || f[3].empty() || f[4].empty() || (f[5].empty() && !agcOptional)) {
             fail("Empty field(s) on line " + nText);
             break;
         }

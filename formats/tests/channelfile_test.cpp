@@ -1,5 +1,5 @@
 // The memory-channel file: the exact line layout and every parse error.
-#include "tools/channelfile.h"
+#include "formats/channelfile.h"
 
 #include <gtest/gtest.h>
 
@@ -78,6 +78,17 @@ TEST(ChannelFile, StopsAtTheFirstFaultyLineWithItsNumber)
         EXPECT_EQ(r.error->message, c.message) << c.bad;
         EXPECT_EQ(r.lines.size(), 1u) << c.bad;  // the lines before it
     }
+}
+
+TEST(ChannelFile, AnEmptyAgcFieldIsTakenOnlyWhenAsked)
+{
+    const std::string line = "001;  145500000;    0;   FM;12000;    ;0;\r\n";
+    EXPECT_EQ(parse(line).error->message, "Empty field(s) on line 1");
+    const ParseResult taken = parse(line, true);
+    ASSERT_FALSE(taken.error) << taken.error->message;
+    EXPECT_EQ(taken.lines.at(0).agc, "");
+    EXPECT_EQ(parse("001;  145500000;    0;     ;12000;    ;0;\r\n", true).error->message,
+              "Empty field(s) on line 1");
 }
 
 }  // namespace

@@ -282,6 +282,45 @@ ConnErr ModelFixture::connect()
     return result;
 }
 
+void ModelFixture::useManualTicks()
+{
+    m_ticks = std::make_unique<ManualTicksGuard>();
+}
+
+bool ModelFixture::tickUntil(const std::function<bool()>& pred, int maxTicks, int timeoutMs)
+{
+    if (!m_ticks || !m_sim) {
+        ADD_FAILURE() << "tickUntil needs useManualTicks() and a simulator";
+        return false;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto lineBytes = [this] { return m_sim->bytesReceived() + m_sim->bytesSent(); };
+    for (int fired = 0;; ++fired) {
+        if (pred()) {
+            return true;
+        }
+        if (fired >= maxTicks || std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        m_ticks->ticks.fireNext();
+        ++m_ticksFired;
+        // Settled: nothing moved on the line for 20 ms (a generous bound
+        // for the simulator's thread to answer on a busy machine).
+        auto last = lineBytes();
+        auto quietSince = std::chrono::steady_clock::now();
+        while (std::chrono::steady_clock::now() - quietSince < std::chrono::milliseconds(20)) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            QThread::msleep(1);
+            const auto now = lineBytes();
+            if (now != last) {
+                last = now;
+                quietSince = std::chrono::steady_clock::now();
+            }
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+}
+
 ConnErr ModelFixture::disconnect()
 {
     ConnErr result = ConnectObjectError;

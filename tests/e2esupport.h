@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/core/timerregistry.h"
 #include "interfaces/ireceiverdriver.h"
 #include "platform/clock.h"
 #include "simserver.h"
@@ -100,6 +101,15 @@ protected:
     ConnErr connect();
     ConnErr disconnect();
     Receiver& receiver();
+    // Poll ticks come from the test (tickUntil) instead of the event loop's
+    // timers, for tests that count ticks (silences, retries): call before
+    // connect().
+    void useManualTicks();
+    // Fires poll ticks one at a time, letting the line settle after each
+    // (the receiver's answer, if any, is handled before the next tick),
+    // until pred() holds. False after maxTicks ticks or timeoutMs.
+    bool tickUntil(const std::function<bool()>& pred, int maxTicks = 200, int timeoutMs = 30000);
+    int ticksFired() const { return m_ticksFired; }
     std::string traceFile(const std::string& name) const;
     // Simulator trace lines so far.
     std::vector<std::string> simTrace();
@@ -115,6 +125,8 @@ protected:
     std::string m_oldTraceDir;
     bool m_hadTraceDir = false;
     std::unique_ptr<sim::SimServer> m_sim;
+    std::unique_ptr<ManualTicksGuard> m_ticks;
+    int m_ticksFired = 0;
     std::unique_ptr<IReceiverDriver> m_drv;
     EventLog m_log;
     std::uint32_t m_cookie = 0;

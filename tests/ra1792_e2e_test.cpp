@@ -252,8 +252,9 @@ TEST_P(Ra1792EndToEnd, SilenceAfterConnectTimesOutAfterTheRetryCount)
     plan.silenceAfter = 5;  // the connect dialogue's four replies and one poll
     m_sim->setFaults(plan);
     configure(DrvRA1792, 0, 150, 10);
+    useManualTicks();
     ASSERT_EQ(connect(), ConnectNoError);
-    ASSERT_TRUE(waitUntil([&] { return m_log.has("ConnState", {ConnectRxTimeOut}); }, 15000));
+    ASSERT_TRUE(tickUntil([&] { return m_log.has("ConnState", {ConnectRxTimeOut}); }));
     EXPECT_EQ(m_log.count("DataError"), 0);
     // Count the polls that went unanswered: about C_Retr of them.
     int swallowed = 0;
@@ -278,8 +279,9 @@ TEST_P(Ra1792EndToEnd, NoFirstAnswerAfterTheDialogueGivesUpTheAttempt)
     plan.silenceAfter = 4;  // the connect dialogue answers, the polls do not
     m_sim->setFaults(plan);
     configure(DrvRA1792, 0, 150, 10);
+    useManualTicks();
     ASSERT_EQ(connect(), ConnectNoError);
-    ASSERT_TRUE(waitUntil([&] { return m_log.has("ConnState", {ConnectRxTimeOut}); }, 15000));
+    ASSERT_TRUE(tickUntil([&] { return m_log.has("ConnState", {ConnectRxTimeOut}); }));
     EXPECT_FALSE(m_log.has("ConnState", {ConnectNoError}));
     EXPECT_EQ(m_log.count("Frq"), 0);
     int swallowed = 0;
@@ -291,7 +293,7 @@ TEST_P(Ra1792EndToEnd, NoFirstAnswerAfterTheDialogueGivesUpTheAttempt)
     // A new attempt is possible at once.
     m_sim->setFaults({});
     EXPECT_EQ(connect(), ConnectNoError);
-    EXPECT_TRUE(waitUntil([&] { return m_log.has("ConnState", {ConnectNoError}); }));
+    EXPECT_TRUE(tickUntil([&] { return m_log.has("ConnState", {ConnectNoError}); }));
 }
 
 TEST_P(Ra1792EndToEnd, GarbageGivesDataErrorsAndNoTimeOut)

@@ -29,10 +29,12 @@ class QTabBar;
 namespace tessaly {
 
 class ClickLabel;
+class Config;
 class FrequencyDisplay;
 class KeyHelpWindow;
 class Messages;
 class ModeButtons;
+class ReceiverServers;
 
 // Where the two components come from (tests name missing ones).
 struct ComponentNames {
@@ -73,6 +75,12 @@ public:
     void selectReceiver(int tab);
     // The window's event connection, for tests that play the driver.
     quorvin::IReceiverDriverEvents* eventSink() const;
+    ModeButtons* modeButtons() const { return m_modes; }
+    // The options dialog (created at start-up) and the network servers.
+    Config* configDialog() const { return m_configDialog; }
+    ReceiverServers* servers() const { return m_servers.get(); }
+    // The "&Config." button: ends forwarding and shows the options dialog.
+    void openOptions();
 
 protected:
     bool event(QEvent* event) override;
@@ -119,6 +127,12 @@ private:
     void onOutUpdated(std::int16_t index, std::int16_t num);
     void onStpUpdated(std::int16_t index);
     void onRmtState(std::int16_t index, std::int32_t sts);
+
+    // options, forwarding and the network servers (mainwindowoptions.cpp)
+    void createOptions();
+    void endForwarding();
+    void applyServers();
+    QStringList receiverNames();
 
     // keys and clicks (mainwindowkeys.cpp)
     void connectClicks();
@@ -203,6 +217,8 @@ private:
     QPushButton* m_config = nullptr;
     QHBoxLayout* m_buttonRow = nullptr;
     KeyHelpWindow* m_help = nullptr;
+    Config* m_configDialog = nullptr;
+    std::unique_ptr<ReceiverServers> m_servers;
 };
 
 }  // namespace tessaly

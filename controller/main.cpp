@@ -1,6 +1,8 @@
 // tessaly [NAME] [-clean] | -?: the receiver control application.
 // A hidden option, --screenshot FILE, saves a picture of the main window
-// once every receiver is connected (or after fifteen seconds) and ends.
+// once every receiver is connected (or after fifteen seconds) and ends;
+// with --window NAME ("main", the default, or "options") it pictures that
+// window instead.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPixmap>
@@ -8,6 +10,7 @@
 
 #include <cstdio>
 
+#include "controller/app/config.h"
 #include "controller/app/mainwindow.h"
 #include "controller/app/messages.h"
 #include "controller/core/commandline.h"
@@ -21,10 +24,17 @@ int main(int argc, char** argv)
 
     QStringList words;
     QString screenshot;
+    QString pictured = QStringLiteral("main");
     const QStringList args = QCoreApplication::arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args.at(i) == QLatin1String("--screenshot") && i + 1 < args.size()) {
             screenshot = args.at(++i);
+        } else if (args.at(i) == QLatin1String("--window") && i + 1 < args.size()) {
+            pictured = args.at(++i);
+            if (pictured != QLatin1String("main") && pictured != QLatin1String("options")) {
+                std::fprintf(stderr, "--window takes main or options\n");
+                return 2;
+            }
         } else {
             words << args.at(i);
         }
@@ -41,7 +51,7 @@ int main(int argc, char** argv)
         auto* timer = new QTimer(&window);
         auto* clock = new QElapsedTimer;
         clock->start();
-        QObject::connect(timer, &QTimer::timeout, &window, [&window, timer, clock, screenshot] {
+        QObject::connect(timer, &QTimer::timeout, &window, [&window, timer, clock, screenshot, pictured] {
             bool ready = true;
             std::int16_t count = 0;
             window.driver()->get_RxCount(&count);
@@ -59,8 +69,16 @@ int main(int argc, char** argv)
             window.selectReceiver(0);
             std::int32_t result = 0;
             window.driver()->RxRemote(0, -1, &result);
-            QTimer::singleShot(2500, &window, [&window, screenshot] {
-                const bool saved = window.grab().save(screenshot);
+            QWidget* shown = &window;
+            if (pictured == QLatin1String("options")) {
+                tessaly::Config* options = window.configDialog();
+                options->setReceiver(0);
+                options->prepare();
+                options->show();
+                shown = options;
+            }
+            QTimer::singleShot(2500, &window, [&window, shown, screenshot] {
+                const bool saved = shown->grab().save(screenshot);
                 std::fprintf(saved ? stdout : stderr, "%s %s\n", saved ? "saved" : "cannot save",
                              qPrintable(screenshot));
                 window.close();

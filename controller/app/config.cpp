@@ -128,7 +128,12 @@ void Config::buildGeneral(QWidget* page)
     m_ddeName->setToolTip(
         QStringLiteral("DDE Server basename. Receiver name will be added to it together with a '_' separator"));
     m_ddeName->setMaxLength(64);
-    ov->addWidget(m_ddeName);
+    auto* ddeRow = new QHBoxLayout;
+    auto* ddeLabel = new QLabel(QStringLiteral("Decoder name"), page);
+    ddeLabel->setToolTip(m_ddeName->toolTip());
+    ddeRow->addWidget(ddeLabel);
+    ddeRow->addWidget(m_ddeName, 1);
+    ov->addLayout(ddeRow);
     ov->addStretch(1);
 
     auto* net = new QGroupBox(QStringLiteral("&Network server"), page);
@@ -155,6 +160,14 @@ void Config::buildGeneral(QWidget* page)
     m_netIdle->setSpecialValueText(QStringLiteral("never"));
     m_netIdle->setToolTip(QStringLiteral("A client that sends nothing for this long is closed"));
     form->addRow(QStringLiteral("Close silent clients after"), m_netIdle);
+    // The server's settings matter only while it is on.
+    const auto follow = [this](bool on) {
+        for (QWidget* w : std::initializer_list<QWidget*>{m_netAddress, m_netPort, m_netIdle}) {
+            w->setEnabled(on);
+        }
+    };
+    connect(m_netOn, &QCheckBox::toggled, this, follow);
+    follow(false);
 
     grid->addWidget(windows, 0, 0);
     grid->addWidget(tuned, 0, 1);

@@ -1,8 +1,8 @@
 // tessaly [NAME] [-clean] | -?: the receiver control application.
 // A hidden option, --screenshot FILE, saves a picture of the main window
 // once every receiver is connected (or after fifteen seconds) and ends;
-// with --window NAME ("main", the default, or "options") it pictures that
-// window instead.
+// with --window NAME ("main" or "options") the picture is of that window,
+// opened from the main window as an operator opens it.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPixmap>
@@ -24,15 +24,15 @@ int main(int argc, char** argv)
 
     QStringList words;
     QString screenshot;
-    QString pictured = QStringLiteral("main");
+    QString shown = QStringLiteral("main");
     const QStringList args = QCoreApplication::arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args.at(i) == QLatin1String("--screenshot") && i + 1 < args.size()) {
             screenshot = args.at(++i);
         } else if (args.at(i) == QLatin1String("--window") && i + 1 < args.size()) {
-            pictured = args.at(++i);
-            if (pictured != QLatin1String("main") && pictured != QLatin1String("options")) {
-                std::fprintf(stderr, "--window takes main or options\n");
+            shown = args.at(++i);
+            if (shown != QLatin1String("main") && shown != QLatin1String("options")) {
+                std::fprintf(stderr, "tessaly: --window takes main or options, not %s\n", qPrintable(shown));
                 return 2;
             }
         } else {
@@ -51,7 +51,7 @@ int main(int argc, char** argv)
         auto* timer = new QTimer(&window);
         auto* clock = new QElapsedTimer;
         clock->start();
-        QObject::connect(timer, &QTimer::timeout, &window, [&window, timer, clock, screenshot, pictured] {
+        QObject::connect(timer, &QTimer::timeout, &window, [&window, timer, clock, screenshot, shown] {
             bool ready = true;
             std::int16_t count = 0;
             window.driver()->get_RxCount(&count);
@@ -69,16 +69,17 @@ int main(int argc, char** argv)
             window.selectReceiver(0);
             std::int32_t result = 0;
             window.driver()->RxRemote(0, -1, &result);
-            QWidget* shown = &window;
-            if (pictured == QLatin1String("options")) {
-                tessaly::Config* options = window.configDialog();
-                options->setReceiver(0);
-                options->prepare();
-                options->show();
-                shown = options;
-            }
-            QTimer::singleShot(2500, &window, [&window, shown, screenshot] {
-                const bool saved = shown->grab().save(screenshot);
+            QTimer::singleShot(2500, &window, [&window, screenshot, shown] {
+                QWidget* target = &window;
+                if (shown == QLatin1String("options")) {
+                    // As the "Config." button opens it, shown without holding the loop.
+                    window.configDialog()->setReceiver(0);
+                    window.configDialog()->prepare();
+                    target = window.configDialog();
+                }
+                target->show();
+                QCoreApplication::processEvents();
+                const bool saved = target->grab().save(screenshot);
                 std::fprintf(saved ? stdout : stderr, "%s %s\n", saved ? "saved" : "cannot save",
                              qPrintable(screenshot));
                 window.close();

@@ -29,6 +29,7 @@ void ReceiverServers::stop()
     m_receivers.clear();
 }
 
+
 server::RigctlServer* ReceiverServers::server(int index) const
 {
     return index >= 0 && index < count() ? m_servers[static_cast<std::size_t>(index)].get() : nullptr;
@@ -39,12 +40,19 @@ QStringList ReceiverServers::apply(const NetSettings& settings, const QStringLis
     if (!(settings == m_settings)) {
         m_reported.clear();  // new settings: their problems are news
     }
+    QStringList problems;
     if (settings == m_settings && receivers == m_receivers && !m_servers.empty()) {
-        return {};
+        // The same servers: those that listen keep their clients; a port
+        // that was busy is tried again (and told of only once).
+        for (int i = 0; i < count(); ++i) {
+            if (!m_servers[static_cast<std::size_t>(i)]) {
+                m_servers[static_cast<std::size_t>(i)] = startOne(i, problems);
+            }
+        }
+        return problems;
     }
     stop();
     m_settings = settings;
-    QStringList problems;
     if (!settings.on) {
         return problems;
     }
@@ -57,25 +65,28 @@ QStringList ReceiverServers::apply(const NetSettings& settings, const QStringLis
         return problems;
     }
     m_receivers = receivers;
-    const QHostAddress address(settings.address);
-    server::ServerLimits limits;
-    limits.idleTimeoutMs = settings.idleSeconds * 1000;
     for (int i = 0; i < receivers.size(); ++i) {
-        const auto port = static_cast<quint16>(settings.basePort + i);
-        auto srv = std::make_unique<server::RigctlServer>(&m_driver, static_cast<std::int16_t>(i), address, port,
-                                                          nullptr, limits);
-        QString error;
-        if (!srv->start(&error)) {
-            const QString text =
-                QStringLiteral("Receiver %1 (%2) is not served: %3.").arg(i).arg(receivers.at(i), error);
-            if (m_reported.insert(text).second) {
-                problems << text;
-            }
-            srv.reset();
-        }
-        m_servers.push_back(std::move(srv));
+        m_servers.push_back(startOne(i, problems));
     }
     return problems;
+}
+
+std::unique_ptr<server::RigctlServer> ReceiverServers::startOne(int i, QStringList& problems)
+{
+    server::ServerLimits limits;
+    limits.idleTimeoutMs = m_settings.idleSeconds * 1000;
+    const auto port = static_cast<quint16>(m_settings.basePort + i);
+    auto srv = std::make_unique<server::RigctlServer>(&m_driver, static_cast<std::int16_t>(i),
+                                                      QHostAddress(m_settings.address), port, nullptr, limits);
+    QString error;
+    if (!srv->start(&error)) {
+        const QString text = QStringLiteral("Receiver %1 (%2) is not served: %3.").arg(i).arg(m_receivers.value(i), error);
+        if (m_reported.insert(text).second) {
+            problems << text;
+        }
+        srv.reset();
+    }
+    return srv;
 }
 
 }  // namespace tessaly

@@ -43,7 +43,8 @@ public:
     // Brings the servers in line with the settings and the receivers the
     // driver holds now (their names in index order). Servers that already
     // serve the same receivers with the same settings are kept with their
-    // clients; otherwise every server is built anew. Returns the problems
+    // clients (a busy port among them is tried again); otherwise every
+    // server is built anew. Returns the problems
     // not reported before: a port that cannot be bound is told once, as long
     // as the settings stay the same; the other receivers are served anyway.
     QStringList apply(const NetSettings& settings, const QStringList& receivers);
@@ -54,6 +55,8 @@ public:
     server::RigctlServer* server(int index) const;
 
 private:
+    std::unique_ptr<server::RigctlServer> startOne(int index, QStringList& problems);
+
     quorvin::IReceiverDriver& m_driver;
     NetSettings m_settings;
     QStringList m_receivers;

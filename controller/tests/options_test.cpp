@@ -23,6 +23,7 @@
 #include "controller/app/modebuttons.h"
 #include "controller/core/appsettings.h"
 #include "controller/core/receiverservers.h"
+#include "platform/settingsstore.h"
 #include "tests/support/dialogscript.h"
 #include "fakedriver.h"
 #include "server/rigctlserver.h"
@@ -199,6 +200,19 @@ private:
     std::string m_config;
     quint16 m_base = 0;
     std::unique_ptr<QTcpServer> m_squatter;  // holds the second receiver's port
+
+    int connectedCount()
+    {
+        std::int16_t count = 0;
+        m_w->driver()->get_RxCount(&count);
+        int n = 0;
+        for (std::int16_t i = 0; i < count; ++i) {
+            std::int32_t c = 0;
+            m_w->driver()->get_RxIsConnected(i, &c);
+            n += c != 0 ? 1 : 0;
+        }
+        return n;
+    }
 
     bool allConnected()
     {
@@ -419,7 +433,18 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(allConnected(), kSlow);
         QCOMPARE(m_w->tabs()->count(), 3);
         QCOMPARE(m_messages.texts.size(), 1);
-        QVERIFY(m_w->servers()->server(0) != nullptr);
+        server::RigctlServer* first = m_w->servers()->server(0);
+        QVERIFY(first != nullptr);
+        QVERIFY(m_w->servers()->server(1) == nullptr);
+        // Once the port is free, the next look serves it too, and the others
+        // are the same servers as before.
+        m_squatter.reset();
+        m_w->eventSink()->DrvUpdated(3);
+        QTRY_VERIFY_WITH_TIMEOUT(allConnected(), kSlow);
+        QVERIFY(m_w->servers()->server(1) != nullptr);
+        QCOMPARE(m_w->servers()->server(1)->port(), quint16(m_base + 1));
+        QCOMPARE(m_w->servers()->server(0), first);
+        QCOMPARE(m_messages.texts.size(), 1);
         for (std::int16_t i = 0; i < 2; ++i) {
             std::int32_t result = 0;
             m_w->driver()->RxRemote(i, -1, &result);
@@ -625,8 +650,7 @@ private slots:
         auto* fwd = child<QCheckBox>(*m_w, "GenEvent1");
         mst->click();
         m_w->selectReceiver(2);
-        // The busy port is freed; the next base port moves the servers.
-        m_squatter.reset();
+        // The next base port moves the servers.
         const quint16 next = freePorts(3);
         QVERIFY(next != 0);
         std::int16_t forwardSeen = 0;
@@ -685,6 +709,34 @@ private slots:
         config->click();
         QVERIFY(drivers.done());
         QCOMPARE(m_w->tabs()->count(), 3);
+    }
+
+    void fewerReceiversRebuildTheWindowSafely()
+    {
+        QVERIFY(m_w);
+        m_w->selectReceiver(2);
+        auto* mst = child<QCheckBox>(*m_w, "GenEvent0");
+        mst->click();
+        // The third receiver leaves the configuration, as the driver dialog's
+        // changes do, and the driver announces the new list.
+        auto& store = platform::SettingsStore::shared();
+        const std::string key = platform::SettingsStore::join(
+            platform::SettingsStore::join(platform::kSettingsRoot, m_config), "C-NRD535");
+        QVERIFY(store.deleteTree(key));
+        std::int32_t loaded = 0;
+        QCOMPARE(m_w->driver()->DrvConfigure(m_config, ConfLoad, &loaded), S_OK);
+        m_w->eventSink()->DrvUpdated(2);
+        QCOMPARE(m_w->tabs()->count(), 2);
+        QCOMPARE(m_w->currentReceiver(), std::int16_t(1));
+        QVERIFY(!mst->isChecked());
+        QVERIFY(!mst->styleSheet().contains(QStringLiteral("#ffff00")));
+        QTRY_VERIFY_WITH_TIMEOUT(connectedCount() == 2, kSlow);
+        QTRY_VERIFY_WITH_TIMEOUT(m_w->windowTitle().contains(QStringLiteral("B-RA1792")), kSlow);
+        // Events of the receiver that went are dropped.
+        m_w->eventSink()->RxFrqUpdated(2, 7000000, 0);
+        m_w->eventSink()->RxConnState(2, ConnectRxTimeOut);
+        QVERIFY(!m_w->linkError(2));
+        QCOMPARE(m_w->currentReceiver(), std::int16_t(1));
     }
 };
 

@@ -675,14 +675,20 @@ private slots:
         }
         QCOMPARE(AppSettings(QString::fromStdString(m_config)).readNumber("NetPort", 0), int(next));
 
-        // Switched off: no server is left listening. Cancel changes nothing.
+        // Switched off: no server is left listening. The digit links follow
+        // their box as soon as the dialog closes.
+        auto* ddeState = child<QWidget>(*m_w, "DDESts");
+        QVERIFY(!ddeState->isVisible());
         korvane::test::DialogScript off;
         off.then(QStringLiteral("Options"), [&](QWidget& d) {
             child<QCheckBox>(d, "NetServer")->setChecked(false);
+            child<QCheckBox>(d, "DDEOAct")->setChecked(true);
             child<QPushButton>(d, "cmdOK")->click();
         });
         config->click();
         QVERIFY(off.done());
+        QVERIFY(m_w->options().OptDDELink);
+        QVERIFY(ddeState->isVisible());
         QCOMPARE(m_w->servers()->count(), 0);
         QTcpSocket probe;
         probe.connectToHost(QHostAddress::LocalHost, next);
@@ -697,6 +703,8 @@ private slots:
                       dialog.tabs()->setCurrentIndex(Config::DriversTab);
                       dialog.driversButton()->click();
                       QCOMPARE(dialog.tabs()->currentIndex(), int(Config::GeneralTab));
+                      // Cancel leaves the digit links on.
+                      child<QCheckBox>(dialog, "DDEOAct")->setChecked(false);
                       child<QPushButton>(dialog, "cmdCancel")->click();
                   })
             .then(QStringLiteral("Drivers selection and configuration"), [](QWidget& d) {
@@ -709,6 +717,15 @@ private slots:
         config->click();
         QVERIFY(drivers.done());
         QCOMPARE(m_w->tabs()->count(), 3);
+        QVERIFY(m_w->options().OptDDELink && ddeState->isVisible());
+        korvane::test::DialogScript linksOff;
+        linksOff.then(QStringLiteral("Options"), [&](QWidget& d) {
+            child<QCheckBox>(d, "DDEOAct")->setChecked(false);
+            child<QPushButton>(d, "cmdOK")->click();
+        });
+        config->click();
+        QVERIFY(linksOff.done());
+        QVERIFY(!ddeState->isVisible());
     }
 
     void fewerReceiversRebuildTheWindowSafely()

@@ -2,8 +2,8 @@
 // application.
 // A hidden option, --screenshot FILE, saves a picture of the main window
 // once every receiver is connected (or after fifteen seconds) and ends;
-// with --window NAME ("main", "channel" or "log") the picture is of that
-// window, opened from the main window as an operator opens it.
+// with --window NAME ("main", "channel", "log" or "options") the picture is
+// of that window, opened from the main window as an operator opens it.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QIcon>
@@ -15,6 +15,7 @@
 
 #include "controller/app/channelwindow.h"
 #include "controller/app/logwindow.h"
+#include "controller/app/config.h"
 #include "controller/app/mainwindow.h"
 #include "controller/app/messages.h"
 #include "controller/core/commandline.h"
@@ -88,8 +89,10 @@ int main(int argc, char** argv)
             screenshot = args.at(++i);
         } else if (args.at(i) == QLatin1String("--window") && i + 1 < args.size()) {
             shown = args.at(++i);
-            if (shown != QLatin1String("main") && shown != QLatin1String("channel") && shown != QLatin1String("log")) {
-                std::fprintf(stderr, "tessaly: --window takes main, channel or log, not %s\n", qPrintable(shown));
+            if (shown != QLatin1String("main") && shown != QLatin1String("channel") && shown != QLatin1String("log")
+                && shown != QLatin1String("options")) {
+                std::fprintf(stderr, "tessaly: --window takes main, channel, log or options, not %s\n",
+                             qPrintable(shown));
                 return 2;
             }
         } else {
@@ -135,6 +138,11 @@ int main(int argc, char** argv)
                 } else if (shown == QLatin1String("log")) {
                     window.logWindow()->open(0, false);
                     target = window.logWindow();
+                } else if (shown == QLatin1String("options")) {
+                    // As the "Config." button opens it, shown without holding the loop.
+                    window.configDialog()->setReceiver(0);
+                    window.configDialog()->prepare();
+                    target = window.configDialog();
                 }
                 target->show();
                 QCoreApplication::processEvents();

@@ -13,6 +13,16 @@ Q_LOGGING_CATEGORY(lcServer, "korvane.server", QtInfoMsg)
 struct RigctlServer::Client {
     QTcpSocket* socket = nullptr;
     std::unique_ptr<RigctlSession> session;
+    std::unique_ptr<QTimer> idle;  // restarted by every byte the client sends
+
+    ~Client()
+    {
+        // The client may go from inside its own timer's signal.
+        if (idle) {
+            idle->stop();
+            idle.release()->deleteLater();
+        }
+    }
 };
 
 RigctlServer::RigctlServer(quorvin::IReceiverDriver* driver, std::int16_t index, const QHostAddress& address,
@@ -114,6 +124,13 @@ void RigctlServer::accept()
                 }
             });
         });
+        if (m_limits.idleTimeoutMs > 0) {
+            client->idle = std::make_unique<QTimer>();
+            client->idle->setSingleShot(true);
+            client->idle->setInterval(m_limits.idleTimeoutMs);
+            connect(client->idle.get(), &QTimer::timeout, this, [this, socket] { closeIdle(socket); });
+            client->idle->start();
+        }
         m_clients.emplace(socket, std::move(client));
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] { drop(socket); });
@@ -139,6 +156,9 @@ void RigctlServer::readFrom(QTcpSocket* socket)
     }
     RigctlSession& session = *it->second->session;
     const QByteArray bytes = socket->readAll();
+    if (it->second->idle && !bytes.isEmpty()) {
+        it->second->idle->start();
+    }
     if (session.closed()) {
         return;
     }
@@ -156,6 +176,20 @@ void RigctlServer::drop(QTcpSocket* socket)
     socket->disconnect(this);
     socket->deleteLater();
     emit clientCountChanged(clientCount());
+}
+
+void RigctlServer::closeIdle(QTcpSocket* socket)
+{
+    if (m_clients.find(socket) == m_clients.end()) {
+        return;
+    }
+    qCInfo(lcServer) << "receiver" << m_index << "closes a client silent for" << m_limits.idleTimeoutMs / 1000
+                     << "s";
+    // What was answered still goes out; the disconnection then drops it.
+    socket->disconnectFromHost();
+    if (socket->state() == QAbstractSocket::UnconnectedState) {
+        drop(socket);
+    }
 }
 
 }  // namespace server

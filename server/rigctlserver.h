@@ -7,7 +7,10 @@
 // It serves several clients at once, each with its own line buffer and
 // protocol session; a client that floods or garbles is dropped alone. The
 // driver object is not owned and must outlive the server. Everything runs
-// on the thread of the driver (the GUI thread).
+// on the thread of the driver (the GUI thread). A client that stays silent
+// for the idle time-out (ServerLimits::idleTimeoutMs, 10 minutes unless
+// told otherwise; 0 never) is closed, so forgotten connections do not hold
+// the client places.
 #pragma once
 
 #include <QHostAddress>
@@ -33,6 +36,8 @@ struct ServerLimits {
     int maxClients = 16;
     qint64 maxUnsentBytes = 1024 * 1024;  // a client that stops reading is dropped
     int confirmTimeoutMs = 5000;
+    // A client that sends nothing for this long is closed; 0 keeps it for ever.
+    int idleTimeoutMs = 10 * 60 * 1000;
 };
 
 class RigctlServer : public QObject {
@@ -60,6 +65,7 @@ private:
     void accept();
     void readFrom(QTcpSocket* socket);
     void drop(QTcpSocket* socket);
+    void closeIdle(QTcpSocket* socket);
 
     std::int16_t m_index;
     QHostAddress m_address;

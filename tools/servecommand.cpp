@@ -91,10 +91,11 @@ private:
 
 std::string serveUsage()
 {
-    return "usage: korvanectl serve [CONFIGURATION] [--address ADDRESS] [--port PORT] [--seconds N]\n"
+    return "usage: korvanectl serve [CONFIGURATION] [--address ADDRESS] [--port PORT] [--idle SECONDS] [--seconds N]\n"
            "  connects every receiver of CONFIGURATION (default \"Default\") and serves receiver i to other\n"
            "  programs over the rigctld text protocol on ADDRESS (default 127.0.0.1) port PORT + i (default\n"
            "  4532 + i; --port 0 picks free ports); a lost receiver is connected again every 5 s.\n"
+           "  A client that sends nothing for SECONDS (default 600; 0: never) is closed.\n"
            "  Serves until SIGINT or SIGTERM (or N seconds), then disconnects the receivers.\n";
 }
 
@@ -104,6 +105,7 @@ int runServeCommand(const std::vector<std::string>& args, std::ostream& out, std
     QHostAddress address(QHostAddress::LocalHost);
     int basePort = server::kDefaultBasePort;
     int seconds = 0;
+    server::ServerLimits limits;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help") {
@@ -122,6 +124,13 @@ int runServeCommand(const std::vector<std::string>& args, std::ostream& out, std
                 return kExitUsage;
             }
             basePort = static_cast<int>(*p);
+        } else if (a == "--idle" && i + 1 < args.size()) {
+            const auto s = platform::parseInt(args[++i]);
+            if (!s || *s < 0 || *s > 86400 * 24) {
+                err << "korvanectl: --idle takes 0 (never) to " << 86400 * 24 << " seconds\n";
+                return kExitUsage;
+            }
+            limits.idleTimeoutMs = static_cast<int>(*s) * 1000;
         } else if (a == "--seconds" && i + 1 < args.size()) {
             const auto s = platform::parseInt(args[++i]);
             if (!s || *s <= 0 || *s > 86400 * 366) {
@@ -149,7 +158,7 @@ int runServeCommand(const std::vector<std::string>& args, std::ostream& out, std
     std::vector<std::unique_ptr<server::RigctlServer>> servers;
     for (std::int16_t i = 0; i < tool.count(); ++i) {
         const auto port = static_cast<quint16>(basePort == 0 ? 0 : basePort + i);
-        auto srv = std::make_unique<server::RigctlServer>(&driver, i, address, port);
+        auto srv = std::make_unique<server::RigctlServer>(&driver, i, address, port, nullptr, limits);
         QString problem;
         if (!srv->start(&problem)) {
             err << "korvanectl: receiver " << i << ": " << problem.toStdString() << "\n";

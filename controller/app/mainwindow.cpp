@@ -17,8 +17,10 @@
 
 #include "channelwindow.h"
 #include "clicklabel.h"
+#include "config.h"
 #include "filechooser.h"
 #include "controller/core/commandline.h"
+#include "controller/core/receiverservers.h"
 #include "frequencydisplay.h"
 #include "interfaces/component.h"
 #include "keyhelpwindow.h"
@@ -76,6 +78,10 @@ MainWindow::~MainWindow()
     m_timBlk.stop();
     m_links.close();
     m_keys.reset();
+    // The servers and the dialog use the driver: they go first.
+    m_servers.reset();
+    delete m_configDialog;
+    m_configDialog = nullptr;
     if (m_driver) {
         if (m_cookie != 0) {
             m_driver->Unadvise(m_cookie);
@@ -216,7 +222,7 @@ void MainWindow::buildWidgets()
     m_config = new QPushButton(QStringLiteral("&Config."), this);
     m_config->setObjectName(QStringLiteral("Config"));
     m_config->setToolTip(QStringLiteral("Configure parameters"));
-    m_config->setEnabled(false);  // the options dialog comes with its own window
+    m_config->setEnabled(false);  // until the options exist
     for (QWidget* w : {static_cast<QWidget*>(m_forward[0]), static_cast<QWidget*>(m_forward[1]),
                        static_cast<QWidget*>(m_config)}) {
         w->setFocusPolicy(Qt::NoFocus);
@@ -325,6 +331,7 @@ MainWindow::StartResult MainWindow::startUp(const QString& argumentText)
     m_buttonRow->addWidget(m_config);
     m_keys = std::make_unique<KeyLanguage>(*m_driver, *m_data, m_digits, static_cast<KeyHost&>(*this));
     connectClicks();
+    createOptions();
     m_digits.boundary(999999999, 0, 1);
     m_digits.lock(false);
     m_digits.setValue(-1);
@@ -358,6 +365,7 @@ MainWindow::StartResult MainWindow::startUp(const QString& argumentText)
     m_timBlk.setInterval(800);
     m_timBlk.start();
     applyOnTop();
+    applyServers();
     setFocus();
     // The receivers connect once the window runs, one per turn of the event
     // loop, so the window paints and takes input between them.
@@ -549,6 +557,9 @@ void MainWindow::shutDown()
     }
     if (m_help != nullptr) {
         m_help->hide();
+    }
+    if (m_servers) {
+        m_servers->stop();  // no client reaches a receiver being handed back
     }
     if (!m_abandon && m_driver) {
         const std::int16_t count = receiverCount();

@@ -30,12 +30,14 @@ namespace tessaly {
 
 class ChannelWindow;
 class ClickLabel;
+class Config;
 class FileChooser;
 class FrequencyDisplay;
 class KeyHelpWindow;
 class LogWindow;
 class Messages;
 class ModeButtons;
+class ReceiverServers;
 
 // Where the two components come from (tests name missing ones).
 struct ComponentNames {
@@ -79,6 +81,12 @@ public:
     // The memory-channel and log windows (created at start-up).
     ChannelWindow* channelWindow() const { return m_channels; }
     LogWindow* logWindow() const { return m_log; }
+    ModeButtons* modeButtons() const { return m_modes; }
+    // The options dialog (created at start-up) and the network servers.
+    Config* configDialog() const { return m_configDialog; }
+    ReceiverServers* servers() const { return m_servers.get(); }
+    // The "&Config." button: ends forwarding and shows the options dialog.
+    void openOptions();
 
 protected:
     bool event(QEvent* event) override;
@@ -131,6 +139,12 @@ private:
     void onRmtState(std::int16_t index, std::int32_t sts);
     void onChnStatus(std::int16_t index, std::int16_t chn, std::int32_t frq, std::int32_t bfo, std::int32_t mod,
                      std::int32_t flt, std::int32_t agc, std::int32_t msk);
+
+    // options, forwarding and the network servers (mainwindowoptions.cpp)
+    void createOptions();
+    void endForwarding();
+    void applyServers();
+    QStringList receiverNames();
 
     // keys and clicks (mainwindowkeys.cpp)
     void connectClicks();
@@ -222,6 +236,8 @@ private:
     std::unique_ptr<FileChooser> m_files;
     ChannelWindow* m_channels = nullptr;
     LogWindow* m_log = nullptr;
+    Config* m_configDialog = nullptr;
+    std::unique_ptr<ReceiverServers> m_servers;
 };
 
 }  // namespace tessaly

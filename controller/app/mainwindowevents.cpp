@@ -9,6 +9,7 @@
 
 #include "channelwindow.h"
 #include "clicklabel.h"
+#include "config.h"
 #include "frequencydisplay.h"
 #include "mainwindow.h"
 #include "messages.h"
@@ -380,18 +381,47 @@ void MainWindow::onDigitText(int receiver, const QString& text)
 
 void MainWindow::onDrvUpdated(std::int32_t)
 {
-    if (!m_modes) {
+    if (!m_modes || m_closed) {
         return;
     }
+    // The receivers are new: nothing kept per receiver index still holds.
+    m_forwardRole.fill(false);
+    m_linkError.fill(false);
+    m_freshConnection.fill(false);
+    for (auto& buffer : m_digitBuffers) {
+        buffer.clear();
+    }
+    m_retryCursor = 0;
     setTimUpd(receiverCount());
     // The receiver numbers may mean other receivers now.
     if (m_channels != nullptr) {
         m_channels->abandon();
     }
     buildTabs();
-    if (m_tabs->count() > 0) {
-        selectReceiver(std::min<int>(m_receiver, m_tabs->count() - 1));
+    if (m_closed) {
+        return;
     }
+    const int count = m_tabs->count();
+    m_receiver = static_cast<std::int16_t>(std::clamp<int>(m_receiver, 0, std::max(0, count - 1)));
+    if (m_keys) {
+        m_keys->setReceiver(m_receiver);
+    }
+    if (count > 0) {
+        selectReceiver(m_receiver);
+    } else {
+        // No receiver left: nothing to tune or step.
+        m_digits.lock(true);
+        m_modes->lockAll(true);
+        m_display->mask()->setText(QString::fromLatin1(kNotConnected));
+        m_display->mask()->show();
+    }
+    if (m_configDialog != nullptr) {
+        m_configDialog->setReceiver(m_receiver);
+    }
+    if (m_options.OptDDELink) {
+        openDigitLinks();
+    }
+    applyServers();
 }
 
 void MainWindow::onConnState(std::int16_t index, ConnErr err)
@@ -469,6 +499,8 @@ void MainWindow::onModUpdated(std::int16_t index, MODTYPE mod, std::int32_t bfo)
     }
     m_digits.setBfoValue(bfo);
     m_modes->modUpdated(index, mod);
+    // A new mode may bring its own filter and AGC.
+    m_modes->refresh(index);
     showBfoState();
     std::int32_t f = -1;
     m_driver->get_RxFrq(m_receiver, NONE, &f);

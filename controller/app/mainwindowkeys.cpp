@@ -8,6 +8,7 @@
 
 #include "channelwindow.h"
 #include "clicklabel.h"
+#include "controller/core/modestep.h"
 #include "frequencydisplay.h"
 #include "keyhelpwindow.h"
 #include "logwindow.h"
@@ -113,34 +114,8 @@ void MainWindow::connectClicks()
 void MainWindow::onModeButton(int code)
 {
     focusFrequencyField();
-    switch (code) {
-    case ModeButtons::Mode: {
-        MODTYPE mod = ModNone;
-        m_driver->get_RxModNxt(m_receiver, &mod);
-        break;
-    }
-    case ModeButtons::Filter: {
-        std::int32_t hz = 0;
-        m_driver->get_RxFltBWNxt(m_receiver, &hz);
-        break;
-    }
-    case ModeButtons::Agc: {
-        AGCTYPE agc = AgcNone;
-        m_driver->get_RxAgcNxt(m_receiver, &agc);
-        break;
-    }
-    case ModeButtons::Attenuator: {
-        ATTSTATE att = AttNone;
-        m_driver->get_RxAttNxt(m_receiver, &att);
-        break;
-    }
-    case ModeButtons::NoiseBlanker: {
-        NBLTYPE nbl = NBlNone;
-        m_driver->get_RxNBlNxt(m_receiver, &nbl);
-        break;
-    }
-    default:
-        break;
+    if (code >= ModeButtons::Mode && code <= ModeButtons::NoiseBlanker) {
+        stepFunction(*m_driver, m_receiver, static_cast<StepFunction>(code));
     }
 }
 

@@ -31,8 +31,14 @@ ModeButtons::ModeButtons(IReceiverDriver& driver, QWidget* parent) : QWidget(par
 
 void ModeButtons::lockAll(bool locked)
 {
-    for (auto* b : m_buttons) {
-        b->setEnabled(!locked);
+    m_locked = locked;
+    applyEnabled();
+}
+
+void ModeButtons::applyEnabled()
+{
+    for (std::size_t i = 0; i < m_buttons.size(); ++i) {
+        m_buttons[i]->setEnabled(!m_locked && m_offered[i]);
     }
 }
 
@@ -47,21 +53,27 @@ void ModeButtons::refresh(std::int16_t r)
         }
         return exists != 0;
     };
-    if (has([&](int v, std::int32_t* out) { m_driver.get_RxAgcExist(r, static_cast<AGCTYPE>(v), out); })) {
+    m_offered[Agc] =
+        has([&](int v, std::int32_t* out) { m_driver.get_RxAgcExist(r, static_cast<AGCTYPE>(v), out); });
+    m_offered[Attenuator] =
+        has([&](int v, std::int32_t* out) { m_driver.get_RxAttExist(r, static_cast<ATTSTATE>(v), out); });
+    m_offered[NoiseBlanker] =
+        has([&](int v, std::int32_t* out) { m_driver.get_RxNBlExist(r, static_cast<NBLTYPE>(v), out); });
+    if (m_offered[Agc]) {
         AGCTYPE agc = AgcNone;
         std::int16_t level = 0;
         m_driver.get_RxAgcSts(r, &agc);
         m_driver.get_RxAgcLvl(r, &level);
         agcUpdated(r, agc, level);
     }
-    if (has([&](int v, std::int32_t* out) { m_driver.get_RxAttExist(r, static_cast<ATTSTATE>(v), out); })) {
+    if (m_offered[Attenuator]) {
         ATTSTATE att = AttNone;
         std::int16_t level = 0;
         m_driver.get_RxAttSts(r, &att);
         m_driver.get_RxAttLvl(r, &level);
         attUpdated(r, att, level);
     }
-    if (has([&](int v, std::int32_t* out) { m_driver.get_RxNBlExist(r, static_cast<NBLTYPE>(v), out); })) {
+    if (m_offered[NoiseBlanker]) {
         NBLTYPE nbl = NBlNone;
         std::int16_t level = 0;
         m_driver.get_RxNBlSts(r, &nbl);
@@ -73,9 +85,11 @@ void ModeButtons::refresh(std::int16_t r)
     modUpdated(r, mod);
     std::int16_t count = 0;
     m_driver.get_RxFltCount(r, &count);
+    m_offered[Filter] = count > 0;
     std::int32_t width = 0;
     m_driver.get_RxFltBW(r, &width);
     filterUpdated(r, width);
+    applyEnabled();
 }
 
 void ModeButtons::modUpdated(std::int16_t index, MODTYPE mod)

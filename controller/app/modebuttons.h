@@ -1,7 +1,8 @@
 // The row of five buttons under the frequency display that show and step
 // the receiver's mode, filter, AGC, attenuator and noise blanker. Captions
 // are written from driver values and events only; a click asks the driver
-// for the next value, whose event then updates the caption.
+// for the next value, whose event then updates the caption. A button whose
+// function the receiver lacks is greyed out and keeps its last caption.
 #pragma once
 
 #include <QWidget>
@@ -30,13 +31,19 @@ public:
     void nblUpdated(std::int16_t index, quorvin::NBLTYPE nbl, std::int16_t level);
     void attUpdated(std::int16_t index, quorvin::ATTSTATE att, std::int16_t level);
     QPushButton* button(Code code) const { return m_buttons[code]; }
+    // The receiver shown last offers the function (from its capability answers).
+    bool offers(Code code) const { return m_offered[code]; }
 
 signals:
     void clicked(int code);
 
 private:
+    void applyEnabled();
+
     quorvin::IReceiverDriver& m_driver;
     std::array<QPushButton*, 5> m_buttons{};
+    std::array<bool, 5> m_offered{true, true, true, true, true};
+    bool m_locked = false;
 };
 
 }  // namespace tessaly

@@ -3,6 +3,7 @@
 // clients over real sockets — our own, and the reference client rigctl.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpSocket>
@@ -312,6 +313,46 @@ TEST_P(ServerEndToEnd, ClientLimitAndAClientGoneWhileItsChangeWaits)
     ASSERT_TRUE(waitUntil([&] { return m_server->clientCount() == 1; }));
     pump(300);
     EXPECT_EQ(b.ask("f"), "6100000");
+}
+
+// A client that sends nothing for the idle time is closed; one that talks
+// stays, and a server without the time-out keeps a silent client.
+TEST_P(ServerEndToEnd, SilentClientsAreClosedAfterTheIdleTime)
+{
+    connectModel("NRD535", DrvNRD535);
+    server::ServerLimits limits;
+    limits.idleTimeoutMs = 3000;
+    m_server = std::make_unique<server::RigctlServer>(m_drv.get(), 0, QHostAddress::LocalHost, 0, nullptr, limits);
+    ASSERT_TRUE(m_server->start());
+    server::ServerLimits never;
+    never.idleTimeoutMs = 0;
+    server::RigctlServer patient(m_drv.get(), 0, QHostAddress::LocalHost, 0, nullptr, never);
+    ASSERT_TRUE(patient.start());
+
+    LineClient silent, talking, kept;
+    ASSERT_TRUE(silent.open(m_server->port()));
+    ASSERT_TRUE(talking.open(m_server->port()));
+    ASSERT_TRUE(kept.open(patient.port()));
+    EXPECT_EQ(kept.ask("f"), "9650000");
+    ASSERT_TRUE(waitUntil([&] { return m_server->clientCount() == 2 && patient.clientCount() == 1; }));
+    // The talking client asks something at least every half of the idle time
+    // until the silent one has gone.
+    QElapsedTimer clock;
+    clock.start();
+    bool silentGone = false;
+    while (!silentGone && clock.elapsed() < 60000) {
+        EXPECT_EQ(talking.ask("f"), "9650000");
+        silentGone = silent.closedByPeer(500);
+    }
+    EXPECT_TRUE(silentGone);
+    EXPECT_EQ(m_server->clientCount(), 1);
+    EXPECT_EQ(talking.ask("f"), "9650000");
+    // Without the time-out the client outlived the silent one.
+    EXPECT_EQ(patient.clientCount(), 1);
+    EXPECT_EQ(kept.ask("f"), "9650000");
+    // The talking client falls silent too and goes the same way.
+    EXPECT_TRUE(talking.closedByPeer(60000));
+    EXPECT_EQ(m_server->clientCount(), 0);
 }
 
 // A driver call in progress holds back what clients send until it returned.

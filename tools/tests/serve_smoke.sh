@@ -26,7 +26,12 @@ ctl="$bin/korvanectl"
 "$ctl" settings set-number Default/NRD535 S_Port 3
 "$ctl" settings set-number Default/NRD535 S_TestLink 0
 
-"$ctl" serve --port 0 >"$work/serve.out" 2>&1 &
+# A bad idle time is a usage error.
+status=0
+"$ctl" serve --idle soon >/dev/null 2>&1 || status=$?
+[ "$status" -eq 2 ] || { echo "--idle soon ended with $status, not 2"; exit 1; }
+
+"$ctl" serve --port 0 --idle 2 >"$work/serve.out" 2>&1 &
 serve_pid=$!
 port=""
 for _ in $(seq 600); do
@@ -43,6 +48,14 @@ reply="$(timeout 30 cat <&3 || true)"
 exec 3<&-
 echo "$reply"
 [ "$reply" = "$(printf 'RPRT 0\n7050000\nRPRT -11\nRPRT 0')" ] || { echo "unexpected replies"; exit 1; }
+
+# A client that says nothing is closed after the idle time (2 s): cat ends
+# at the server's close, long before its own limit.
+exec 4<>"/dev/tcp/127.0.0.1/$port"
+status=0
+timeout 60 cat <&4 >/dev/null || status=$?
+exec 4<&-
+[ "$status" -eq 0 ] || { echo "a silent client was not closed ($status)"; exit 1; }
 
 kill -TERM "$serve_pid"
 status=0

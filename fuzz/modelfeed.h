@@ -34,8 +34,8 @@ public:
     void RxAttUpdated(std::int16_t, quorvin::ATTSTATE, std::int16_t) override {}
     void RxSMtUpdated(std::int16_t, std::int32_t, std::int16_t, std::int16_t, const std::string&) override {}
     void RxHFFUpdated(std::int16_t, quorvin::HFFSTATE) override {}
-    void RxChnStatus(std::int16_t, std::int16_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                     std::int32_t, std::int32_t) override
+    void RxChnStatus(std::int16_t, std::int16_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                     std::int32_t) override
     {
     }
     void RxOutUpdated(std::int16_t, std::int16_t, std::int32_t) override {}

@@ -76,7 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     server::SessionLimits limits;
     limits.maxLine = 256;
     limits.maxBuffered = 4096;
-    server::RigctlSession session(rx, [&replied](const std::string& text) { replied += text.size(); }, limits);
+    server::RigctlSession session(
+        rx, [&replied](const std::string& text) { replied += text.size(); }, limits);
     fuzz::Pieces pieces(input.data(), input.size());
     int round = 0;
     for (std::string_view piece = pieces.next(); !piece.empty() && !session.closed(); piece = pieces.next()) {

@@ -62,9 +62,7 @@ private:
 void bindValue(sqlite3_stmt* st, int column, std::uint8_t storage, Reader& in)
 {
     switch (storage % 5) {
-    case 0:
-        sqlite3_bind_null(st, column);
-        break;
+    case 0: sqlite3_bind_null(st, column); break;
     case 1:
         sqlite3_bind_int64(st, column, static_cast<std::int64_t>(in.number()) * (storage >= 128 ? 65536 : 1));
         break;
@@ -78,9 +76,7 @@ void bindValue(sqlite3_stmt* st, int column, std::uint8_t storage, Reader& in)
         sqlite3_bind_blob(st, column, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
         break;
     }
-    default:
-        sqlite3_bind_double(st, column, static_cast<double>(in.number()) / 7.0);
-        break;
+    default: sqlite3_bind_double(st, column, static_cast<double>(in.number()) / 7.0); break;
     }
 }
 
@@ -106,8 +102,8 @@ void makeStoreFile(const std::string& path, std::uint8_t how, Reader& in)
     sqlite3_stmt* key = nullptr;
     sqlite3_stmt* val = nullptr;
     sqlite3_prepare_v2(db, "INSERT OR IGNORE INTO keys(id, parent, name) VALUES(?1, ?2, ?3)", -1, &key, nullptr);
-    sqlite3_prepare_v2(db, "INSERT OR IGNORE INTO vals(key, name, type, num, txt) VALUES(?1, ?2, ?3, ?4, ?5)", -1,
-                       &val, nullptr);
+    sqlite3_prepare_v2(db, "INSERT OR IGNORE INTO vals(key, name, type, num, txt) VALUES(?1, ?2, ?3, ?4, ?5)", -1, &val,
+                       nullptr);
     for (int rows = 0; rows < 64 && !in.empty(); ++rows) {
         const std::uint8_t op = in.byte();
         sqlite3_stmt* st = (op & 1) == 0 ? key : val;

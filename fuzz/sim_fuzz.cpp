@@ -13,9 +13,9 @@
 namespace {
 
 // Every switch some simulator knows; each model takes the ones it has.
-constexpr std::string_view kSwitches[] = {"H",         "A",     "SSB",        "ISB",      "241",    "A09666",
-                                          "BITE-FAIL", "LOCAL", "ANY-ADDRESS", "BADADDR", "NOFILTER", "NOOP",
-                                          "BADMODEL",  "V1",    "V2Var6"};
+constexpr std::string_view kSwitches[] = {"H",        "A",         "SSB",      "ISB",         "241",
+                                          "A09666",   "BITE-FAIL", "LOCAL",    "ANY-ADDRESS", "BADADDR",
+                                          "NOFILTER", "NOOP",      "BADMODEL", "V1",          "V2Var6"};
 
 }  // namespace
 

@@ -164,6 +164,9 @@ bool SimServer::start()
         return false;
     }
     m_stopRequested = false;
+    // Set before the thread exists: step() must not read m_thread, which
+    // this thread is still assigning while the new one starts serving.
+    m_serving = true;
     m_thread = std::thread([this] { run(); });
     return true;
 }
@@ -179,12 +182,13 @@ void SimServer::stop()
         [[maybe_unused]] auto n = ::write(m_wakeWrite, &c, 1);
     }
     m_thread.join();
+    m_serving = false;
 }
 
 void SimServer::run()
 {
     while (!m_stopRequested.load()) {
-        if (!step(500)) {
+        if (!serve(500)) {
             // Hung up: nothing more to serve, but stay until stopped.
             pollfd wake{m_wakeRead, POLLIN, 0};
             ::poll(&wake, 1, 500);
@@ -226,9 +230,14 @@ int SimServer::dataFd() const
 bool SimServer::step(int timeoutMs)
 {
     // Serving runs in one thread only: the server's own once started.
-    if (m_thread.joinable() && std::this_thread::get_id() != m_thread.get_id()) {
+    if (m_serving.load()) {
         return false;
     }
+    return serve(timeoutMs);
+}
+
+bool SimServer::serve(int timeoutMs)
+{
     if (m_hungUp.load() || (m_masterFd < 0 && m_listenFd < 0)) {
         return false;
     }

@@ -104,6 +104,8 @@ private:
     };
 
     void run();
+    // One round of serving (step() without its check of the thread).
+    bool serve(int timeoutMs);
     int dataFd() const;
     void acceptClient();
     void closeClient(const char* why);
@@ -134,6 +136,7 @@ private:
 
     std::thread m_thread;
     std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_serving{false};  // start() serves in m_thread
     std::atomic<bool> m_hungUp{false};
     std::atomic<int> m_connections{0};
     std::atomic<int> m_repliesSent{0};

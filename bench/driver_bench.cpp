@@ -122,13 +122,12 @@ private:
 
 // ---- Events ---------------------------------------------------------------------------------
 
-class Sink : public IReceiverDriverEvents {
+class Sink : public IgnoringReceiverEvents {
 public:
     std::vector<int> connected;     // per index: ConnectNoError seen
     std::vector<std::int32_t> frq;  // per index: last frequency reported
     Sink() : connected(8, 0), frq(8, -1) {}
 
-    HRESULT DrvUpdated(std::int32_t) override { return S_OK; }
     HRESULT RxConnState(std::int16_t i, ConnErr e) override
     {
         if (i >= 0 && i < 8) {
@@ -136,7 +135,6 @@ public:
         }
         return S_OK;
     }
-    HRESULT RxDataError(std::int16_t, DataErr) override { return S_OK; }
     HRESULT RxFrqUpdated(std::int16_t i, std::int32_t f, std::int32_t) override
     {
         if (i >= 0 && i < 8) {
@@ -144,26 +142,6 @@ public:
         }
         return S_OK;
     }
-    HRESULT RxChnUpdated(std::int16_t, std::int16_t) override { return S_OK; }
-    HRESULT RxModUpdated(std::int16_t, MODTYPE, std::int32_t) override { return S_OK; }
-    HRESULT RxFltUpdated(std::int16_t, std::int32_t) override { return S_OK; }
-    HRESULT RxAgcUpdated(std::int16_t, AGCTYPE, std::int16_t) override { return S_OK; }
-    HRESULT RxNBlUpdated(std::int16_t, NBLTYPE, std::int16_t) override { return S_OK; }
-    HRESULT RxAttUpdated(std::int16_t, ATTSTATE, std::int16_t) override { return S_OK; }
-    HRESULT RxSqlUpdated(std::int16_t, SQLSTATE, std::int16_t) override { return S_OK; }
-    HRESULT RxSMtUpdated(std::int16_t, std::int32_t, std::int16_t, std::int16_t, const std::string&) override
-    {
-        return S_OK;
-    }
-    HRESULT RxHFFUpdated(std::int16_t, HFFSTATE) override { return S_OK; }
-    HRESULT RxChnStatus(std::int16_t, std::int16_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                        std::int32_t, std::int32_t) override
-    {
-        return S_OK;
-    }
-    HRESULT RxOutUpdated(std::int16_t, std::int16_t, std::int32_t) override { return S_OK; }
-    HRESULT RxStpUpdated(std::int16_t, std::int32_t) override { return S_OK; }
-    HRESULT RxRmtState(std::int16_t, std::int32_t) override { return S_OK; }
 };
 
 // ---- Simulated receivers --------------------------------------------------------------------

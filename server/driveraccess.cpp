@@ -75,11 +75,10 @@ void runWhenDriverFree(QObject* context, std::function<void()> f)
 
 // ---- Events of the driver ---------------------------------------------------------------
 
-class DriverAccess::Sink : public IReceiverDriverEvents {
+class DriverAccess::Sink : public IgnoringReceiverEvents {
 public:
     explicit Sink(DriverAccess& owner) : m_owner(owner) {}
 
-    HRESULT DrvUpdated(std::int32_t) override { return S_OK; }
     HRESULT RxConnState(std::int16_t i, ConnErr err) override
     {
         if (mine(i) && err != ConnectNoError) {
@@ -87,13 +86,11 @@ public:
         }
         return S_OK;
     }
-    HRESULT RxDataError(std::int16_t, DataErr) override { return S_OK; }
     HRESULT RxFrqUpdated(std::int16_t i, std::int32_t, std::int32_t) override { return changed(i); }
     HRESULT RxChnUpdated(std::int16_t i, std::int16_t) override { return changed(i); }
     HRESULT RxModUpdated(std::int16_t i, MODTYPE, std::int32_t) override { return changed(i); }
     HRESULT RxFltUpdated(std::int16_t i, std::int32_t) override { return changed(i); }
     HRESULT RxAgcUpdated(std::int16_t i, AGCTYPE, std::int16_t) override { return changed(i); }
-    HRESULT RxNBlUpdated(std::int16_t, NBLTYPE, std::int16_t) override { return S_OK; }
     HRESULT RxAttUpdated(std::int16_t i, ATTSTATE att, std::int16_t level) override
     {
         if (mine(i)) {
@@ -101,20 +98,6 @@ public:
         }
         return changed(i);
     }
-    HRESULT RxSqlUpdated(std::int16_t, SQLSTATE, std::int16_t) override { return S_OK; }
-    HRESULT RxSMtUpdated(std::int16_t, std::int32_t, std::int16_t, std::int16_t, const std::string&) override
-    {
-        return S_OK;
-    }
-    HRESULT RxHFFUpdated(std::int16_t, HFFSTATE) override { return S_OK; }
-    HRESULT RxChnStatus(std::int16_t, std::int16_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                        std::int32_t, std::int32_t) override
-    {
-        return S_OK;
-    }
-    HRESULT RxOutUpdated(std::int16_t, std::int16_t, std::int32_t) override { return S_OK; }
-    HRESULT RxStpUpdated(std::int16_t, std::int32_t) override { return S_OK; }
-    HRESULT RxRmtState(std::int16_t, std::int32_t) override { return S_OK; }
 
 private:
     bool mine(std::int16_t i) const { return i == m_owner.m_index; }

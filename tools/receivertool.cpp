@@ -38,10 +38,9 @@ bool waitFor(const std::function<bool()>& pred, int timeoutMs)
     return met || pred();
 }
 
-class ReceiverTool::Sink : public IReceiverDriverEvents {
+class ReceiverTool::Sink : public IgnoringReceiverEvents {
 public:
     explicit Sink(ReceiverTool& owner) : m_owner(owner) {}
-    HRESULT DrvUpdated(std::int32_t) override { return S_OK; }
     HRESULT RxConnState(std::int16_t, ConnErr err) override
     {
         if (err != ConnectNoError) {
@@ -49,29 +48,12 @@ public:
         }
         return S_OK;
     }
-    HRESULT RxDataError(std::int16_t, DataErr) override { return S_OK; }
-    HRESULT RxFrqUpdated(std::int16_t, std::int32_t, std::int32_t) override { return S_OK; }
-    HRESULT RxChnUpdated(std::int16_t, std::int16_t) override { return S_OK; }
-    HRESULT RxModUpdated(std::int16_t, MODTYPE, std::int32_t) override { return S_OK; }
-    HRESULT RxFltUpdated(std::int16_t, std::int32_t) override { return S_OK; }
-    HRESULT RxAgcUpdated(std::int16_t, AGCTYPE, std::int16_t) override { return S_OK; }
-    HRESULT RxNBlUpdated(std::int16_t, NBLTYPE, std::int16_t) override { return S_OK; }
-    HRESULT RxAttUpdated(std::int16_t, ATTSTATE, std::int16_t) override { return S_OK; }
-    HRESULT RxSqlUpdated(std::int16_t, SQLSTATE, std::int16_t) override { return S_OK; }
-    HRESULT RxSMtUpdated(std::int16_t, std::int32_t, std::int16_t, std::int16_t, const std::string&) override
-    {
-        return S_OK;
-    }
-    HRESULT RxHFFUpdated(std::int16_t, HFFSTATE) override { return S_OK; }
     HRESULT RxChnStatus(std::int16_t, std::int16_t chn, std::int32_t frq, std::int32_t bfo, std::int32_t mod,
                         std::int32_t flt, std::int32_t agc, std::int32_t msk) override
     {
         m_owner.m_channels.push_back(ChannelStatus{chn, frq, bfo, mod, flt, agc, msk});
         return S_OK;
     }
-    HRESULT RxOutUpdated(std::int16_t, std::int16_t, std::int32_t) override { return S_OK; }
-    HRESULT RxStpUpdated(std::int16_t, std::int32_t) override { return S_OK; }
-    HRESULT RxRmtState(std::int16_t, std::int32_t) override { return S_OK; }
 
 private:
     ReceiverTool& m_owner;

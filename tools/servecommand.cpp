@@ -35,13 +35,12 @@ void onSignal(int)
 
 // Tells the operator what the receivers do, and connects again a receiver
 // that lost its connection.
-class ServeSink : public IReceiverDriverEvents {
+class ServeSink : public IgnoringReceiverEvents {
 public:
     ServeSink(IReceiverDriver& driver, std::ostream& out) : m_driver(driver), m_out(out) {}
     QObject context;  // reconnections pending go with the sink
     bool stopping = false;
 
-    HRESULT DrvUpdated(std::int32_t) override { return S_OK; }
     HRESULT RxConnState(std::int16_t i, ConnErr err) override
     {
         std::string name, text;
@@ -59,28 +58,6 @@ public:
         }
         return S_OK;
     }
-    HRESULT RxDataError(std::int16_t, DataErr) override { return S_OK; }
-    HRESULT RxFrqUpdated(std::int16_t, std::int32_t, std::int32_t) override { return S_OK; }
-    HRESULT RxChnUpdated(std::int16_t, std::int16_t) override { return S_OK; }
-    HRESULT RxModUpdated(std::int16_t, MODTYPE, std::int32_t) override { return S_OK; }
-    HRESULT RxFltUpdated(std::int16_t, std::int32_t) override { return S_OK; }
-    HRESULT RxAgcUpdated(std::int16_t, AGCTYPE, std::int16_t) override { return S_OK; }
-    HRESULT RxNBlUpdated(std::int16_t, NBLTYPE, std::int16_t) override { return S_OK; }
-    HRESULT RxAttUpdated(std::int16_t, ATTSTATE, std::int16_t) override { return S_OK; }
-    HRESULT RxSqlUpdated(std::int16_t, SQLSTATE, std::int16_t) override { return S_OK; }
-    HRESULT RxSMtUpdated(std::int16_t, std::int32_t, std::int16_t, std::int16_t, const std::string&) override
-    {
-        return S_OK;
-    }
-    HRESULT RxHFFUpdated(std::int16_t, HFFSTATE) override { return S_OK; }
-    HRESULT RxChnStatus(std::int16_t, std::int16_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                        std::int32_t, std::int32_t) override
-    {
-        return S_OK;
-    }
-    HRESULT RxOutUpdated(std::int16_t, std::int16_t, std::int32_t) override { return S_OK; }
-    HRESULT RxStpUpdated(std::int16_t, std::int32_t) override { return S_OK; }
-    HRESULT RxRmtState(std::int16_t, std::int32_t) override { return S_OK; }
 
 private:
     IReceiverDriver& m_driver;

@@ -29,7 +29,7 @@ namespace {
 const QString kSelection = QStringLiteral("Drivers selection and configuration");
 const QString kChannel = QStringLiteral("Communication channel selection");
 
-class Sink : public IReceiverDriverEvents {
+class Sink : public IgnoringReceiverEvents {
 public:
     std::vector<std::int32_t> updates;
     HRESULT DrvUpdated(std::int32_t count) override
@@ -37,29 +37,6 @@ public:
         updates.push_back(count);
         return S_OK;
     }
-    HRESULT RxConnState(std::int16_t, ConnErr) override { return S_OK; }
-    HRESULT RxDataError(std::int16_t, DataErr) override { return S_OK; }
-    HRESULT RxFrqUpdated(std::int16_t, std::int32_t, std::int32_t) override { return S_OK; }
-    HRESULT RxChnUpdated(std::int16_t, std::int16_t) override { return S_OK; }
-    HRESULT RxModUpdated(std::int16_t, MODTYPE, std::int32_t) override { return S_OK; }
-    HRESULT RxFltUpdated(std::int16_t, std::int32_t) override { return S_OK; }
-    HRESULT RxAgcUpdated(std::int16_t, AGCTYPE, std::int16_t) override { return S_OK; }
-    HRESULT RxNBlUpdated(std::int16_t, NBLTYPE, std::int16_t) override { return S_OK; }
-    HRESULT RxAttUpdated(std::int16_t, ATTSTATE, std::int16_t) override { return S_OK; }
-    HRESULT RxSqlUpdated(std::int16_t, SQLSTATE, std::int16_t) override { return S_OK; }
-    HRESULT RxSMtUpdated(std::int16_t, std::int32_t, std::int16_t, std::int16_t, const std::string&) override
-    {
-        return S_OK;
-    }
-    HRESULT RxHFFUpdated(std::int16_t, HFFSTATE) override { return S_OK; }
-    HRESULT RxChnStatus(std::int16_t, std::int16_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                        std::int32_t, std::int32_t) override
-    {
-        return S_OK;
-    }
-    HRESULT RxOutUpdated(std::int16_t, std::int16_t, std::int32_t) override { return S_OK; }
-    HRESULT RxStpUpdated(std::int16_t, std::int32_t) override { return S_OK; }
-    HRESULT RxRmtState(std::int16_t, std::int32_t) override { return S_OK; }
 };
 
 class Recorder : public platform::Reporter {

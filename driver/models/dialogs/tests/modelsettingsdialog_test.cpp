@@ -44,10 +44,9 @@ QString settingsTitle(const char* instance)
 
 // A client that may call back into the driver from an event, as an
 // application's handler does.
-class Sink : public IReceiverDriverEvents {
+class Sink : public IgnoringReceiverEvents {
 public:
     std::function<void(std::int16_t, ConnErr)> onConnState;
-    HRESULT DrvUpdated(std::int32_t) override { return S_OK; }
     HRESULT RxConnState(std::int16_t index, ConnErr err) override
     {
         if (onConnState) {
@@ -55,28 +54,6 @@ public:
         }
         return S_OK;
     }
-    HRESULT RxDataError(std::int16_t, DataErr) override { return S_OK; }
-    HRESULT RxFrqUpdated(std::int16_t, std::int32_t, std::int32_t) override { return S_OK; }
-    HRESULT RxChnUpdated(std::int16_t, std::int16_t) override { return S_OK; }
-    HRESULT RxModUpdated(std::int16_t, MODTYPE, std::int32_t) override { return S_OK; }
-    HRESULT RxFltUpdated(std::int16_t, std::int32_t) override { return S_OK; }
-    HRESULT RxAgcUpdated(std::int16_t, AGCTYPE, std::int16_t) override { return S_OK; }
-    HRESULT RxNBlUpdated(std::int16_t, NBLTYPE, std::int16_t) override { return S_OK; }
-    HRESULT RxAttUpdated(std::int16_t, ATTSTATE, std::int16_t) override { return S_OK; }
-    HRESULT RxSqlUpdated(std::int16_t, SQLSTATE, std::int16_t) override { return S_OK; }
-    HRESULT RxSMtUpdated(std::int16_t, std::int32_t, std::int16_t, std::int16_t, const std::string&) override
-    {
-        return S_OK;
-    }
-    HRESULT RxHFFUpdated(std::int16_t, HFFSTATE) override { return S_OK; }
-    HRESULT RxChnStatus(std::int16_t, std::int16_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                        std::int32_t, std::int32_t) override
-    {
-        return S_OK;
-    }
-    HRESULT RxOutUpdated(std::int16_t, std::int16_t, std::int32_t) override { return S_OK; }
-    HRESULT RxStpUpdated(std::int16_t, std::int32_t) override { return S_OK; }
-    HRESULT RxRmtState(std::int16_t, std::int32_t) override { return S_OK; }
 };
 
 class Recorder : public platform::Reporter {

@@ -1,5 +1,5 @@
 // The main window on the offscreen platform against simulated receivers:
-// start-up and its command line, the display, typed and stepped tuning,
+// start-up and its command line, the display, typed and stepped tuning, label clicks,
 // key commands, a receiver that goes silent, the digit links, shutdown.
 #include <QApplication>
 #include <QCheckBox>
@@ -459,6 +459,52 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(simFrequency(rx[1]), 9650000, kSlow);
         typeText(*w, QStringLiteral("250c"));
         QCOMPARE(m.beeps, 2);  // beyond the 200 channels
+        w->close();
+    }
+
+    void labelClicksActOnTheReceiver()
+    {
+        const std::string config = unique("Clicks");
+        std::vector<SimReceiver> rx;
+        // The driver orders the instances by name.
+        rx.push_back(ra1792("A-RA1792"));
+        rx.push_back({"B-NRD535", "NRD535", DrvNRD535, sim::SimServer::Pty, nullptr});
+        startAndConfigure(config, rx);
+        RecordingMessages m;
+        auto w = started(m, config);
+        QVERIFY(w);
+        QTRY_COMPARE_WITH_TIMEOUT(connectedCount(*w), 2, kSlow);
+        w->selectReceiver(0);
+        auto* mode = w->findChild<QPushButton*>(QStringLiteral("ModEvent0"));
+        QTRY_COMPARE_WITH_TIMEOUT(mode->text(), QStringLiteral("USB"), kSlow);
+        // The padlock takes the receiver under remote control.
+        auto* lock = w->findChild<QLabel*>(QStringLiteral("LockImg"));
+        QVERIFY(lock);
+        QTest::mouseClick(lock, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->digits().locked(), kSlow);
+        // The best mode the band advises is set by a click on it.
+        auto* best = w->findChild<QLabel*>(QStringLiteral("BMod"));
+        QTRY_VERIFY_WITH_TIMEOUT(best->isVisible(), kSlow);
+        const QString advised = best->text();
+        QVERIFY(!advised.isEmpty() && advised != mode->text());
+        QTest::mouseClick(best, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(mode->text(), advised, kSlow);
+        QTRY_VERIFY_WITH_TIMEOUT(!best->isVisible(), kSlow);
+        // The padlock again: back to local, typed digits are no longer taken.
+        QTest::mouseClick(lock, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(w->digits().locked(), kSlow);
+        typeText(*w, QStringLiteral("6050\r"));
+        QVERIFY(pollsPass(rx[0]));
+        QCOMPARE(simFrequency(rx[0]), 7050000);
+        // A receiver with an S-meter: a click switches S-points and dBuV.
+        w->selectReceiver(1);
+        auto* meter = w->findChild<QLabel*>(QStringLiteral("SM"));
+        const auto inPoints = [meter] { return meter->text().trimmed().startsWith(QLatin1Char('S')); };
+        QTRY_VERIFY2_WITH_TIMEOUT(inPoints(), qPrintable(meter->text()), kSlow);
+        QTest::mouseClick(meter, Qt::LeftButton);
+        QTRY_VERIFY2_WITH_TIMEOUT(!meter->text().trimmed().isEmpty() && !inPoints(), qPrintable(meter->text()), kSlow);
+        QTest::mouseClick(meter, Qt::LeftButton);
+        QTRY_VERIFY2_WITH_TIMEOUT(inPoints(), qPrintable(meter->text()), kSlow);
         w->close();
     }
 

@@ -25,6 +25,7 @@
 #include "filechooser.h"
 #include "messages.h"
 #include "platform/wait.h"
+#include "windowbutton.h"
 
 namespace tessaly {
 
@@ -108,15 +109,6 @@ private:
     std::function<void(const QModelIndex&)> m_refused;
 };
 
-QPushButton* button(const QString& name, const QString& caption, const QString& tip, QWidget* parent)
-{
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setToolTip(tip);
-    b->setAutoDefault(false);
-    return b;
-}
-
 }  // namespace
 
 ChannelWindow::ChannelWindow(Messages& messages, FileChooser& files, QWidget* parent)
@@ -169,20 +161,21 @@ ChannelWindow::ChannelWindow(Messages& messages, FileChooser& files, QWidget* pa
     root->addWidget(m_status);
 
     auto* row = new QHBoxLayout;
-    auto* reloadButton = button(QStringLiteral("Reload"), QStringLiteral("&Reload"),
-                                QStringLiteral("Read every channel from the receiver again"), this);
-    auto* saveButton = button(QStringLiteral("Save"), QStringLiteral("&Write"),
-                              QStringLiteral("Write the changed channels (tinted) to the receiver"), this);
-    auto* getButton = button(QStringLiteral("GetIt"), QStringLiteral("&Get it"),
-                             QStringLiteral("Copy the receiver's current settings into the selected channel"), this);
-    auto* clearButton = button(QStringLiteral("Clear"), QStringLiteral("C&lear all"),
-                               QStringLiteral("Clear every channel of the receiver"), this);
-    auto* importButton = button(QStringLiteral("Import"), QStringLiteral("&Import..."),
-                                QStringLiteral("Read channels from a channel file into the grid"), this);
-    auto* exportButton = button(QStringLiteral("Export"), QStringLiteral("&Export..."),
-                                QStringLiteral("Write the grid's channels to a channel file"), this);
-    auto* cancelButton = button(QStringLiteral("Cancel"), QStringLiteral("Close"),
-                                QStringLiteral("Close without writing"), this);
+    auto* reloadButton = windowButton(QStringLiteral("Reload"), QStringLiteral("&Reload"),
+                                      QStringLiteral("Read every channel from the receiver again"), this);
+    auto* saveButton = windowButton(QStringLiteral("Save"), QStringLiteral("&Write"),
+                                    QStringLiteral("Write the changed channels (tinted) to the receiver"), this);
+    auto* getButton =
+        windowButton(QStringLiteral("GetIt"), QStringLiteral("&Get it"),
+                     QStringLiteral("Copy the receiver's current settings into the selected channel"), this);
+    auto* clearButton = windowButton(QStringLiteral("Clear"), QStringLiteral("C&lear all"),
+                                     QStringLiteral("Clear every channel of the receiver"), this);
+    auto* importButton = windowButton(QStringLiteral("Import"), QStringLiteral("&Import..."),
+                                      QStringLiteral("Read channels from a channel file into the grid"), this);
+    auto* exportButton = windowButton(QStringLiteral("Export"), QStringLiteral("&Export..."),
+                                      QStringLiteral("Write the grid's channels to a channel file"), this);
+    auto* cancelButton =
+        windowButton(QStringLiteral("Cancel"), QStringLiteral("Close"), QStringLiteral("Close without writing"), this);
     for (QPushButton* b : {reloadButton, saveButton, getButton, clearButton, importButton, exportButton}) {
         row->addWidget(b);
     }

@@ -20,6 +20,7 @@
 
 #include "controller/core/channeltable.h"
 #include "messages.h"
+#include "windowbutton.h"
 
 namespace tessaly {
 
@@ -79,15 +80,6 @@ private:
     LogWindow& m_window;
 };
 
-QPushButton* button(const QString& name, const QString& caption, const QString& tip, QWidget* parent)
-{
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setToolTip(tip);
-    b->setAutoDefault(false);
-    return b;
-}
-
 }  // namespace
 
 LogWindow::LogWindow(Messages& messages, QWidget* parent) : QDialog(parent), m_messages(messages)
@@ -135,15 +127,15 @@ LogWindow::LogWindow(Messages& messages, QWidget* parent) : QDialog(parent), m_m
     root->addWidget(m_status);
 
     auto* row = new QHBoxLayout;
-    auto* insertButton = button(QStringLiteral("Insert"), QStringLiteral("&Insert"),
-                                QStringLiteral("Log the receiver's current settings"), this);
-    auto* copyButton = button(QStringLiteral("Copy"), QStringLiteral("&Copy"),
-                              QStringLiteral("Copy the selected record as tab-separated text"), this);
-    auto* deleteButton = button(QStringLiteral("Delete"), QStringLiteral("&Delete"),
-                                QStringLiteral("Remove the selected record"), this);
-    auto* okButton = button(QStringLiteral("OK"), QStringLiteral("OK"), QStringLiteral("Save and close"), this);
-    auto* cancelButton = button(QStringLiteral("Cancel"), QStringLiteral("Cancel"),
-                                QStringLiteral("Close; an edit still open is dropped"), this);
+    auto* insertButton = windowButton(QStringLiteral("Insert"), QStringLiteral("&Insert"),
+                                      QStringLiteral("Log the receiver's current settings"), this);
+    auto* copyButton = windowButton(QStringLiteral("Copy"), QStringLiteral("&Copy"),
+                                    QStringLiteral("Copy the selected record as tab-separated text"), this);
+    auto* deleteButton = windowButton(QStringLiteral("Delete"), QStringLiteral("&Delete"),
+                                      QStringLiteral("Remove the selected record"), this);
+    auto* okButton = windowButton(QStringLiteral("OK"), QStringLiteral("OK"), QStringLiteral("Save and close"), this);
+    auto* cancelButton = windowButton(QStringLiteral("Cancel"), QStringLiteral("Cancel"),
+                                      QStringLiteral("Close; an edit still open is dropped"), this);
     row->addWidget(insertButton);
     row->addWidget(copyButton);
     row->addWidget(deleteButton);

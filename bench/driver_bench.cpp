@@ -124,7 +124,7 @@ private:
 
 class Sink : public IgnoringReceiverEvents {
 public:
-    std::vector<int> connected;     // per index: ConnectNoError seen
+    std::vector<int> connected;  // per index: ConnectNoError seen
     std::vector<std::int32_t> frq;  // per index: last frequency reported
     Sink() : connected(8, 0), frq(8, -1) {}
 
@@ -177,8 +177,8 @@ constexpr const char* kPortsKey = "SOFTWARE\\Korvane Software\\Ports";
 void storeInstance(const std::string& name, DrvType type, sim::SimServer& server, int port, int waitMs)
 {
     auto& store = platform::SettingsStore::shared();
-    const std::string key = platform::SettingsStore::join(
-        platform::SettingsStore::join(platform::kSettingsRoot, "Bench"), name);
+    const std::string key =
+        platform::SettingsStore::join(platform::SettingsStore::join(platform::kSettingsRoot, "Bench"), name);
     store.writeNumber(key, "D_Type", type);
     store.writeNumber(key, "C_Wait", waitMs);
     store.writeNumber(key, "C_Retr", 10);
@@ -354,7 +354,8 @@ ModelRun measureModel(const ModelInfo& info, sim::SimServer::Transport transport
         ConnErr result = ConnectObjectError;
         drv->RxConnect(0, 1, &result);
         int fired = 0;
-        if (!driveUntil(manual.ticks, *server, [&] { return sink.connected[0] != 0; }, 60000, &fired)) {
+        if (!driveUntil(
+                manual.ticks, *server, [&] { return sink.connected[0] != 0; }, 60000, &fired)) {
             std::fprintf(stderr, "quorvin_bench: %s did not connect (%d)\n", info.name, result);
             return run;
         }
@@ -364,10 +365,12 @@ ModelRun measureModel(const ModelInfo& info, sim::SimServer::Transport transport
         run.connect.ticks = fired;
     }
     // Let the first reports settle: a few rounds until the line is quiet.
-    driveUntil(manual.ticks, *server, [&] { return sink.frq[0] >= 0; }, 20000);
+    driveUntil(
+        manual.ticks, *server, [&] { return sink.frq[0] >= 0; }, 20000);
     for (int i = 0; i < 3; ++i) {
         manual.ticks.fireNext();
-        driveUntil(manual.ticks, *server, [] { return false; }, 20);
+        driveUntil(
+            manual.ticks, *server, [] { return false; }, 20);
     }
 
     std::vector<Exchange> polls;
@@ -387,7 +390,8 @@ ModelRun measureModel(const ModelInfo& info, sim::SimServer::Transport transport
         int fired = 0;
         manual.ticks.fireNext();
         ++fired;
-        if (!driveUntil(manual.ticks, *server, [&] { return sink.frq[0] == target; }, 20000, &fired)) {
+        if (!driveUntil(
+                manual.ticks, *server, [&] { return sink.frq[0] == target; }, 20000, &fired)) {
             std::fprintf(stderr, "quorvin_bench: %s: the new frequency was not reported (%d)\n", info.name,
                          sink.frq[0]);
             break;
@@ -431,8 +435,8 @@ public:
     void RxAttUpdated(std::int16_t, ATTSTATE, std::int16_t) override {}
     void RxSMtUpdated(std::int16_t, std::int32_t, std::int16_t, std::int16_t, const std::string&) override {}
     void RxHFFUpdated(std::int16_t, HFFSTATE) override {}
-    void RxChnStatus(std::int16_t, std::int16_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                     std::int32_t, std::int32_t) override
+    void RxChnStatus(std::int16_t, std::int16_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                     std::int32_t) override
     {
     }
     void RxOutUpdated(std::int16_t, std::int16_t, std::int32_t) override {}
@@ -528,8 +532,10 @@ std::string pollReplies(const ModelInfo& info)
     }
     ConnErr result = ConnectObjectError;
     drv->RxConnect(0, 1, &result);
-    driveUntil(manual.ticks, *server, [&] { return sink.connected[0] != 0 && sink.frq[0] >= 0; }, 60000);
-    driveUntil(manual.ticks, *server, [] { return false; }, 30);
+    driveUntil(
+        manual.ticks, *server, [&] { return sink.connected[0] != 0 && sink.frq[0] >= 0; }, 60000);
+    driveUntil(
+        manual.ticks, *server, [] { return false; }, 30);
     // What the driver parses in a round: the bytes the simulator answers.
     std::mutex mutex;
     std::string captured;
@@ -700,8 +706,7 @@ int main(int argc, char** argv)
 
     const int iterations = quick ? 20000 : 200000;
     for (const ModelInfo& info : modelTable()) {
-        row(std::string(info.name) + " command frame (tune)", fmt("%.0f ns", formatNs(info.type, iterations)), "",
-            "");
+        row(std::string(info.name) + " command frame (tune)", fmt("%.0f ns", formatNs(info.type, iterations)), "", "");
     }
     for (const ModelInfo& info : modelTable()) {
         const std::string replies = pollReplies(info);

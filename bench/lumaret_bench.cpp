@@ -202,7 +202,7 @@ bool loadFigures(int rows)
     if (pid == 0) {
         ::close(fds[0]);
         configureBench(dir, csv);
-        rusage before {};
+        rusage before{};
         ::getrusage(RUSAGE_SELF, &before);
         const auto start = std::chrono::steady_clock::now();
         FrequencyData fd;
@@ -223,7 +223,7 @@ bool loadFigures(int rows)
     const ssize_t got = ::read(fds[0], line, sizeof line - 1);
     ::close(fds[0]);
     int status = 0;
-    rusage usage {};
+    rusage usage{};
     ::wait4(pid, &status, 0, &usage);
     std::filesystem::remove_all(dir);
     int ok = 0;

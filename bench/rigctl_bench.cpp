@@ -215,8 +215,8 @@ void getFrequency(benchmark::State& state, const int* port)
         }
         benchmark::DoNotOptimize(reply);
     }
-    state.counters["round_trips_per_s"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                                             benchmark::Counter::kIsRate);
+    state.counters["round_trips_per_s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void BM_Korvane_GetFreq(benchmark::State& state)

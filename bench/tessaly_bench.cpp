@@ -90,10 +90,7 @@ public:
     }
     double longest() const { return m_longest; }
     // The gap still open counts too (the loop may not have turned since).
-    double longestSoFar() const
-    {
-        return std::max(m_longest, static_cast<double>(m_since.nsecsElapsed()) / 1e6 - 5.0);
-    }
+    double longestSoFar() const { return std::max(m_longest, static_cast<double>(m_since.nsecsElapsed()) / 1e6 - 5.0); }
 
 private:
     QTimer m_timer;
@@ -252,11 +249,10 @@ int main(int argc, char** argv)
         const int paintsBefore = paints.paints;
         QElapsedTimer step;
         step.start();
-        QWheelEvent wheel(QPointF(50, 50), QPointF(50, 50), QPoint(), QPoint(0, i % 2 == 0 ? 120 : -120),
-                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent wheel(QPointF(50, 50), QPointF(50, 50), QPoint(), QPoint(0, i % 2 == 0 ? 120 : -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(window.get(), &wheel);
-        if (!runUntil([&] { return window->digits().readValue() != before && paints.paints > paintsBefore; },
-                      5000)) {
+        if (!runUntil([&] { return window->digits().readValue() != before && paints.paints > paintsBefore; }, 5000)) {
             continue;
         }
         const double ms = static_cast<double>(step.nsecsElapsed()) / 1e6;

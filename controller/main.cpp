@@ -14,8 +14,8 @@
 #include <cstring>
 
 #include "controller/app/channelwindow.h"
-#include "controller/app/logwindow.h"
 #include "controller/app/config.h"
+#include "controller/app/logwindow.h"
 #include "controller/app/mainwindow.h"
 #include "controller/app/messages.h"
 #include "controller/core/commandline.h"
@@ -24,40 +24,39 @@
 namespace {
 
 // Printed by --help; the manual page is made from it.
-constexpr const char* kHelpText =
-    "Usage: tessaly [NAME] [-clean]\n"
-    "       tessaly -?\n"
-    "       tessaly --help | --version\n"
-    "\n"
-    "Tunes, watches and logs up to eight HF communications receivers at once,\n"
-    "each reached over a serial line or TCP and each speaking its own command\n"
-    "protocol; one tab per receiver.\n"
-    "\n"
-    "  NAME        the instance: the driver configuration of that name, the\n"
-    "              frequency database's storage key and the application's own\n"
-    "              settings key (window positions, options); \"Tessaly\" when\n"
-    "              none is given. Several instances can run side by side.\n"
-    "  -clean      delete the settings key of the instance and end\n"
-    "  -?          show the usage message and end\n"
-    "  --help      this text\n"
-    "  --version   the version of the suite\n"
-    "\n"
-    "A configuration without receivers opens the driver selection dialog;\n"
-    "receivers can also be configured with korvanectl (see korvanectl --help).\n"
-    "Press F1 in the main window for the keys.\n"
-    "\n"
-    "Environment:\n"
-    "  KORVANE_SETTINGS   the settings file; otherwise\n"
-    "                     $XDG_CONFIG_HOME/korvane/settings.db (usually\n"
-    "                     ~/.config/korvane/settings.db)\n"
-    "  KORVANE_LIB_PATH   folders (separated by \":\") searched first for the\n"
-    "                     component libraries libquorvin.so and liblumaret.so;\n"
-    "                     then the program's folder, ../lib and ../lib/korvane\n"
-    "  KORVANE_TRACE_DIR  where receiver trace files go; otherwise\n"
-    "                     $XDG_STATE_HOME/korvane (~/.local/state/korvane)\n"
-    "\n"
-    "Serial ports: the user needs read and write access to the device, usually\n"
-    "by membership of its group (dialout on Debian).\n";
+constexpr const char* kHelpText = "Usage: tessaly [NAME] [-clean]\n"
+                                  "       tessaly -?\n"
+                                  "       tessaly --help | --version\n"
+                                  "\n"
+                                  "Tunes, watches and logs up to eight HF communications receivers at once,\n"
+                                  "each reached over a serial line or TCP and each speaking its own command\n"
+                                  "protocol; one tab per receiver.\n"
+                                  "\n"
+                                  "  NAME        the instance: the driver configuration of that name, the\n"
+                                  "              frequency database's storage key and the application's own\n"
+                                  "              settings key (window positions, options); \"Tessaly\" when\n"
+                                  "              none is given. Several instances can run side by side.\n"
+                                  "  -clean      delete the settings key of the instance and end\n"
+                                  "  -?          show the usage message and end\n"
+                                  "  --help      this text\n"
+                                  "  --version   the version of the suite\n"
+                                  "\n"
+                                  "A configuration without receivers opens the driver selection dialog;\n"
+                                  "receivers can also be configured with korvanectl (see korvanectl --help).\n"
+                                  "Press F1 in the main window for the keys.\n"
+                                  "\n"
+                                  "Environment:\n"
+                                  "  KORVANE_SETTINGS   the settings file; otherwise\n"
+                                  "                     $XDG_CONFIG_HOME/korvane/settings.db (usually\n"
+                                  "                     ~/.config/korvane/settings.db)\n"
+                                  "  KORVANE_LIB_PATH   folders (separated by \":\") searched first for the\n"
+                                  "                     component libraries libquorvin.so and liblumaret.so;\n"
+                                  "                     then the program's folder, ../lib and ../lib/korvane\n"
+                                  "  KORVANE_TRACE_DIR  where receiver trace files go; otherwise\n"
+                                  "                     $XDG_STATE_HOME/korvane (~/.local/state/korvane)\n"
+                                  "\n"
+                                  "Serial ports: the user needs read and write access to the device, usually\n"
+                                  "by membership of its group (dialout on Debian).\n";
 
 }  // namespace
 
@@ -89,8 +88,8 @@ int main(int argc, char** argv)
             screenshot = args.at(++i);
         } else if (args.at(i) == QLatin1String("--window") && i + 1 < args.size()) {
             shown = args.at(++i);
-            if (shown != QLatin1String("main") && shown != QLatin1String("channel") && shown != QLatin1String("log")
-                && shown != QLatin1String("options")) {
+            if (shown != QLatin1String("main") && shown != QLatin1String("channel") && shown != QLatin1String("log") &&
+                shown != QLatin1String("options")) {
                 std::fprintf(stderr, "tessaly: --window takes main, channel, log or options, not %s\n",
                              qPrintable(shown));
                 return 2;

@@ -1,8 +1,8 @@
 // libquorvin.so: the exported component factory, the only symbol the
 // library exports (quorvin.map). It creates ReceiverDriver for its class
 // identifier, and once per process registers the built-in model drivers and
-// installs the link dialogs, the selection dialog, the models' settings dialog and the Qt reporter (boxes and beeps in a
-// program with a QApplication, log lines elsewhere).
+// installs the link dialogs, the selection dialog, the models' settings dialog and the Qt reporter (boxes and beeps in
+// a program with a QApplication, log lines elsewhere).
 #include "quorvin_library.h"
 
 #include <mutex>

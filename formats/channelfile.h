@@ -23,11 +23,11 @@ namespace channelfile {
 struct ChannelLine {
     int channel = 0;
     std::int64_t frequency = 0;  // Hz
-    std::int64_t bfo = 0;        // Hz; an empty field reads as 0
-    std::string mode;            // the mode's name, as the driver names it
-    std::int64_t filter = 0;     // Hz
-    std::string agc;             // the AGC's name, as the driver names it
-    std::int64_t mask = 0;       // 0 keep, 1 skip; an empty field reads as 0
+    std::int64_t bfo = 0;  // Hz; an empty field reads as 0
+    std::string mode;  // the mode's name, as the driver names it
+    std::int64_t filter = 0;  // Hz
+    std::string agc;  // the AGC's name, as the driver names it
+    std::int64_t mask = 0;  // 0 keep, 1 skip; an empty field reads as 0
 };
 
 // One line with its CR LF.

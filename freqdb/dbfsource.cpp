@@ -104,8 +104,8 @@ bool checkHeader(const std::string& path, SourceError& error)
     const std::uint64_t recordLength = little(header + 10, 2);
     const auto size = static_cast<std::uint64_t>(st.st_size);
     if (headerLength < 33 || headerLength > size) {
-        return damaged("its header length (" + number(headerLength) + " bytes) does not fit the file (" +
-                       number(size) + " bytes)");
+        return damaged("its header length (" + number(headerLength) + " bytes) does not fit the file (" + number(size) +
+                       " bytes)");
     }
     if (recordLength == 0 && records > 0) {
         return damaged("its header promises " + number(records) + " records of no length");
@@ -113,8 +113,7 @@ bool checkHeader(const std::string& path, SourceError& error)
     const std::uint64_t needed = headerLength + records * recordLength;
     if (needed > size) {
         return damaged("its header promises " + number(records) + " records of " + number(recordLength) +
-                       " bytes, but the file holds only " + number((size - headerLength) / recordLength) +
-                       " of them");
+                       " bytes, but the file holds only " + number((size - headerLength) / recordLength) + " of them");
     }
     return true;
 }
@@ -135,9 +134,10 @@ bool readDbfFile(const std::string& path, RowSink& sink, SourceError& error)
     t_dbfLastError.clear();
     DBFHandle dbf = DBFOpenLL(path.c_str(), "rb", &hooks);
     if (!dbf) {
-        error = {kErrGeneral, "The dBase file " + name + " is damaged: " +
-                                  (t_dbfLastError.empty() ? std::string("its field descriptions do not fit its records.")
-                                                          : t_dbfLastError)};
+        error = {kErrGeneral,
+                 "The dBase file " + name + " is damaged: " +
+                     (t_dbfLastError.empty() ? std::string("its field descriptions do not fit its records.")
+                                             : t_dbfLastError)};
         return false;
     }
     struct Closer {
@@ -185,8 +185,8 @@ bool readDbfFile(const std::string& path, RowSink& sink, SourceError& error)
     for (int r = 0; r < recordCount; ++r) {
         const bool deleted = DBFIsRecordDeleted(dbf, r);
         if (t_dbfErrors > 0) {
-            error = {kErrGeneral, "Could not read record " + number(static_cast<std::uint64_t>(r) + 1) + " of " +
-                                      name + ": " + t_dbfLastError};
+            error = {kErrGeneral, "Could not read record " + number(static_cast<std::uint64_t>(r) + 1) + " of " + name +
+                                      ": " + t_dbfLastError};
             return false;
         }
         if (deleted) {
@@ -217,8 +217,8 @@ bool readDbfFile(const std::string& path, RowSink& sink, SourceError& error)
             }
         }
         if (t_dbfErrors > 0) {
-            error = {kErrGeneral, "Could not read record " + number(static_cast<std::uint64_t>(r) + 1) + " of " +
-                                      name + ": " + t_dbfLastError};
+            error = {kErrGeneral, "Could not read record " + number(static_cast<std::uint64_t>(r) + 1) + " of " + name +
+                                      ": " + t_dbfLastError};
             return false;
         }
         if (!sink.row(row, error)) {

@@ -43,8 +43,7 @@ public:
     HRESULT get_BandFilter(std::int16_t* pHz) override;
     HRESULT get_BandMode(BESTMODE* pMode) override;
     HRESULT get_FreqLook(std::int32_t Frq, std::int16_t Delta, std::int32_t* pFound) override;
-    HRESULT FreqNext(UTILTYPE Typ, std::int32_t Up, std::int32_t* pIdx, std::int32_t* pTot,
-                     std::int32_t* pHz) override;
+    HRESULT FreqNext(UTILTYPE Typ, std::int32_t Up, std::int32_t* pIdx, std::int32_t* pTot, std::int32_t* pHz) override;
     HRESULT get_FreqExact(std::int32_t* pHz) override;
     HRESULT get_FreqName(std::string* pName) override;
     HRESULT get_FreqInfo(std::string* pInfo) override;

@@ -73,27 +73,23 @@ ColumnKind kindOf(int colType)
     case MDB_BOOL:
     case MDB_BYTE:
     case MDB_INT:
-    case MDB_LONGINT:
-        return ColumnKind::Integer;
+    case MDB_LONGINT: return ColumnKind::Integer;
     case MDB_FLOAT:
     case MDB_DOUBLE:
     case MDB_MONEY:
-    case MDB_NUMERIC:
-        return ColumnKind::Double;
+    case MDB_NUMERIC: return ColumnKind::Double;
     case MDB_BINARY:
-    case MDB_OLE:
-        return ColumnKind::Blob;
-    default:
-        return ColumnKind::Text;
+    case MDB_OLE: return ColumnKind::Blob;
+    default: return ColumnKind::Text;
     }
 }
 
 // Frames on the pipe: a 32-bit length, a type byte, then the payload.
 enum FrameType : char {
     kFrameColumns = 'C',  // count, then per column: kind byte, name
-    kFrameRow = 'R',      // count, then per value: present byte, bytes
-    kFrameNames = 'N',    // count, then the table names
-    kFrameError = 'E',    // code, text
+    kFrameRow = 'R',  // count, then per value: present byte, bytes
+    kFrameNames = 'N',  // count, then the table names
+    kFrameError = 'E',  // code, text
     kFrameDone = 'Z',
 };
 
@@ -472,11 +468,8 @@ bool handleFrame(FrameHandler& h, char type, std::string_view payload, const std
             return false;
         }
         return true;
-    case kFrameDone:
-        h.done = true;
-        return true;
-    default:
-        return malformed();
+    case kFrameDone: h.done = true; return true;
+    default: return malformed();
     }
 }
 
@@ -511,8 +504,8 @@ bool runIsolated(const std::string& path, const std::string* tableName, FrameHan
     const int fd = fds[0];
     const std::string name = "\"" + displayName(path) + "\"";
     const auto stop = [&](const std::string& why) {
-        error = {kErrGeneral, "The Access database " + name + " could not be read: " + why +
-                                  "; the file may be damaged."};
+        error = {kErrGeneral,
+                 "The Access database " + name + " could not be read: " + why + "; the file may be damaged."};
         return false;
     };
 
@@ -558,8 +551,7 @@ bool runIsolated(const std::string& path, const std::string* tableName, FrameHan
             if (buffer.size() - at - 4 < length) {
                 break;
             }
-            ok = handleFrame(handler, buffer[at + 4], std::string_view(buffer).substr(at + 5, length - 1), path,
-                             error);
+            ok = handleFrame(handler, buffer[at + 4], std::string_view(buffer).substr(at + 5, length - 1), path, error);
             at += 4 + length;
         }
         buffer.erase(0, at);

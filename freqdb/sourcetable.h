@@ -53,7 +53,9 @@ public:
 // with `columnsOnly`, which stops the reader after the columns).
 class TableCollector : public RowSink {
 public:
-    explicit TableCollector(SourceTable& table, bool columnsOnly = false) : m_table(table), m_columnsOnly(columnsOnly) {}
+    explicit TableCollector(SourceTable& table, bool columnsOnly = false) : m_table(table), m_columnsOnly(columnsOnly)
+    {
+    }
     bool columns(const std::vector<SourceColumn>& columns, SourceError& error) override;
     bool row(const SourceRow& row, SourceError& error) override;
     bool finish(const std::vector<ColumnKind>& kinds, SourceError& error) override;
@@ -103,11 +105,11 @@ std::string bytesAsNumber(std::string_view bytes);
 // Semicolon-separated text files.
 struct TextCheckResult {
     bool ok = false;
-    bool unreadable = false;            // the file could not be opened
+    bool unreadable = false;  // the file could not be opened
     std::vector<std::string> messages;  // as shown to the operator, in order (the first ones)
     std::vector<std::string> failures;  // what fails, without the file's name (the first ones)
-    std::size_t failedLines = 0;        // lines that fail the check
-    std::size_t problems = 0;           // every message, kept or not
+    std::size_t failedLines = 0;  // lines that fail the check
+    std::size_t problems = 0;  // every message, kept or not
 };
 // Whether the first non-empty line is a header: no field of it begins with
 // a non-zero number. An empty file has a header; a file that cannot be read

@@ -54,15 +54,11 @@ std::string hexNumber(std::uint32_t value)
 const char* declaredType(ColumnKind kind)
 {
     switch (kind) {
-    case ColumnKind::Integer:
-        return "INTEGER";
-    case ColumnKind::Double:
-        return "REAL";
-    case ColumnKind::Blob:
-        return "BLOB";
+    case ColumnKind::Integer: return "INTEGER";
+    case ColumnKind::Double: return "REAL";
+    case ColumnKind::Blob: return "BLOB";
     case ColumnKind::Text:
-    case ColumnKind::Auto:
-        break;
+    case ColumnKind::Auto: break;
     }
     return "TEXT";
 }
@@ -73,10 +69,8 @@ const char* declaredType(ColumnKind kind)
 std::string renderValue(sqlite3_stmt* stmt, int column)
 {
     switch (sqlite3_column_type(stmt, column)) {
-    case SQLITE_INTEGER:
-        return platform::formatInt(sqlite3_column_int64(stmt, column));
-    case SQLITE_FLOAT:
-        return platform::formatFixed(sqlite3_column_double(stmt, column), 6);
+    case SQLITE_INTEGER: return platform::formatInt(sqlite3_column_int64(stmt, column));
+    case SQLITE_FLOAT: return platform::formatFixed(sqlite3_column_double(stmt, column), 6);
     case SQLITE_TEXT: {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
         return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, column))) : std::string();
@@ -86,8 +80,7 @@ std::string renderValue(sqlite3_stmt* stmt, int column)
         const int size = sqlite3_column_bytes(stmt, column);
         return bytesAsNumber(bytes ? std::string_view(bytes, static_cast<std::size_t>(size)) : std::string_view());
     }
-    default:
-        return {};
+    default: return {};
     }
 }
 
@@ -400,8 +393,7 @@ public:
                 sqlite3_bind_blob(m_insert, slot, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
                 continue;
             case ColumnKind::Text:
-            case ColumnKind::Auto:
-                break;
+            case ColumnKind::Auto: break;
             }
             // The row lives until the step below.
             sqlite3_bind_text(m_insert, slot, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
@@ -465,8 +457,7 @@ private:
     bool m_finished = false;
 };
 
-bool StationDatabase::readColumns(const DatabaseSettings& settings, std::vector<std::string>& names,
-                                  SourceError& error)
+bool StationDatabase::readColumns(const DatabaseSettings& settings, std::vector<std::string>& names, SourceError& error)
 {
     names.clear();
     DatabaseSettings copy = settings;
@@ -503,8 +494,8 @@ bool StationDatabase::open()
 bool StationDatabase::createDatabase(SourceError& error)
 {
     // Used from the object's thread only: no locking inside the engine.
-    if (sqlite3_open_v2(":memory:", &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                        nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(":memory:", &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK) {
         error = {kErrGeneral, "Could not create the query database"};
         return false;
     }
@@ -639,9 +630,9 @@ std::int32_t StationDatabase::count(bool distinct)
         return -1;
     }
     const std::string table = quoteIdent(m_settings.table);
-    const std::string sql = "SELECT COUNT(*) AS NCOUNT FROM " +
-                            (distinct ? "(SELECT DISTINCT " + quoteIdent(m_settings.freqColumn) + " FROM " + table + ")"
-                                      : table);
+    const std::string sql =
+        "SELECT COUNT(*) AS NCOUNT FROM " +
+        (distinct ? "(SELECT DISTINCT " + quoteIdent(m_settings.freqColumn) + " FROM " + table + ")" : table);
     std::vector<std::vector<std::string>> rows;
     std::string error;
     if (!runQuery(sql, {}, rows, error) || rows.empty() || rows[0].empty()) {

@@ -172,7 +172,6 @@ std::size_t countSeparators(std::string_view line)
     return n;
 }
 
-
 // Calls `f` with each ";"-separated field of a line, without keeping them.
 template <typename F>
 void forEachField(std::string_view line, F f)
@@ -306,9 +305,9 @@ TextCheckResult checkTextFile(const std::string& path, bool report)
     }
     if (report && result.problems > kSingleBoxes) {
         const std::size_t more = result.problems - kSingleBoxes;
-        platform::reporter().message(
-            "Format Error", prefix + platform::formatInt(static_cast<std::int64_t>(more)) + " more problems\n",
-            ok ? platform::MessageIcon::Warning : platform::MessageIcon::Critical);
+        platform::reporter().message("Format Error",
+                                     prefix + platform::formatInt(static_cast<std::int64_t>(more)) + " more problems\n",
+                                     ok ? platform::MessageIcon::Warning : platform::MessageIcon::Critical);
     }
     result.ok = ok;
     return result;
@@ -345,7 +344,7 @@ bool readTextFile(const std::string& path, bool header, RowSink& sink, SourceErr
     SourceRow row;
     std::size_t width = 0;
     std::size_t lineNumber = 0;
-    bool started = false;     // the columns went to the sink
+    bool started = false;  // the columns went to the sink
     bool headerSeen = false;  // the header line is read, its names held
     std::size_t headerSeparators = 0;
     std::size_t headerTrailing = 0;
@@ -368,12 +367,11 @@ bool readTextFile(const std::string& path, bool header, RowSink& sink, SourceErr
         if (!started && !headerSeen) {
             const std::size_t fieldCount = countSeparators(line) + 1;
             if (fieldCount > kMaxColumns) {
-                error = {kErrGeneral, "Line " + platform::formatInt(static_cast<std::int64_t>(lineNumber)) + " of \"" +
-                                          displayName(path) + "\" has " +
-                                          platform::formatInt(static_cast<std::int64_t>(fieldCount)) +
-                                          " fields; at most " +
-                                          platform::formatInt(static_cast<std::int64_t>(kMaxColumns)) +
-                                          " columns can be loaded."};
+                error = {kErrGeneral,
+                         "Line " + platform::formatInt(static_cast<std::int64_t>(lineNumber)) + " of \"" +
+                             displayName(path) + "\" has " +
+                             platform::formatInt(static_cast<std::int64_t>(fieldCount)) + " fields; at most " +
+                             platform::formatInt(static_cast<std::int64_t>(kMaxColumns)) + " columns can be loaded."};
                 return false;
             }
             splitFields(line, fields);
@@ -439,8 +437,8 @@ bool readTextFile(const std::string& path, bool header, RowSink& sink, SourceErr
     }
     std::vector<ColumnKind> kinds;
     for (const KindState& k : states) {
-        kinds.push_back(!k.any ? ColumnKind::Text
-                        : k.allInt ? ColumnKind::Integer
+        kinds.push_back(!k.any        ? ColumnKind::Text
+                        : k.allInt    ? ColumnKind::Integer
                         : k.allNumber ? ColumnKind::Double
                                       : ColumnKind::Text);
     }

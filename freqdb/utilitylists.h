@@ -32,9 +32,9 @@ struct HitRecord {
 
 // Read-only description of one list.
 struct UtilListInfo {
-    const char* name;   // "MarPrc", ...
+    const char* name;  // "MarPrc", ...
     const char* label;  // "Maritime PRC", ... (selection dialog)
-    bool paired;        // coast and ship frequency per channel
+    bool paired;  // coast and ship frequency per channel
     std::int16_t offset;
     BESTMODE mode;
     std::int16_t filter;
@@ -89,7 +89,7 @@ private:
     std::int32_t m_total = 0;
     int m_current = 0;
     bool m_alternate = false;  // next step of a paired list gives the ship frequency
-    int m_walkList = -1;       // list of the last step
+    int m_walkList = -1;  // list of the last step
     std::array<std::int32_t, kSelectionSlots> m_selection{};
 };
 

@@ -89,38 +89,39 @@ class IFrequencyData {
 public:
     virtual ~IFrequencyData() = default;
 
-    virtual HRESULT get_BandRegion(std::int16_t* pRegion) = 0;                                // 0
-    virtual HRESULT put_BandRegion(std::int16_t Region) = 0;                                  // 0
-    virtual HRESULT get_BandRegionNext(std::int16_t* pRegion) = 0;                            // 1
-    virtual HRESULT get_BandCode(std::int16_t Pos, ALLOCTYPE* pCode) = 0;                     // 2
-    virtual HRESULT get_BandName(std::string* pName) = 0;                                     // 3
-    virtual HRESULT get_BandSFrq(std::int32_t* pHz) = 0;                                      // 4
-    virtual HRESULT get_BandEFrq(std::int32_t* pHz) = 0;                                      // 5
-    virtual HRESULT get_BandStep(std::int16_t* pHz) = 0;                                      // 6
-    virtual HRESULT get_BandNext(std::int32_t Up, std::int32_t* pHz) = 0;                     // 7
-    virtual HRESULT get_BandLook(std::int32_t Frq, std::int32_t* pFound) = 0;                 // 8
-    virtual HRESULT get_BandFilter(std::int16_t* pHz) = 0;                                    // 9
-    virtual HRESULT get_BandMode(BESTMODE* pMode) = 0;                                        // 10
+    virtual HRESULT get_BandRegion(std::int16_t* pRegion) = 0;  // 0
+    virtual HRESULT put_BandRegion(std::int16_t Region) = 0;  // 0
+    virtual HRESULT get_BandRegionNext(std::int16_t* pRegion) = 0;  // 1
+    virtual HRESULT get_BandCode(std::int16_t Pos, ALLOCTYPE* pCode) = 0;  // 2
+    virtual HRESULT get_BandName(std::string* pName) = 0;  // 3
+    virtual HRESULT get_BandSFrq(std::int32_t* pHz) = 0;  // 4
+    virtual HRESULT get_BandEFrq(std::int32_t* pHz) = 0;  // 5
+    virtual HRESULT get_BandStep(std::int16_t* pHz) = 0;  // 6
+    virtual HRESULT get_BandNext(std::int32_t Up, std::int32_t* pHz) = 0;  // 7
+    virtual HRESULT get_BandLook(std::int32_t Frq, std::int32_t* pFound) = 0;  // 8
+    virtual HRESULT get_BandFilter(std::int16_t* pHz) = 0;  // 9
+    virtual HRESULT get_BandMode(BESTMODE* pMode) = 0;  // 10
     virtual HRESULT get_FreqLook(std::int32_t Frq, std::int16_t Delta, std::int32_t* pFound) = 0;  // 11
     virtual HRESULT FreqNext(UTILTYPE Typ, std::int32_t Up, std::int32_t* pIdx, std::int32_t* pTot,
                              std::int32_t* pHz) = 0;  // 12
-    virtual HRESULT get_FreqExact(std::int32_t* pHz) = 0;                                     // 13
-    virtual HRESULT get_FreqName(std::string* pName) = 0;                                     // 14
-    virtual HRESULT get_FreqInfo(std::string* pInfo) = 0;                                     // 15
-    virtual HRESULT get_FreqSupp(std::string* pSupp) = 0;                                     // 16
-    virtual HRESULT get_FreqOffset(std::int16_t* pHz) = 0;                                    // 17
-    virtual HRESULT get_FreqType(UTILTYPE* pType) = 0;                                        // 18
-    virtual HRESULT get_FreqFilter(std::int16_t* pHz) = 0;                                    // 19
-    virtual HRESULT get_FreqMode(BESTMODE* pMode) = 0;                                        // 20
-    virtual HRESULT StorageKey(const std::string& Key, std::int32_t* pResult) = 0;            // 21
-    virtual HRESULT UtilDialog(std::int32_t* pResult) = 0;                                    // 22
+    virtual HRESULT get_FreqExact(std::int32_t* pHz) = 0;  // 13
+    virtual HRESULT get_FreqName(std::string* pName) = 0;  // 14
+    virtual HRESULT get_FreqInfo(std::string* pInfo) = 0;  // 15
+    virtual HRESULT get_FreqSupp(std::string* pSupp) = 0;  // 16
+    virtual HRESULT get_FreqOffset(std::int16_t* pHz) = 0;  // 17
+    virtual HRESULT get_FreqType(UTILTYPE* pType) = 0;  // 18
+    virtual HRESULT get_FreqFilter(std::int16_t* pHz) = 0;  // 19
+    virtual HRESULT get_FreqMode(BESTMODE* pMode) = 0;  // 20
+    virtual HRESULT StorageKey(const std::string& Key, std::int32_t* pResult) = 0;  // 21
+    virtual HRESULT UtilDialog(std::int32_t* pResult) = 0;  // 22
     virtual HRESULT UtilNext(std::int32_t Up, std::int32_t* pIdx, std::int32_t* pTot, std::int32_t* pHz) = 0;  // 23
     virtual HRESULT BankNext(std::int32_t Up, std::int32_t* pIdx, std::int32_t* pTot, std::int32_t* pHz) = 0;  // 24
-    virtual HRESULT ModeName(BESTMODE Md, std::string* pName) = 0;                            // 25
-    virtual HRESULT DataDialog(std::int32_t* pResult) = 0;                                    // 26
-    virtual HRESULT DataCount(std::int32_t Uniq, std::int32_t* pCount) = 0;                   // 28
-    virtual HRESULT DataFirst(DATARECORD* pData, std::int32_t Freq, std::int16_t Delta, std::int32_t* pFound) = 0;  // 29
-    virtual HRESULT DataNext(DATARECORD* pData, std::int32_t Up, std::int32_t* pFound) = 0;   // 30
+    virtual HRESULT ModeName(BESTMODE Md, std::string* pName) = 0;  // 25
+    virtual HRESULT DataDialog(std::int32_t* pResult) = 0;  // 26
+    virtual HRESULT DataCount(std::int32_t Uniq, std::int32_t* pCount) = 0;  // 28
+    virtual HRESULT DataFirst(DATARECORD* pData, std::int32_t Freq, std::int16_t Delta,
+                              std::int32_t* pFound) = 0;  // 29
+    virtual HRESULT DataNext(DATARECORD* pData, std::int32_t Up, std::int32_t* pFound) = 0;  // 30
 };
 
 }  // namespace lumaret

@@ -15,13 +15,13 @@ class IReceiverDriverEvents {
 public:
     virtual ~IReceiverDriverEvents() = default;
 
-    virtual HRESULT DrvUpdated(std::int32_t DrvCount) = 0;                                   // 1
-    virtual HRESULT RxConnState(std::int16_t Index, ConnErr Err) = 0;                         // 2
-    virtual HRESULT RxDataError(std::int16_t Index, DataErr Err) = 0;                         // 3
+    virtual HRESULT DrvUpdated(std::int32_t DrvCount) = 0;  // 1
+    virtual HRESULT RxConnState(std::int16_t Index, ConnErr Err) = 0;  // 2
+    virtual HRESULT RxDataError(std::int16_t Index, DataErr Err) = 0;  // 3
     virtual HRESULT RxFrqUpdated(std::int16_t Index, std::int32_t Frq, std::int32_t Dsp) = 0;  // 4
-    virtual HRESULT RxChnUpdated(std::int16_t Index, std::int16_t Chn) = 0;                   // 5
-    virtual HRESULT RxModUpdated(std::int16_t Index, MODTYPE Mod, std::int32_t BFO) = 0;       // 6
-    virtual HRESULT RxFltUpdated(std::int16_t Index, std::int32_t Flt) = 0;                   // 7
+    virtual HRESULT RxChnUpdated(std::int16_t Index, std::int16_t Chn) = 0;  // 5
+    virtual HRESULT RxModUpdated(std::int16_t Index, MODTYPE Mod, std::int32_t BFO) = 0;  // 6
+    virtual HRESULT RxFltUpdated(std::int16_t Index, std::int32_t Flt) = 0;  // 7
     virtual HRESULT RxAgcUpdated(std::int16_t Index, AGCTYPE Agc, std::int16_t AgcLevel) = 0;  // 8
     virtual HRESULT RxNBlUpdated(std::int16_t Index, NBLTYPE NBl, std::int16_t NBlLevel) = 0;  // 9
     virtual HRESULT RxAttUpdated(std::int16_t Index, ATTSTATE Att, std::int16_t AttLevel) = 0;  // 10
@@ -32,8 +32,8 @@ public:
     virtual HRESULT RxChnStatus(std::int16_t Index, std::int16_t Chn, std::int32_t Frq, std::int32_t BFO,
                                 std::int32_t Mod, std::int32_t Flt, std::int32_t Agc, std::int32_t Msk) = 0;  // 14
     virtual HRESULT RxOutUpdated(std::int16_t Index, std::int16_t Num, std::int32_t Sts) = 0;  // 15
-    virtual HRESULT RxStpUpdated(std::int16_t Index, std::int32_t Stp) = 0;                    // 16
-    virtual HRESULT RxRmtState(std::int16_t Index, std::int32_t Sts) = 0;                      // 17
+    virtual HRESULT RxStpUpdated(std::int16_t Index, std::int32_t Stp) = 0;  // 16
+    virtual HRESULT RxRmtState(std::int16_t Index, std::int32_t Sts) = 0;  // 17
 };
 
 // A sink that takes every event and does nothing with it: clients that care

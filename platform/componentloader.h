@@ -11,8 +11,8 @@ namespace platform {
 
 struct LoadedComponent {
     void* object = nullptr;  // the created object, owned by the caller
-    void* library = nullptr; // the library handle; stays open for the process
-    std::string error;       // empty on success
+    void* library = nullptr;  // the library handle; stays open for the process
+    std::string error;  // empty on success
 };
 
 // Looks for the library in $KORVANE_LIB_PATH (colon-separated), the

@@ -44,14 +44,16 @@ std::string unsignedDigits(std::uint64_t v)
 std::string formatInt(std::int64_t value, int width, bool zeroPad)
 {
     const bool negative = value < 0;
-    const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    const std::uint64_t magnitude =
+        negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     return pad(negative, false, unsignedDigits(magnitude), width, zeroPad);
 }
 
 std::string formatSignedInt(std::int64_t value, int width)
 {
     const bool negative = value < 0;
-    const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    const std::uint64_t magnitude =
+        negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     return pad(negative, true, unsignedDigits(magnitude), width, true);
 }
 

@@ -274,8 +274,7 @@ namespace {
 
 // A key row that can be part of the tree: not the root (id 0) and not its
 // own parent, with a name that is one path component. The root is no row.
-#define KORVANE_TREE_ROW(k)                                                                        \
-    k "id <> 0 AND " k "id <> " k "parent AND " k "name <> '' AND instr(" k "name, '\\') = 0"
+#define KORVANE_TREE_ROW(k) k "id <> 0 AND " k "id <> " k "parent AND " k "name <> '' AND instr(" k "name, '\\') = 0"
 
 // Deeper than any tree the suite writes; bounds the walk of a damaged one.
 constexpr int kMaxDepth = 512;
@@ -285,9 +284,10 @@ constexpr int kMaxDepth = 512;
 void SettingsStore::countDamagedKeys()
 {
     static const std::string sql = "WITH RECURSIVE tree(id, depth) AS ("
-                                   " SELECT id, 1 FROM keys WHERE parent = 0 AND " KORVANE_TREE_ROW("") " UNION"
-                                   " SELECT k.id, t.depth + 1 FROM keys k JOIN tree t ON k.parent = t.id"
-                                   " WHERE " KORVANE_TREE_ROW("k.") " AND t.depth < " +
+                                   " SELECT id, 1 FROM keys WHERE parent = 0 AND " KORVANE_TREE_ROW(
+                                       "") " UNION"
+                                           " SELECT k.id, t.depth + 1 FROM keys k JOIN tree t ON k.parent = t.id"
+                                           " WHERE " KORVANE_TREE_ROW("k.") " AND t.depth < " +
                                    std::to_string(kMaxDepth) +
                                    ") SELECT (SELECT count(*) FROM keys) - (SELECT count(DISTINCT id) FROM tree)";
     Statement q(m_db, sql.c_str());
@@ -440,8 +440,8 @@ std::vector<std::string> SettingsStore::subkeys(std::string_view path)
     if (!id) {
         return names;
     }
-    Statement q(m_db, "SELECT name FROM keys WHERE parent = ?1 AND " KORVANE_TREE_ROW("")
-                      " ORDER BY name COLLATE NOCASE, name");
+    Statement q(m_db, "SELECT name FROM keys WHERE parent = ?1 AND " KORVANE_TREE_ROW(
+                          "") " ORDER BY name COLLATE NOCASE, name");
     q.bind(1, *id);
     while (q.step() == SQLITE_ROW) {
         names.push_back(q.text(0));
@@ -590,9 +590,8 @@ bool SettingsStore::deleteTree(std::string_view path)
         static constexpr const char* kSubtree =
             "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION SELECT k.id FROM keys k JOIN sub ON k.parent = sub.id"
             " WHERE sub.id <> 0) ";
-        Statement vals(m_db,
-                       (std::string(kSubtree) + "DELETE FROM vals WHERE key IN (SELECT id FROM sub WHERE id <> 0)")
-                           .c_str());
+        Statement vals(
+            m_db, (std::string(kSubtree) + "DELETE FROM vals WHERE key IN (SELECT id FROM sub WHERE id <> 0)").c_str());
         vals.bind(1, *id);
         bool ok = vals.step() == SQLITE_DONE;
         if (ok) {

@@ -422,9 +422,8 @@ void DriverAccess::reply(SetDone done, SetResult result)
 {
     // The answer lets the session go on to its next command, which may
     // call the driver: never while a driver call waits further up.
-    QTimer::singleShot(0, this, [this, done = std::move(done), result] {
-        runWhenDriverFree(this, [done, result] { done(result); });
-    });
+    QTimer::singleShot(
+        0, this, [this, done = std::move(done), result] { runWhenDriverFree(this, [done, result] { done(result); }); });
 }
 
 void DriverAccess::change(SetDone done, const std::function<void()>& put, std::function<bool()> reached)
@@ -492,8 +491,7 @@ void DriverAccess::setFrequency(std::int32_t hz, SetDone done)
         return;
     }
     change(
-        std::move(done), [&] { m_driver->put_RxFrq(m_index, NONE, hz); },
-        [this, hz] { return frequency() == hz; });
+        std::move(done), [&] { m_driver->put_RxFrq(m_index, NONE, hz); }, [this, hz] { return frequency() == hz; });
 }
 
 void DriverAccess::setMode(MODTYPE mode, SetDone done)

@@ -19,11 +19,11 @@ namespace server {
 
 // What became of a change asked of the receiver.
 enum class SetResult {
-    Done,          // the receiver reports the value asked for
-    Invalid,       // the value makes no sense for this receiver (out of range, no such channel)
+    Done,  // the receiver reports the value asked for
+    Invalid,  // the value makes no sense for this receiver (out of range, no such channel)
     NotAvailable,  // the receiver lacks the control or the setting
     NotConnected,  // the receiver is not connected
-    TimedOut,      // the receiver did not confirm the change in time
+    TimedOut,  // the receiver did not confirm the change in time
 };
 
 using SetDone = std::function<void(SetResult)>;
@@ -59,7 +59,7 @@ public:
     virtual std::optional<quorvin::AGCTYPE> agc() = 0;
     virtual std::optional<quorvin::ATTSTATE> att() = 0;
     virtual std::optional<int> signalDbuv() = 0;  // S-meter reading in dBµV
-    virtual std::optional<int> channel() = 0;     // -1: not on a memory channel
+    virtual std::optional<int> channel() = 0;  // -1: not on a memory channel
 
     // Changes. `done` is called exactly once, never from inside the call
     // itself, with what really happened.

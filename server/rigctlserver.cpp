@@ -27,8 +27,7 @@ struct RigctlServer::Client {
 
 RigctlServer::RigctlServer(quorvin::IReceiverDriver* driver, std::int16_t index, const QHostAddress& address,
                            quint16 port, QObject* parent, ServerLimits limits)
-    : QObject(parent), m_index(index), m_address(address), m_port(port), m_limits(limits),
-      m_access(driver, index, this)
+    : QObject(parent), m_index(index), m_address(address), m_port(port), m_limits(limits), m_access(driver, index, this)
 {
     m_access.setConfirmTimeout(limits.confirmTimeoutMs);
     m_tcp.setMaxPendingConnections(limits.maxClients);
@@ -183,8 +182,7 @@ void RigctlServer::closeIdle(QTcpSocket* socket)
     if (m_clients.find(socket) == m_clients.end()) {
         return;
     }
-    qCInfo(lcServer) << "receiver" << m_index << "closes a client silent for" << m_limits.idleTimeoutMs / 1000
-                     << "s";
+    qCInfo(lcServer) << "receiver" << m_index << "closes a client silent for" << m_limits.idleTimeoutMs / 1000 << "s";
     // What was answered still goes out; the disconnection then drops it.
     socket->disconnectFromHost();
     if (socket->state() == QAbstractSocket::UnconnectedState) {

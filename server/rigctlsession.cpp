@@ -39,8 +39,8 @@ constexpr std::array<ModeRow, 9> kModes{{
 }};
 
 // Names the protocol knows for modes no receiver of the suite has.
-constexpr std::array<const char*, 11> kOtherModes{
-    "WFM", "CWR", "RTTYR", "AMS", "PKTLSB", "PKTUSB", "PKTFM", "SAM", "SAL", "SAH", "DSB"};
+constexpr std::array<const char*, 11> kOtherModes{"WFM",   "CWR", "RTTYR", "AMS", "PKTLSB", "PKTUSB",
+                                                  "PKTFM", "SAM", "SAL",   "SAH", "DSB"};
 
 // The protocol's level bits and names the server answers.
 constexpr std::uint64_t kLevelPreamp = 1ull << 0;
@@ -51,9 +51,9 @@ constexpr std::uint64_t kLevelStrength = 1ull << 30;
 // Level names the protocol knows besides those; asked of a receiver they
 // are "not available".
 constexpr std::array<const char*, 27> kOtherLevels{
-    "VOXDELAY", "AF",      "RF",        "SQL",        "IF",         "APF",     "NR",    "PBT_IN",   "PBT_OUT",
-    "CWPITCH",  "RFPOWER", "MICGAIN",   "KEYSPD",     "NOTCHF",     "COMP",    "BKINDL", "BAL",     "METER",
-    "VOXGAIN",  "ANTIVOX", "SLOPE_LOW", "SLOPE_HIGH", "BKIN_DLYMS", "RAWSTR",  "SWR",   "ALC",      "NB"};
+    "VOXDELAY", "AF",      "RF",        "SQL",        "IF",         "APF",    "NR",     "PBT_IN", "PBT_OUT",
+    "CWPITCH",  "RFPOWER", "MICGAIN",   "KEYSPD",     "NOTCHF",     "COMP",   "BKINDL", "BAL",    "METER",
+    "VOXGAIN",  "ANTIVOX", "SLOPE_LOW", "SLOPE_HIGH", "BKIN_DLYMS", "RAWSTR", "SWR",    "ALC",    "NB"};
 
 // AGC values of the protocol.
 constexpr int kAgcOff = 0;
@@ -324,9 +324,9 @@ std::uint64_t modeBit(MODTYPE mode)
 // ---- Replies ------------------------------------------------------------------------------
 
 struct RigctlSession::Reply {
-    std::string name;      // long command name, for the extended form
+    std::string name;  // long command name, for the extended form
     std::string argsText;  // the arguments as given, for the extended form
-    bool get = false;      // values answer without an RPRT line
+    bool get = false;  // values answer without an RPRT line
     bool rprtAfterValues = false;
     bool extended = false;
     char separator = '\n';
@@ -374,9 +374,30 @@ struct RigctlSession::Reply {
 namespace {
 
 enum class Op {
-    GetFreq, SetFreq, GetMode, SetMode, GetLevel, SetLevel, GetVfo, SetVfo, GetSplit, SetSplit, GetMem, SetMem,
-    GetTs, GetInfo, DumpState, ChkVfo, GetPowerstat, SetPowerstat, GetLockMode, SetLockMode, Quit,
-    NotAvailableGet, NotAvailableSet, NotImplemented,
+    GetFreq,
+    SetFreq,
+    GetMode,
+    SetMode,
+    GetLevel,
+    SetLevel,
+    GetVfo,
+    SetVfo,
+    GetSplit,
+    SetSplit,
+    GetMem,
+    SetMem,
+    GetTs,
+    GetInfo,
+    DumpState,
+    ChkVfo,
+    GetPowerstat,
+    SetPowerstat,
+    GetLockMode,
+    SetLockMode,
+    Quit,
+    NotAvailableGet,
+    NotAvailableSet,
+    NotImplemented,
 };
 
 struct CommandRow {
@@ -668,9 +689,7 @@ void RigctlSession::runLine(std::string line)
         takeVfo(2);
         doSetLevel(r, args);
         break;
-    case Op::GetVfo:
-        args.empty() ? r.value("VFO", kVfo) : r.fail(rprt::Invalid);
-        break;
+    case Op::GetVfo: args.empty() ? r.value("VFO", kVfo) : r.fail(rprt::Invalid); break;
     case Op::SetVfo: doSetVfo(r, args); break;
     case Op::GetSplit:
         takeVfo(0);
@@ -738,9 +757,7 @@ void RigctlSession::runLine(std::string line)
         }
         break;
     }
-    case Op::Quit:
-        close(r.extended ? r.render() : "RPRT 0\n");
-        return;
+    case Op::Quit: close(r.extended ? r.render() : "RPRT 0\n"); return;
     case Op::NotAvailableGet:
     case Op::NotAvailableSet: r.fail(rprt::NotAvailable); break;
     case Op::NotImplemented: r.fail(rprt::NotImplemented); break;
@@ -870,8 +887,9 @@ void RigctlSession::doGetLevel(Reply& r, const std::vector<std::string>& args)
     const std::string name = upper(args[0]);
     const std::uint64_t have = readableLevels(m_rx);
     auto unknown = [&] {
-        const bool known = name == "PREAMP" || name == "ATT" || name == "AGC" || name == "STRENGTH" ||
-                           std::any_of(kOtherLevels.begin(), kOtherLevels.end(), [&](const char* n) { return name == n; });
+        const bool known =
+            name == "PREAMP" || name == "ATT" || name == "AGC" || name == "STRENGTH" ||
+            std::any_of(kOtherLevels.begin(), kOtherLevels.end(), [&](const char* n) { return name == n; });
         r.fail(known ? rprt::NotAvailable : rprt::Invalid);
     };
     auto notKnownYet = [&] { r.fail(m_rx.isConnected() ? rprt::TimedOut : rprt::IoError); };

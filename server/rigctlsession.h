@@ -26,10 +26,10 @@ namespace server {
 // The protocol's error codes, as they go on the wire.
 namespace rprt {
 inline constexpr int Ok = 0;
-inline constexpr int Invalid = -1;        // invalid parameter or malformed command
+inline constexpr int Invalid = -1;  // invalid parameter or malformed command
 inline constexpr int NotImplemented = -4;
 inline constexpr int TimedOut = -5;
-inline constexpr int IoError = -6;        // the receiver is not connected
+inline constexpr int IoError = -6;  // the receiver is not connected
 inline constexpr int NotAvailable = -11;  // the receiver lacks it (everything transmit-related)
 }  // namespace rprt
 
@@ -43,7 +43,7 @@ quorvin::MODTYPE modeFromName(std::string_view name);
 std::uint64_t modeBit(quorvin::MODTYPE mode);
 
 struct SessionLimits {
-    std::size_t maxLine = 1024;           // longest command line
+    std::size_t maxLine = 1024;  // longest command line
     std::size_t maxBuffered = 64 * 1024;  // bytes waiting behind a command in progress
 };
 

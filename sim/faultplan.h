@@ -12,15 +12,15 @@
 namespace sim {
 
 struct FaultPlan {
-    int silenceAfter = -1;   // stop answering after N replies (-1 off)
-    int garbageAfter = -1;   // answer garbled bytes after N replies
+    int silenceAfter = -1;  // stop answering after N replies (-1 off)
+    int garbageAfter = -1;  // answer garbled bytes after N replies
     std::string garbageBytes;  // the garbage to send instead of each reply; empty: random bytes
     int truncateAfter = -1;  // cut replies short after N replies
-    int truncateTo = -1;     // bytes kept of a cut reply; -1: half of it (always short of the whole)
-    int hangUpAfter = -1;    // close the TCP client / hang up the pty instead of reply N+1
-    int corruptAfter = -1;   // spoil one byte of every reply after N replies
-    int corruptAt = -1;      // the byte spoiled (+1): from 0 at the front, -1 the last
-    int delayMs = 0;         // delay every reply by this much
+    int truncateTo = -1;  // bytes kept of a cut reply; -1: half of it (always short of the whole)
+    int hangUpAfter = -1;  // close the TCP client / hang up the pty instead of reply N+1
+    int corruptAfter = -1;  // spoil one byte of every reply after N replies
+    int corruptAt = -1;  // the byte spoiled (+1): from 0 at the front, -1 the last
+    int delayMs = 0;  // delay every reply by this much
     std::uint32_t seed = 1;  // for the random garbage
 
     bool any() const

@@ -64,8 +64,8 @@ namespace sim {
 struct Hf2050Channel {
     std::int32_t frequency = 0;  // Hz
     std::string mode = "US";
-    int bfo = 0;                 // Hz
-    int bandwidth = 3200;        // Hz
+    int bfo = 0;  // Hz
+    int bandwidth = 3200;  // Hz
     std::string agc = "SL";
     bool operator==(const Hf2050Channel&) const = default;
 };
@@ -82,14 +82,14 @@ struct Hf2050State {
     std::string mode = "US";  // AM, CW, US, LS, IS
     int bfo = 0;
     int bandwidth = 3200;
-    std::string agc = "SL";   // FA, SL, OF
+    std::string agc = "SL";  // FA, SL, OF
     int noiseBlanker = 0;
     int squelch = 0;
     int rfGain = 100;
-    int channel = -1;         // channel in use, -1: none
-    bool remote = true;       // the front panel's switch
-    bool selected = false;    // chosen by the last UNIT command on the line
-    int headers = 0;          // count of HD commands
+    int channel = -1;  // channel in use, -1: none
+    bool remote = true;  // the front panel's switch
+    bool selected = false;  // chosen by the last UNIT command on the line
+    int headers = 0;  // count of HD commands
     std::array<std::optional<Hf2050Channel>, kChannelCount> channels{};
 };
 

@@ -264,8 +264,7 @@ Frames Ndx264Sim::command(std::string_view t)
         s.clockSeconds = static_cast<int>(*ss);
         return {};
     }
-    default:
-        return refused();
+    default: return refused();
     }
 }
 

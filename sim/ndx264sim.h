@@ -62,10 +62,10 @@ namespace sim {
 struct Ndx264Channel {
     std::int32_t frequency = 10000000;  // Hz
     char mode = 'C';
-    int bfo = 0;                         // Hz
+    int bfo = 0;  // Hz
     int filter = 5;
     char agc = 'L';
-    int attenuation = 0;                 // dB
+    int attenuation = 0;  // dB
     bool operator==(const Ndx264Channel&) const = default;
 };
 
@@ -75,18 +75,18 @@ struct Ndx264State {
     static constexpr int kMaxBfo = 3000;
 
     std::int32_t frequency = 7050000;  // Hz, a multiple of 10
-    char mode = 'U';                   // A C U L F, I (ISB, front panel only)
-    int bfo = 0;                       // Hz, -3000..3000
-    int filter = 7;                    // digit 0..7
-    char agc = 'R';                    // '-', R, L, O
-    int attenuation = 0;               // 0, -6, -12, 12 dB
-    int channel = -1;                  // channel last recalled, -1 after any change
-    int signalBase = 73;               // N the signal level wanders around
+    char mode = 'U';  // A C U L F, I (ISB, front panel only)
+    int bfo = 0;  // Hz, -3000..3000
+    int filter = 7;  // digit 0..7
+    char agc = 'R';  // '-', R, L, O
+    int attenuation = 0;  // 0, -6, -12, 12 dB
+    int channel = -1;  // channel last recalled, -1 after any change
+    int signalBase = 73;  // N the signal level wanders around
     int clockHours = 0;
     int clockMinutes = 0;
     int clockSeconds = 0;
-    int gainApplied = 0;               // "G" commands taken
-    int refused = 0;                   // commands and frames refused (for tests)
+    int gainApplied = 0;  // "G" commands taken
+    int refused = 0;  // commands and frames refused (for tests)
     std::array<Ndx264Channel, kChannelCount> channels{};
 };
 

@@ -112,15 +112,21 @@ bool Nrd535Sim::changesReceiver(std::string_view t) const
         return false;
     }
     switch (t.front()) {
-    case 'F': case 'D': case 'G': case 'A': case 'B': case 'C': case 'J': case 'K': case 'R':
-        return true;
-    case 'N': case 'W':
-        return t.size() > 1;
+    case 'F':
+    case 'D':
+    case 'G':
+    case 'A':
+    case 'B':
+    case 'C':
+    case 'J':
+    case 'K':
+    case 'R': return true;
+    case 'N':
+    case 'W': return t.size() > 1;
     case 'U':
         // U1 and U2 alone are queries; U6 is a set-up switch the receiver takes in local too.
         return t.size() > 2 && t[1] != '6';
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -173,8 +179,7 @@ Frames Nrd535Sim::command(std::string_view t)
     }
     const std::string_view rest = t.substr(1);
     switch (t.front()) {
-    case '?':
-        return rest.empty() ? Frames{identification()} : Frames{};
+    case '?': return rest.empty() ? Frames{identification()} : Frames{};
     case 'H':
         if (rest.empty()) {
             return {std::string("H") + (s.remote ? "1" : "0") + "\r"};
@@ -191,10 +196,8 @@ Frames Nrd535Sim::command(std::string_view t)
             s.autoStatus = *v == 1;
         }
         return {};
-    case 'Q':
-        return rest.empty() ? Frames{"Q" + digit(s.squelch) + "\r"} : Frames{};
-    case 'M':
-        return rest.empty() ? Frames{"M" + platform::formatInt(nextSmeter(), 3, true) + "\r"} : Frames{};
+    case 'Q': return rest.empty() ? Frames{"Q" + digit(s.squelch) + "\r"} : Frames{};
+    case 'M': return rest.empty() ? Frames{"M" + platform::formatInt(nextSmeter(), 3, true) + "\r"} : Frames{};
     case 'N':
         if (rest.empty()) {
             return {"N" + digit(s.noiseBlanker) + "\r"};
@@ -214,9 +217,7 @@ Frames Nrd535Sim::command(std::string_view t)
             s.variableBandwidth = static_cast<int>(*v);
         }
         return {};
-    case 'F':
-        setFrequency(rest);
-        return {};
+    case 'F': setFrequency(rest); return {};
     case 'D':
         if (auto v = singleDigit(rest, 0, 8)) {
             s.mode = *v;
@@ -254,9 +255,7 @@ Frames Nrd535Sim::command(std::string_view t)
             }
         }
         return {};
-    case 'K':
-        writeChannel(rest);
-        return {};
+    case 'K': writeChannel(rest); return {};
     case 'L': {
         if (rest.size() != 6) {
             return {};
@@ -317,12 +316,10 @@ Frames Nrd535Sim::command(std::string_view t)
                 s.u6 = *v;
             }
             return {};
-        default:
-            return {};
+        default: return {};
         }
     }
-    default:
-        return {};
+    default: return {};
     }
 }
 

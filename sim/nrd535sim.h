@@ -35,22 +35,22 @@ struct Nrd535State {
     static constexpr std::int32_t kMaxFrequency = 29999999;
 
     std::int32_t frequency = 9650000;
-    int mode = 4;           // 0 RTTY, 1 CW, 2 USB, 3 LSB, 4 AM, 5 FM, 6 FAX, 7 AM-U, 8 AM-L
-    int filter = 1;         // 0 wide, 1 intermediate, 2 narrow, 3 auxiliary
-    int agc = 1;            // 0 slow, 1 fast, 2 manual
-    int attenuator = 0;     // 0 off, 1 on
-    int noiseBlanker = 0;   // 0 off, 1 peek, 2 wide
-    int squelch = 0;        // 0 open, 1 closed (set only from the front panel)
+    int mode = 4;  // 0 RTTY, 1 CW, 2 USB, 3 LSB, 4 AM, 5 FM, 6 FAX, 7 AM-U, 8 AM-L
+    int filter = 1;  // 0 wide, 1 intermediate, 2 narrow, 3 auxiliary
+    int agc = 1;  // 0 slow, 1 fast, 2 manual
+    int attenuator = 0;  // 0 off, 1 on
+    int noiseBlanker = 0;  // 0 off, 1 peek, 2 wide
+    int squelch = 0;  // 0 open, 1 closed (set only from the front panel)
     bool hfFilter = false;
-    int bfo = 0;                // Hz, -5000..5000
+    int bfo = 0;  // Hz, -5000..5000
     int variableBandwidth = 0;  // Hz, 0 = off (needs the H option)
-    int smeterBase = 150;       // raw 0..255; 255 is the weakest signal
+    int smeterBase = 150;  // raw 0..255; 255 is the weakest signal
     bool remote = false;
-    bool autoStatus = false;    // "I1"/"I0"
-    int u6 = 0;                 // "U6%d", kept and otherwise unused
+    bool autoStatus = false;  // "I1"/"I0"
+    int u6 = 0;  // "U6%d", kept and otherwise unused
     int clockHours = 0;
     int clockMinutes = 0;
-    int channel = -1;           // channel last loaded, -1 after any other change
+    int channel = -1;  // channel last loaded, -1 after any other change
     std::array<std::optional<Nrd535Channel>, kChannelCount> channels{};
 };
 

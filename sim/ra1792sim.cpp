@@ -137,8 +137,7 @@ Frames Ra1792Sim::command(std::string_view t)
             s.filter = *v;
         }
         break;
-    default:
-        break;
+    default: break;
     }
     return {};
 }

@@ -21,18 +21,18 @@ struct Ra1792State {
     static constexpr std::int32_t kMinFrequency = 5000;
     static constexpr std::int32_t kMaxFrequency = 30000000;
     static constexpr int kMaxBfo = 8000;  // Hz either way
-    static constexpr int kFilterCodes = 6; // I0..I5
+    static constexpr int kFilterCodes = 6;  // I0..I5
 
     std::int32_t frequency = 7050000;
-    int bfo = 1000;   // Hz
-    int mode = 6;     // 1 AM, 2 FM, 3 CW, 4 ISB, 5 LSB, 6 USB
-    int filter = 3;   // I0..I5
-    int agc = 1;      // 1 fast, 2 medium, 3 slow, 4 manual, 5..7 fast/medium/slow with manual
-    int gain = 0;     // manual gain level
-    int x = 0;        // the trailing status number
+    int bfo = 1000;  // Hz
+    int mode = 6;  // 1 AM, 2 FM, 3 CW, 4 ISB, 5 LSB, 6 USB
+    int filter = 3;  // I0..I5
+    int agc = 1;  // 1 fast, 2 medium, 3 slow, 4 manual, 5..7 fast/medium/slow with manual
+    int gain = 0;  // manual gain level
+    int x = 0;  // the trailing status number
     bool remote = false;
     int presets = 0;  // count of "P" commands seen
-    int tests = 0;    // count of "TI"/"TR" commands seen
+    int tests = 0;  // count of "TI"/"TR" commands seen
 };
 
 class Ra1792Sim : public SimReceiver {

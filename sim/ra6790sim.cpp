@@ -44,8 +44,7 @@ std::vector<Ra6790Filter> defaultFilters(bool isb)
 
 Ra6790Sim::Ra6790Sim(int address) : Ra6790Sim(address, Options{}) {}
 
-Ra6790Sim::Ra6790Sim(int address, Options options)
-    : SimReceiver(address), m_options(options), m_random(options.seed)
+Ra6790Sim::Ra6790Sim(int address, Options options) : SimReceiver(address), m_options(options), m_random(options.seed)
 {
     m_state.filters = defaultFilters(options.isb);
 }
@@ -149,15 +148,9 @@ std::string Ra6790Sim::filterList() const
             list += ",";
         }
         switch (f.kind) {
-        case Ra6790Filter::Lower:
-            list += "L";
-            break;
-        case Ra6790Filter::Upper:
-            list += "U";
-            break;
-        case Ra6790Filter::Symmetric:
-            list += listWidth(f.width);
-            break;
+        case Ra6790Filter::Lower: list += "L"; break;
+        case Ra6790Filter::Upper: list += "U"; break;
+        case Ra6790Filter::Symmetric: list += listWidth(f.width); break;
         }
     }
     return list + "\r";
@@ -305,8 +298,7 @@ Frames Ra6790Sim::command(std::string_view t)
             }
         }
         break;
-    default:
-        break;
+    default: break;
     }
     return {};
 }

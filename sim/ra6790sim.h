@@ -77,15 +77,15 @@ struct Ra6790State {
     static constexpr std::size_t kMaxFilters = 7;
 
     std::int32_t frequency = 7050000;
-    int bfo = 1000;        // Hz
-    int mode = 6;          // 1 AM, 2 FM, 3 CW, 4 ISB, 5 LSB, 6 USB
+    int bfo = 1000;  // Hz
+    int mode = 6;  // 1 AM, 2 FM, 3 CW, 4 ISB, 5 LSB, 6 USB
     int filterWidth = 3200;  // the selected symmetric filter, Hz
-    int agc = 1;           // 1 fast, 2 medium, 3 slow, 4 manual, 5..7 fast/medium/slow with manual
-    int gain = 0;          // manual gain level
+    int agc = 1;  // 1 fast, 2 medium, 3 slow, 4 manual, 5..7 fast/medium/slow with manual
+    int gain = 0;  // manual gain level
     int smeterBase = 100;  // raw level the S-meter wanders around
     bool remote = false;
     bool diagnostic = false;  // between S8 and S9
-    int selfTests = 0;        // count of S6 commands
+    int selfTests = 0;  // count of S6 commands
     std::vector<Ra6790Filter> filters;
 };
 
@@ -95,9 +95,9 @@ public:
 
     struct Options {
         bool extendedRange = false;  // option A09666; else A08449
-        bool isb = false;            // the lower sideband filter "L"
-        bool biteFault = false;      // the self-test fails
-        bool anyAddress = false;     // acts on every address
+        bool isb = false;  // the lower sideband filter "L"
+        bool biteFault = false;  // the self-test fails
+        bool anyAddress = false;  // acts on every address
         std::uint32_t seed = 1;
     };
 

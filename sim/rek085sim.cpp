@@ -173,8 +173,8 @@ bool Rek085Sim::takeFilterCode(int code) const
 std::optional<Rek085Setting> Rek085Sim::parseSettings(std::string_view t) const
 {
     // F fffffff I m B bbs W w R r H h Z z J j
-    if (t.size() != 24 || t[0] != 'F' || t[8] != 'I' || t[10] != 'B' || t[14] != 'W' || t[16] != 'R' ||
-        t[18] != 'H' || t[20] != 'Z' || t[22] != 'J') {
+    if (t.size() != 24 || t[0] != 'F' || t[8] != 'I' || t[10] != 'B' || t[14] != 'W' || t[16] != 'R' || t[18] != 'H' ||
+        t[20] != 'Z' || t[22] != 'J') {
         return std::nullopt;
     }
     auto frequency = frequencyField(t.substr(1, 7));
@@ -210,8 +210,7 @@ std::string Rek085Sim::statusRecord() const
     } else {
         record += platform::formatInt((n.bfo < 0 ? -n.bfo : n.bfo) / 100, 2, true) + (n.bfo < 0 ? "-" : "+");
     }
-    record += "W" + digit(n.filter) + "R" + digit(n.agc) + "H" + digit(n.h) + "Z" + digit(n.z) + "J" +
-              digit(n.output);
+    record += "W" + digit(n.filter) + "R" + digit(n.agc) + "H" + digit(n.h) + "Z" + digit(n.z) + "J" + digit(n.output);
     return record + "\r";
 }
 
@@ -274,8 +273,7 @@ Frames Rek085Sim::command(std::string_view t)
             recall(static_cast<int>(*v));
         }
         break;
-    default:
-        break;
+    default: break;
     }
     return {};
 }

@@ -53,13 +53,13 @@ namespace sim {
 
 struct Rek085Setting {
     std::int32_t frequency = 10000000;  // Hz, a multiple of 10
-    int mode = 5;                       // mode code 1..9
-    int bfo = 0;                        // Hz, a multiple of 100, -2900..2900
-    int filter = 1;                     // filter code 1..7
-    int agc = 0;                        // AGC code 0..4
+    int mode = 5;  // mode code 1..9
+    int bfo = 0;  // Hz, a multiple of 100, -2900..2900
+    int filter = 1;  // filter code 1..7
+    int agc = 0;  // AGC code 0..4
     int h = 0;
     int z = 0;
-    int output = 0;                     // 0..9
+    int output = 0;  // 0..9
     bool operator==(const Rek085Setting&) const = default;
 };
 

@@ -4,11 +4,11 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "korvaneversion.h"
 #include "rxsimoptions.h"
@@ -47,11 +47,12 @@ int main(int argc, char** argv)
     std::vector<std::unique_ptr<sim::SimServer>> servers;
     for (std::size_t i = 0; i < options.lines.size(); ++i) {
         const sim::LineConfig& config = options.lines[i];
-        auto server = std::make_unique<sim::SimServer>(sim::SimLine::fromConfig(config, options.modelOptions), config.text);
-        const bool ok = options.pty
-                            ? server->openPty(&error)
-                            : server->listenTcp(
-                                  static_cast<std::uint16_t>(options.port == 0 ? 0 : options.port + i), &error);
+        auto server =
+            std::make_unique<sim::SimServer>(sim::SimLine::fromConfig(config, options.modelOptions), config.text);
+        const bool ok =
+            options.pty
+                ? server->openPty(&error)
+                : server->listenTcp(static_cast<std::uint16_t>(options.port == 0 ? 0 : options.port + i), &error);
         if (!ok) {
             std::cerr << "rxsim: " << config.text << ": " << error << "\n";
             return 1;

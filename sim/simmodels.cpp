@@ -4,12 +4,12 @@
 #include <array>
 #include <cctype>
 
+#include "hf2050sim.h"
 #include "interfaces/receivertypes.h"
-#include "nrd535sim.h"
 #include "ndx264sim.h"
+#include "nrd535sim.h"
 #include "ra1792sim.h"
 #include "ra6790sim.h"
-#include "hf2050sim.h"
 #include "rek085sim.h"
 #include "trc243sim.h"
 #include "trc294sim.h"

@@ -24,9 +24,9 @@ struct ModelOptions {
 
 struct SimModel {
     std::string_view name;
-    int driverType;       // the driver's DrvType value
-    int defaultAddress;   // -1: the model has no bus address and cannot share a line
-    int maxAddress;       // addresses run 0..maxAddress
+    int driverType;  // the driver's DrvType value
+    int defaultAddress;  // -1: the model has no bus address and cannot share a line
+    int maxAddress;  // addresses run 0..maxAddress
     // Creates the simulator; nullptr while the model has none yet.
     std::unique_ptr<SimReceiver> (*create)(int address, const ModelOptions& options);
 };

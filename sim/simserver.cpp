@@ -254,7 +254,7 @@ bool SimServer::serve(int timeoutMs)
     int timeout = timeoutMs;
     if (!m_pending.empty()) {
         const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(m_pending.front().due -
-                                                                               std::chrono::steady_clock::now());
+                                                                                std::chrono::steady_clock::now());
         timeout = std::clamp(static_cast<int>(wait.count()) + 1, 0, timeoutMs);
     }
     const int ready = ::poll(fds.data(), fds.size(), timeout);

@@ -30,10 +30,7 @@ std::string bfoField(int hz)
 
 }  // namespace
 
-Trc243Sim::Trc243Sim(int address, Options options)
-    : SimReceiver(address), m_options(options), m_random(options.seed)
-{
-}
+Trc243Sim::Trc243Sim(int address, Options options) : SimReceiver(address), m_options(options), m_random(options.seed) {}
 
 Frames Trc243Sim::feed(std::string_view bytes)
 {
@@ -313,9 +310,8 @@ std::string Trc243Sim::setting(std::string_view t)
         if (!ch) {
             return "om";
         }
-        s.channels[static_cast<std::size_t>(*ch - 1)] =
-            Trc243Channel{s.frequency, s.mode, reportedFilter(), s.bfo, s.agc[static_cast<std::size_t>(s.mode)],
-                          s.attenuator};
+        s.channels[static_cast<std::size_t>(*ch - 1)] = Trc243Channel{
+            s.frequency, s.mode, reportedFilter(), s.bfo, s.agc[static_cast<std::size_t>(s.mode)], s.attenuator};
         return "OM";
     }
     case 'E': {
@@ -329,16 +325,15 @@ std::string Trc243Sim::setting(std::string_view t)
         }
         return "OM";
     }
-    default:
-        return "om";
+    default: return "om";
     }
 }
 
 std::unique_ptr<SimReceiver> Trc243Sim::create(int address, const ModelOptions& o)
 {
-    return std::make_unique<Trc243Sim>(address, Options{o.has("ISB"), o.has("F1"), o.has("FI"), o.has("241"),
-                                                        o.has("BADMODEL"), o.has("NOOP"), o.has("NOFILTER"),
-                                                        o.has("BADADDR"), o.seed});
+    return std::make_unique<Trc243Sim>(address,
+                                       Options{o.has("ISB"), o.has("F1"), o.has("FI"), o.has("241"), o.has("BADMODEL"),
+                                               o.has("NOOP"), o.has("NOFILTER"), o.has("BADADDR"), o.seed});
 }
 
 }  // namespace sim

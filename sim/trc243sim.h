@@ -30,8 +30,8 @@ namespace sim {
 struct Trc243Channel {
     std::int32_t frequency = 0;  // Hz
     int mode = 0;
-    int filter = 0;              // the code the A record showed when stored
-    int bfo = 0;                 // Hz
+    int filter = 0;  // the code the A record showed when stored
+    int bfo = 0;  // Hz
     char agc = '-';
     int attenuator = 0;
     bool operator==(const Trc243Channel&) const = default;
@@ -46,17 +46,17 @@ struct Trc243State {
 
     std::int32_t frequency = 7050000;
     int mode = 1;
-    int bfo = 0;          // Hz
-    int filter = 2;       // the code in use in AM, CW, RTTY and FM (1..6)
+    int bfo = 0;  // Hz
+    int filter = 2;  // the code in use in AM, CW, RTTY and FM (1..6)
     std::array<char, kModes> agc{'S', 'S', 'S', 'F', 'S', '-', 'M'};  // per mode
-    int attenuator = 0;   // 0..2
+    int attenuator = 0;  // 0..2
     int preselector = 0;  // 0 off, 1 on
-    int squelch = 0;      // threshold 0..99, 0 off
-    int outputs = 0;      // bit mask of the six outputs
-    int channel = 0;      // recalled channel 1..100, 0 none
+    int squelch = 0;  // threshold 0..99, 0 off
+    int outputs = 0;  // bit mask of the six outputs
+    int channel = 0;  // recalled channel 1..100, 0 none
     bool remote = false;
     int signalBase = 40;  // dBuV the S-meter wanders around
-    int refused = 0;      // setters answered "om" or "loc", frames ignored (for tests)
+    int refused = 0;  // setters answered "om" or "loc", frames ignored (for tests)
     std::array<std::optional<Trc243Channel>, kChannelCount> channels{};
 };
 
@@ -66,12 +66,12 @@ public:
     static constexpr std::size_t kMaxLine = 41;  // CR, address character and 40 characters
 
     struct Options {
-        bool isb = false;       // option character "5": ISB mode
+        bool isb = false;  // option character "5": ISB mode
         bool filterF1 = false;  // option character "%"
         bool filterFI = false;  // option character "/"
-        bool trc241 = false;    // identifies as TRC241 ("T")
+        bool trc241 = false;  // identifies as TRC241 ("T")
         bool badModel = false;  // identifies with an unknown model character
-        bool noOp = false;      // "RMT" answers "REM" without identification
+        bool noOp = false;  // "RMT" answers "REM" without identification
         bool noFilter = false;  // the identification ends before its options
         bool badAddress = false;  // replies carry the next address character
         std::uint32_t seed = 1;
@@ -99,7 +99,7 @@ public:
 
     std::string identification() const;  // "REM OPS5%/" and its variants
     std::string aRecord() const;
-    std::string bRecord();                // the signal level moves with every call
+    std::string bRecord();  // the signal level moves with every call
     std::string cRecord(int channel) const;
     int reportedFilter() const;
     int nextSignal();

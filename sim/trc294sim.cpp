@@ -95,12 +95,13 @@ std::string Trc294Sim::statusFrame() const
 bool Trc294Sim::modeFitted(int mode) const
 {
     switch (mode) {
-    case 1: case 2: case 3:
-        return true;
-    case 0: case 4: case 5:
-        return m_options.ssb;
-    default:
-        return false;
+    case 1:
+    case 2:
+    case 3: return true;
+    case 0:
+    case 4:
+    case 5: return m_options.ssb;
+    default: return false;
     }
 }
 
@@ -306,8 +307,7 @@ Frames Trc294Sim::message(std::string_view p)
         }
         s.display = std::string(arg);
         return {};
-    default:
-        break;
+    default: break;
     }
     refuse();
     return {};

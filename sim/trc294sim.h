@@ -106,23 +106,23 @@ struct Trc294State {
     static constexpr int kMaxAttenuator = 5;
 
     std::int32_t frequency = 100000000;
-    int mode = 2;        // 0 CW, 1 AM, 2 FM, 3 MPH, 4 USB, 5 LSB
-    int filter = 1;      // 0..3
+    int mode = 2;  // 0 CW, 1 AM, 2 FM, 3 MPH, 4 USB, 5 LSB
+    int filter = 1;  // 0..3
     int attenuator = 0;  // 0..5
-    int channel = 0;     // 0: none, else 1..101
+    int channel = 0;  // 0: none, else 1..101
     bool remote = false;
-    int signalBase = 90;       // the signal level the S-meter wanders around
-    std::string display;       // A model: the front-panel text last sent
-    int refused = 0;           // messages refused or dropped so far (for tests)
+    int signalBase = 90;  // the signal level the S-meter wanders around
+    std::string display;  // A model: the front-panel text last sent
+    int refused = 0;  // messages refused or dropped so far (for tests)
     std::array<std::optional<Trc294Channel>, kChannelCount> channels{};
 };
 
 class Trc294Sim : public SimReceiver {
 public:
     struct Options {
-        bool aModel = false;    // TRC294A: framed status, remote message, panel texts
+        bool aModel = false;  // TRC294A: framed status, remote message, panel texts
         bool extRange = false;  // O_EXT: up to 499999999 Hz
-        bool ssb = false;       // O_SSB: CW, USB, LSB and 10 Hz steps in USB and LSB
+        bool ssb = false;  // O_SSB: CW, USB, LSB and 10 Hz steps in USB and LSB
         std::uint32_t seed = 1;
     };
 
@@ -154,7 +154,7 @@ public:
 
     // Framing helpers, shared with the tests.
     static unsigned char checksum(unsigned char n, std::string_view payload);
-    static std::string frame(std::string_view payload);       // FF N payload C
+    static std::string frame(std::string_view payload);  // FF N payload C
     static std::string replyFrame(std::string_view payload);  // N payload C
 
     // Bytes 0..5 of the record layout for a frequency, mode, filter and attenuator.

@@ -40,8 +40,8 @@ fs::path g_dir;  // this run's settings file and station files
 bool configureStationFile(const std::string& storageKey, const fs::path& file, const std::string& table)
 {
     platform::SettingsStore& store = platform::SettingsStore::shared();
-    const std::string key = platform::SettingsStore::join(
-        platform::SettingsStore::join(platform::kSettingsRoot, storageKey), "TEST");
+    const std::string key =
+        platform::SettingsStore::join(platform::SettingsStore::join(platform::kSettingsRoot, storageKey), "TEST");
     return store.writeText(key, "S_File", file.string()) && store.writeText(key, "S_Tabl", table) &&
            store.writeText(key, "S_Freq", "FREQ") && store.writeText(key, "S_Stat", "STATION");
 }
@@ -308,7 +308,7 @@ int main(int argc, char** argv)
     }
     if (child) {
         return std::strcmp(argv[1], "--without-application") == 0 ? runWithoutApplication()
-                                                                   : runApplicationAfterLoading(argc, argv);
+                                                                  : runApplicationAfterLoading(argc, argv);
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");

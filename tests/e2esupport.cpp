@@ -233,8 +233,8 @@ ModelFixture::~ModelFixture()
 void ModelFixture::startSim(const std::string& line, const sim::ModelOptions& options)
 {
     std::string error;
-    m_sim = sim::SimServer::create(
-        line, GetParam() == Transport::Pty ? sim::SimServer::Pty : sim::SimServer::Tcp, 0, &error, options);
+    m_sim = sim::SimServer::create(line, GetParam() == Transport::Pty ? sim::SimServer::Pty : sim::SimServer::Tcp, 0,
+                                   &error, options);
     ASSERT_NE(m_sim, nullptr) << error;
     m_sim->setTrace([this](const std::string& text) {
         std::lock_guard<std::mutex> lock(m_traceMutex);

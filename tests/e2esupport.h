@@ -58,8 +58,7 @@ public:
     HRESULT RxNBlUpdated(std::int16_t i, NBLTYPE v, std::int16_t l) override;
     HRESULT RxAttUpdated(std::int16_t i, ATTSTATE v, std::int16_t l) override;
     HRESULT RxSqlUpdated(std::int16_t i, SQLSTATE v, std::int16_t l) override;
-    HRESULT RxSMtUpdated(std::int16_t i, std::int32_t f, std::int16_t l, std::int16_t d,
-                         const std::string& s) override;
+    HRESULT RxSMtUpdated(std::int16_t i, std::int32_t f, std::int16_t l, std::int16_t d, const std::string& s) override;
     HRESULT RxHFFUpdated(std::int16_t i, HFFSTATE s) override;
     HRESULT RxChnStatus(std::int16_t i, std::int16_t c, std::int32_t f, std::int32_t b, std::int32_t m,
                         std::int32_t flt, std::int32_t a, std::int32_t msk) override;

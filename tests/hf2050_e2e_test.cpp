@@ -84,7 +84,7 @@ TEST_P(Hf2050EndToEnd, ConnectReportsEveryFieldOnceThenControls)
         const char* word;
         MODTYPE reported;
         std::int32_t bandwidth;
-    } modes[] = {{ModAM, "AM", ModAM, 6000},   {ModLSB, "LS", ModLSB, 3200},  {ModCW, "CW", ModCW, 1000},
+    } modes[] = {{ModAM, "AM", ModAM, 6000},     {ModLSB, "LS", ModLSB, 3200}, {ModCW, "CW", ModCW, 1000},
                  {ModRTTY, "CW", ModRTTY, 1000}, {ModFAX, "CW", ModFAX, 1000}, {ModCW, "CW", ModCW, 1000},
                  {ModUSB, "US", ModUSB, 3200}};
     for (const auto& m : modes) {
@@ -92,7 +92,8 @@ TEST_P(Hf2050EndToEnd, ConnectReportsEveryFieldOnceThenControls)
         EXPECT_TRUE(waitUntil([&] {
             return simState().mode == m.word && rx.GetMod() == m.reported && rx.Requested().ModType == ModNone &&
                    rx.GetFltBW() == m.bandwidth;
-        })) << "asked " << m.asked << ": receiver " << simState().mode << ", reported " << rx.GetMod();
+        })) << "asked "
+            << m.asked << ": receiver " << simState().mode << ", reported " << rx.GetMod();
     }
     EXPECT_TRUE(m_log.has("Mod", {ModRTTY, -2210}));
     EXPECT_TRUE(m_log.has("Mod", {ModFAX, -1900}));

@@ -90,7 +90,8 @@ TEST_P(Ndx264EndToEnd, ConnectReportsEveryFieldOnceThenEveryControl)
     ASSERT_EQ(m_drv->put_RxMod(0, ModRTTY), S_OK);
     ASSERT_TRUE(waitUntil([&] {
         return m_log.has("Mod", {ModRTTY}) && simFrequency() == 10002210 && rx.GetFrq(NONE) == 10000000;
-    })) << simFrequency() << " " << rx.GetFrq(NONE);
+    })) << simFrequency()
+        << " " << rx.GetFrq(NONE);
     // FAX: CW with the driver's -1900 Hz BFO, read back as FAX.
     ASSERT_EQ(m_drv->put_RxMod(0, ModFAX), S_OK);
     ASSERT_TRUE(waitUntil([&] { return m_log.has("Mod", {ModFAX, -1900}); }));
@@ -127,8 +128,9 @@ TEST_P(Ndx264EndToEnd, ConnectReportsEveryFieldOnceThenEveryControl)
 
     ASSERT_EQ(m_drv->put_RxTime(0, "123456"), S_OK);
     EXPECT_TRUE(waitUntil([&] {
-        return state([](const sim::Ndx264State& s) { return s.clockHours * 10000 + s.clockMinutes * 100 + s.clockSeconds; }) ==
-               123456;
+        return state([](const sim::Ndx264State& s) {
+                   return s.clockHours * 10000 + s.clockMinutes * 100 + s.clockSeconds;
+               }) == 123456;
     }));
     std::string smeter;
     m_drv->get_RxSMtLvl(0, dBuV, &smeter);
@@ -144,7 +146,8 @@ TEST_P(Ndx264EndToEnd, ConnectReportsEveryFieldOnceThenEveryControl)
     EXPECT_TRUE(waitUntil([&] {
         return simMode() == 'U' && state([](const sim::Ndx264State& s) { return s.bfo; }) == 0 &&
                simFrequency() == 10000000;
-    })) << simMode() << " " << simFrequency();
+    })) << simMode()
+        << " " << simFrequency();
     EXPECT_EQ(state([](const sim::Ndx264State& s) { return s.refused; }), 0);
 }
 
@@ -163,9 +166,8 @@ TEST_P(Ndx264EndToEnd, AllHundredChannelsWriteDumpClearRead)
     EXPECT_EQ(rc, R_OK);
     ASSERT_EQ(m_drv->RxChnWrite(0, 100, 3000000, 0, ModAM, 6000, AgcFast, 0, &rc), S_OK);
     EXPECT_EQ(rc, R_PERR);
-    ASSERT_TRUE(waitUntil([&] {
-        return state([](const sim::Ndx264State& s) { return s.channels[99].frequency; }) == 3000000;
-    }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return state([](const sim::Ndx264State& s) { return s.channels[99].frequency; }) == 3000000; }));
     const auto five = state([](const sim::Ndx264State& s) { return s.channels[5]; });
     EXPECT_EQ(five.frequency, 14100000);
     EXPECT_EQ(five.mode, 'L');
@@ -249,7 +251,10 @@ TEST_P(Ndx264EndToEnd, IsbOptionAndTraceFile)
     EXPECT_NE(log.find("T.264/ISB"), std::string::npos) << log;
     EXPECT_NE(log.find(" OPENED\n\n"), std::string::npos) << log;
     // Poll replies are traced as frames.
-    EXPECT_NE(log.find(" FRAME   \x11" "F 7050.00"), std::string::npos) << log;
+    EXPECT_NE(log.find(" FRAME   \x11"
+                       "F 7050.00"),
+              std::string::npos)
+        << log;
 }
 
 TEST_P(Ndx264EndToEnd, ConnectFailures)
@@ -295,7 +300,8 @@ TEST_P(Ndx264EndToEnd, GarbageAndCutFramesAreFrameErrorsWithoutATimeOut)
     sim::FaultPlan plan;
     // A frame start that never ends: the buffer is capped, not grown.
     plan.garbageAfter = 5;
-    plan.garbageBytes = "\x11" "F 1234.56\r\nZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZ";
+    plan.garbageBytes = "\x11"
+                        "F 1234.56\r\nZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZ";
     m_sim->setFaults(plan);
     configure(DrvNDX264, 0, 150, 10);
     ASSERT_EQ(connect(), ConnectNoError);

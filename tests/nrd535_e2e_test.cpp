@@ -109,9 +109,8 @@ TEST_P(Nrd535EndToEnd, ConnectReportsEveryFieldOnceThenControls)
     EXPECT_EQ(rx.Requested().BFOValue, -1);
 
     ASSERT_EQ(m_drv->put_RxTime(0, "123456"), S_OK);
-    EXPECT_TRUE(waitUntil([&] {
-        return state([](const sim::Nrd535State& s) { return s.clockHours * 100 + s.clockMinutes; }) == 1234;
-    }));
+    EXPECT_TRUE(waitUntil(
+        [&] { return state([](const sim::Nrd535State& s) { return s.clockHours * 100 + s.clockMinutes; }) == 1234; }));
 
     std::int32_t result = 0;
     ASSERT_EQ(m_drv->RxRemote(0, 1, &result), S_OK);
@@ -188,14 +187,15 @@ TEST_P(Nrd535EndToEnd, MemoryChannelsWriteDumpClearLoad)
 
 // Waits until the receiver sits at `receiverHz` in mode digit `digit`, the
 // driver shows `shownHz` and no frequency or mode request is left pending.
-#define EXPECT_SETTLES(receiverHz, digit, shownHz)                                                               \
-    EXPECT_TRUE(waitUntil([&] {                                                                                  \
-        const auto sim = state([](const sim::Nrd535State& s) { return std::pair(s.frequency, s.mode); });       \
-        return sim.first == (receiverHz) && sim.second == (digit) && rx.GetFrq(NONE) == (shownHz) &&             \
-               rx.Requested().FrqValue == 0xFFFFFFFFu && rx.Requested().ModType == ModNone;                      \
-    })) << "receiver " << state([](const sim::Nrd535State& s) { return s.frequency; }) << " mode "              \
-        << state([](const sim::Nrd535State& s) { return s.mode; }) << ", shown " << rx.GetFrq(NONE)              \
-        << ", pending " << rx.Requested().FrqValue << " / " << rx.Requested().ModType
+#define EXPECT_SETTLES(receiverHz, digit, shownHz)                                                                     \
+    EXPECT_TRUE(waitUntil([&] {                                                                                        \
+        const auto sim = state([](const sim::Nrd535State& s) { return std::pair(s.frequency, s.mode); });              \
+        return sim.first == (receiverHz) && sim.second == (digit) && rx.GetFrq(NONE) == (shownHz) &&                   \
+               rx.Requested().FrqValue == 0xFFFFFFFFu && rx.Requested().ModType == ModNone;                            \
+    })) << "receiver "                                                                                                 \
+        << state([](const sim::Nrd535State& s) { return s.frequency; }) << " mode "                                    \
+        << state([](const sim::Nrd535State& s) { return s.mode; }) << ", shown " << rx.GetFrq(NONE) << ", pending "    \
+        << rx.Requested().FrqValue << " / " << rx.Requested().ModType
 
 TEST_P(Nrd535EndToEnd, ModeChangesAcrossCarrierOffsetsKeepTheRequestedFrequency)
 {
@@ -296,7 +296,8 @@ TEST_P(Nrd535EndToEnd, GarbledIdentificationIsABadId)
     startSim("NRD535");
     sim::FaultPlan plan;
     plan.garbageAfter = 0;
-    plan.garbageBytes = std::string("\x7F\x7F" "535\r");
+    plan.garbageBytes = std::string("\x7F\x7F"
+                                    "535\r");
     m_sim->setFaults(plan);
     configure(DrvNRD535, 1);
     EXPECT_EQ(connect(), ConnectRxIdenError);

@@ -67,7 +67,7 @@ TEST_P(Ra1792EndToEnd, ConnectReportsEveryFieldOnceThenControls)
     ASSERT_TRUE(waitUntil([&] { return m_log.has("Frq", {10000000}); }));
     EXPECT_EQ(simFrequency(), 10000000);
     EXPECT_EQ(rx.Requested().FrqValue, 0xFFFFFFFFu);  // confirmed
-    EXPECT_FALSE(simRemote());                        // wrapped in R ... L
+    EXPECT_FALSE(simRemote());  // wrapped in R ... L
 
     ASSERT_EQ(m_drv->put_RxMod(0, ModAM), S_OK);
     ASSERT_TRUE(waitUntil([&] { return m_log.has("Mod", {ModAM}); }));
@@ -209,8 +209,10 @@ TEST_P(Ra1792EndToEnd, CwAfterAnEmulatedModeByWayOfAnotherModeTakesTheCwBfo)
     ASSERT_TRUE(waitUntil([&] { return simInt(&sim::Ra1792State::mode) == 6 && rx.GetMod() == ModUSB; }));
     // The receiver keeps its RTTY BFO in USB: CW must bring its own.
     ASSERT_EQ(m_drv->put_RxMod(0, ModCW), S_OK);
-    EXPECT_TRUE(waitUntil([&] { return m_log.has("Mod", {ModCW, -800}); }))
-        << "receiver BFO " << simInt(&sim::Ra1792State::bfo) << ", mode " << rx.GetMod();
+    EXPECT_TRUE(waitUntil([&] {
+        return m_log.has("Mod", {ModCW, -800});
+    })) << "receiver BFO "
+        << simInt(&sim::Ra1792State::bfo) << ", mode " << rx.GetMod();
     EXPECT_EQ(simInt(&sim::Ra1792State::bfo), -800);
     EXPECT_EQ(rx.Requested().ModType, ModNone);
     EXPECT_EQ(rx.Requested().BFOValue, -1);
@@ -240,8 +242,9 @@ TEST_P(Ra1792EndToEnd, ModesTheCodeTableMapsAreSentAndConfirmed)
         EXPECT_TRUE(waitUntil([&] {
             return simInt(&sim::Ra1792State::mode) == c.code && rx.GetMod() == c.reported &&
                    rx.Requested().ModType == ModNone;
-        })) << "asked " << c.asked << ": receiver " << simInt(&sim::Ra1792State::mode) << ", reported "
-            << rx.GetMod() << ", pending " << rx.Requested().ModType;
+        })) << "asked "
+            << c.asked << ": receiver " << simInt(&sim::Ra1792State::mode) << ", reported " << rx.GetMod()
+            << ", pending " << rx.Requested().ModType;
     }
 }
 

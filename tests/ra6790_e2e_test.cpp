@@ -117,13 +117,14 @@ TEST_P(Ra6790EndToEnd, ConnectReportsEveryFieldOnceThenControls)
         MODTYPE asked;
         int code;
         MODTYPE reported;
-    } modes[] = {{ModAM, 1, ModAM}, {ModFM, 2, ModFM}, {ModLSB, 5, ModLSB}, {ModCW_F, 3, ModCW},
-                 {ModRTTY, 3, ModRTTY}, {ModFAX, 3, ModFAX}, {ModCW, 3, ModCW}, {ModAM, 1, ModAM}};
+    } modes[] = {{ModAM, 1, ModAM},     {ModFM, 2, ModFM},   {ModLSB, 5, ModLSB}, {ModCW_F, 3, ModCW},
+                 {ModRTTY, 3, ModRTTY}, {ModFAX, 3, ModFAX}, {ModCW, 3, ModCW},   {ModAM, 1, ModAM}};
     for (const auto& m : modes) {
         ASSERT_EQ(m_drv->put_RxMod(0, m.asked), S_OK);
         EXPECT_TRUE(waitUntil([&] {
             return simState().mode == m.code && rx.GetMod() == m.reported && rx.Requested().ModType == ModNone;
-        })) << "asked " << m.asked << ": receiver " << simState().mode << ", reported " << rx.GetMod();
+        })) << "asked "
+            << m.asked << ": receiver " << simState().mode << ", reported " << rx.GetMod();
     }
     EXPECT_TRUE(m_log.has("Mod", {ModRTTY, -2210}));
     sent = rx.CommandsSent();

@@ -82,19 +82,21 @@ TEST_P(Rek085EndToEnd, ConnectReportsEveryFieldOnceThenControls)
         MODTYPE asked;
         int code;
         MODTYPE reported;
-    } modes[] = {{ModAM, 1, ModAM},  {ModLSB, 3, ModLSB}, {ModCW, 5, ModCW},   {ModRTTY, 9, ModRTTY},
+    } modes[] = {{ModAM, 1, ModAM},   {ModLSB, 3, ModLSB}, {ModCW, 5, ModCW},   {ModRTTY, 9, ModRTTY},
                  {ModFAX, 4, ModFAX}, {ModISB, 6, ModISB}, {ModCW_F, 5, ModCW}, {ModUSB, 2, ModUSB}};
     for (const auto& m : modes) {
         ASSERT_EQ(m_drv->put_RxMod(0, m.asked), S_OK);
         EXPECT_TRUE(waitUntil([&] {
             return simState().now.mode == m.code && rx.GetMod() == m.reported && rx.Requested().ModType == ModNone;
-        })) << "asked " << m.asked << ": receiver " << simState().now.mode << ", reported " << rx.GetMod();
+        })) << "asked "
+            << m.asked << ": receiver " << simState().now.mode << ", reported " << rx.GetMod();
         // The shown frequency stays; RTTY and FAX sit off their carrier.
         std::int32_t hz = 0;
         EXPECT_TRUE(waitUntil([&] {
             m_drv->get_RxFrq(0, NONE, &hz);
             return hz == 14100000;
-        })) << "asked " << m.asked << ": shown " << hz << ", receiver " << simState().now.frequency;
+        })) << "asked "
+            << m.asked << ": shown " << hz << ", receiver " << simState().now.frequency;
     }
     EXPECT_TRUE(m_log.has("Mod", {ModRTTY, -2200}));  // -2210 in 100 Hz steps
     EXPECT_TRUE(m_log.has("Mod", {ModCW, -800}));
@@ -143,7 +145,8 @@ TEST_P(Rek085EndToEnd, ConnectReportsEveryFieldOnceThenControls)
     ASSERT_TRUE(waitUntil([&] { return m_log.has("ChnStatus", {7, 7000000, 0, ModUSB, 3100, AgcSlow, 0}); }));
     ASSERT_EQ(m_drv->RxChnClear(0, 7, &rc), S_OK);
     EXPECT_EQ(rc, R_OK);
-    ASSERT_TRUE(waitUntil([&] { return simState().channels[7].frequency == 10000000 && simState().channels[7].mode == 5; }));
+    ASSERT_TRUE(
+        waitUntil([&] { return simState().channels[7].frequency == 10000000 && simState().channels[7].mode == 5; }));
     ASSERT_EQ(m_drv->put_RxFrq(0, NONE, 9000000), S_OK);
     ASSERT_TRUE(waitUntil([&] { return m_log.has("Frq", {9000000}); }));
     ASSERT_EQ(m_drv->RxChnSave(0, 8, &rc), S_OK);
@@ -285,7 +288,8 @@ TEST_P(Rek085Tcp, TwoReceiversShareOneLine)
     m_drv->RxRemote(1, -1, &result);
     ASSERT_EQ(m_drv->put_RxFrq(0, NONE, 7000000), S_OK);
     ASSERT_EQ(m_drv->put_RxFrq(1, NONE, 9000000), S_OK);
-    EXPECT_TRUE(waitUntil([&] { return simState(0).now.frequency == 7000000 && simState(1).now.frequency == 9000000; }));
+    EXPECT_TRUE(
+        waitUntil([&] { return simState(0).now.frequency == 7000000 && simState(1).now.frequency == 9000000; }));
     const auto reportedOn = [&](int index, std::int64_t hz) {
         for (const auto& e : m_log.all("Frq")) {
             if (e.args[0] == index && e.args[1] == hz) {

@@ -128,8 +128,7 @@ TEST_P(Trc294EndToEnd, AllHundredAndOneChannelsWithMasks)
     RCODE rc = R_KO;
     for (int ch = 1; ch <= 101; ++ch) {
         ASSERT_EQ(m_drv->RxChnWrite(0, static_cast<std::int16_t>(ch), 20000000 + ch * 900000 + 999, 0,
-                                    ch % 2 == 0 ? ModAM : ModMPH, ch % 3 == 0 ? 36000 : 16000, AgcNone, ch + 100,
-                                    &rc),
+                                    ch % 2 == 0 ? ModAM : ModMPH, ch % 3 == 0 ? 36000 : 16000, AgcNone, ch + 100, &rc),
                   S_OK);
         ASSERT_EQ(rc, R_OK) << ch;
     }
@@ -139,7 +138,8 @@ TEST_P(Trc294EndToEnd, AllHundredAndOneChannelsWithMasks)
     EXPECT_EQ(rc, R_PERR);
     ASSERT_EQ(m_drv->RxChnWrite(0, 3, 30000000, 0, ModAM, 16000, AgcNone, 256, &rc), S_OK);
     EXPECT_EQ(rc, R_KO);  // the mask is one byte
-    ASSERT_TRUE(waitUntil([&] { return state([](const sim::Trc294State& s) { return s.channels[100].has_value(); }); }));
+    ASSERT_TRUE(
+        waitUntil([&] { return state([](const sim::Trc294State& s) { return s.channels[100].has_value(); }); }));
     const auto c7 = state([](const sim::Trc294State& s) { return *s.channels[6]; });
     EXPECT_EQ(c7.frequency, 26300000);
     EXPECT_EQ(c7.mode, 3);
@@ -156,8 +156,9 @@ TEST_P(Trc294EndToEnd, AllHundredAndOneChannelsWithMasks)
     ASSERT_EQ(channels.size(), 102u);
     for (int ch = 1; ch <= 101; ++ch) {
         // index, chn, frq, bfo, mod, flt, agc, msk
-        const std::vector<std::int64_t> expected{0,  ch, 20000000 + ch * 900000, 0, ch % 2 == 0 ? ModAM : ModMPH,
-                                                 ch % 3 == 0 ? 36000 : 16000, AgcNone, ch + 100};
+        const std::vector<std::int64_t> expected{
+            0,       ch,      20000000 + ch * 900000, 0, ch % 2 == 0 ? ModAM : ModMPH, ch % 3 == 0 ? 36000 : 16000,
+            AgcNone, ch + 100};
         EXPECT_EQ(channels[static_cast<std::size_t>(ch - 1)].args, expected) << ch;
     }
     EXPECT_EQ(channels[101].args, (std::vector<std::int64_t>{0, -1, 0, 0, ModNone, 0, AgcNone, 0}));
@@ -216,7 +217,8 @@ TEST_P(Trc294EndToEnd, AModelWithOptionsAndItsPanel)
     EXPECT_EQ(state([](const sim::Trc294State& s) { return s.display; }), "TRC294A UNLOCKED");
 
     EXPECT_EQ(disconnect(), ConnectNoError);
-    EXPECT_TRUE(waitUntil([&] { return state([](const sim::Trc294State& s) { return s.display; }) == "TRC294A LOCAL   "; }));
+    EXPECT_TRUE(
+        waitUntil([&] { return state([](const sim::Trc294State& s) { return s.display; }) == "TRC294A LOCAL   "; }));
     EXPECT_EQ(state([](const sim::Trc294State& s) { return s.refused; }), 0);
 
     // The trace: the dialogue, frames as unsigned hexadecimal bytes.

@@ -26,7 +26,8 @@ void usage(std::ostream& out)
         << "Usage: korvanectl COMMAND [ARGUMENTS]\n"
         << "       korvanectl --help | --version\n\n"
         << tools::settingsUsage() << "\n"
-        << tools::watchUsage() << "\n" << tools::modelsUsage();
+        << tools::watchUsage() << "\n"
+        << tools::modelsUsage();
 #ifdef KORVANE_WITH_SERVER
     out << "\n" << tools::receiverUsage() << "\n" << tools::serveUsage();
 #endif

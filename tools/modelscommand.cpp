@@ -165,8 +165,8 @@ int runModelsCommand(std::ostream& out, std::ostream& err)
         out << "| " << modelName(type) << " | " << modes(*rx, info) << " | " << agcs(*rx) << " | "
             << noiseBlanker(*rx, info) << " | " << attenuator(*rx) << " | " << squelch(*rx, info) << " | "
             << (rx->HFFExist() != 0 ? "yes" : kNone) << " | " << (rx->SMtExist() != 0 ? "yes" : kNone) << " | "
-            << channels(*rx) << " | " << outputs(*rx) << " | " << busAddressing(info) << " | "
-            << lineSettings(info) << " |\n";
+            << channels(*rx) << " | " << outputs(*rx) << " | " << busAddressing(info) << " | " << lineSettings(info)
+            << " |\n";
         ++rows;
     }
     if (rows == 0) {

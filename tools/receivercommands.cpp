@@ -67,8 +67,8 @@ std::optional<std::int32_t> parseFrequency(std::string text)
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : char(c); });
     double scale = 1;
-    for (const auto& [unit, factor] : std::vector<std::pair<std::string, double>>{
-             {"mhz", 1e6}, {"khz", 1e3}, {"hz", 1}, {"m", 1e6}, {"k", 1e3}}) {
+    for (const auto& [unit, factor] :
+         std::vector<std::pair<std::string, double>>{{"mhz", 1e6}, {"khz", 1e3}, {"hz", 1}, {"m", 1e6}, {"k", 1e3}}) {
         if (text.size() > unit.size() && text.compare(text.size() - unit.size(), unit.size(), unit) == 0) {
             text.resize(text.size() - unit.size());
             scale = factor;
@@ -476,8 +476,8 @@ int channelsLoad(const Options& o, std::ostream& out, std::ostream& err)
             return kExitFile;
         }
         if (l.channel >= count || (start != 0 && l.channel == 0)) {
-            err << "korvanectl: line " << lineNo << ": channel " << l.channel << " is not on this receiver ("
-                << start << " to " << count - 1 << "); skipped\n";
+            err << "korvanectl: line " << lineNo << ": channel " << l.channel << " is not on this receiver (" << start
+                << " to " << count - 1 << "); skipped\n";
             continue;
         }
         writes.push_back(Write{lineNo, static_cast<std::int16_t>(l.channel), static_cast<std::int32_t>(l.frequency),

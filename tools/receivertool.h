@@ -19,7 +19,7 @@ namespace tools {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;  // the receiver or the driver could not do it
 inline constexpr int kExitUsage = 2;
-inline constexpr int kExitFile = 3;    // a file could not be read, parsed or written
+inline constexpr int kExitFile = 3;  // a file could not be read, parsed or written
 
 // Runs the event loop until pred() holds or timeoutMs passed.
 bool waitFor(const std::function<bool()>& pred, int timeoutMs);

@@ -154,7 +154,8 @@ int runServeCommand(const std::vector<std::string>& args, std::ostream& out, std
     }
 
     std::unique_ptr<QSocketNotifier> signalNotifier;
-    struct sigaction oldInt {}, oldTerm {};
+    struct sigaction oldInt {
+    }, oldTerm{};
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalFds) == 0) {
         signalNotifier = std::make_unique<QSocketNotifier>(g_signalFds[0], QSocketNotifier::Read);
         QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, [] {

@@ -95,8 +95,7 @@ std::string settingsUsage()
            "'/' and '\\' both separate keys. The file is $KORVANE_SETTINGS when set.\n";
 }
 
-int runSettingsCommand(SettingsStore& store, const std::vector<std::string>& args, std::ostream& out,
-                       std::ostream& err)
+int runSettingsCommand(SettingsStore& store, const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
     if (args.empty()) {
         err << settingsUsage();

@@ -74,7 +74,10 @@ public:
     }
     HRESULT RxSqlUpdated(std::int16_t i, SQLSTATE sql, std::int16_t level) override
     {
-        return print(i, std::string("squelch ") + (sql == SqlOn ? "on" : sql == SqlOff ? "off" : "none") +
+        return print(i, std::string("squelch ") +
+                            (sql == SqlOn    ? "on"
+                             : sql == SqlOff ? "off"
+                                             : "none") +
                             ", level " + num(level));
     }
     HRESULT RxSMtUpdated(std::int16_t i, std::int32_t, std::int16_t local, std::int16_t dbuv,
@@ -103,10 +106,7 @@ public:
         return print(i, "output " + num(n) + " = " + num(sts));
     }
     HRESULT RxStpUpdated(std::int16_t i, std::int32_t stp) override { return print(i, "step " + num(stp) + " Hz"); }
-    HRESULT RxRmtState(std::int16_t i, std::int32_t sts) override
-    {
-        return print(i, sts ? "remote" : "local");
-    }
+    HRESULT RxRmtState(std::int16_t i, std::int32_t sts) override { return print(i, sts ? "remote" : "local"); }
 
 private:
     static std::string num(std::int64_t v) { return platform::formatInt(v); }
@@ -117,8 +117,7 @@ private:
         if (index >= 0) {
             m_driver->get_RxName(index, &name);
         }
-        std::cout << (index >= 0 ? "RX" + num(index) + " " + name : std::string("driver")) << ": " << text
-                  << std::endl;
+        std::cout << (index >= 0 ? "RX" + num(index) + " " + name : std::string("driver")) << ": " << text << std::endl;
         return S_OK;
     }
     IReceiverDriver* m_driver;

@@ -3,9 +3,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QEventLoop>
-#include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -48,18 +48,13 @@ public:
     {
         QStringList items;
         switch (index.column()) {
-        case ColMode:
-            items = m_table.modeNames();
-            break;
-        case ColAgc:
-            items = m_table.agcNames();
-            break;
-        case ColMask:
-            items = ChannelTable::maskNames();
-            break;
+        case ColMode: items = m_table.modeNames(); break;
+        case ColAgc: items = m_table.agcNames(); break;
+        case ColMask: items = ChannelTable::maskNames(); break;
         default: {
             auto* edit = new QLineEdit(parent);
-            const QString pattern = index.column() == ColBfo ? QStringLiteral("-?[0-9]{0,9}") : QStringLiteral("[0-9]{0,10}");
+            const QString pattern =
+                index.column() == ColBfo ? QStringLiteral("-?[0-9]{0,9}") : QStringLiteral("[0-9]{0,10}");
             edit->setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), edit));
             edit->setAlignment(Qt::AlignRight);
             return edit;
@@ -348,11 +343,14 @@ void ChannelWindow::clear()
     driver->get_RxChn(rx, &current);
     if (current != -1) {
         // Off the channel first, and back to where the receiver was.
-        stepOffChannel(*driver, rx, [] {
-            QEventLoop loop;
-            QTimer::singleShot(20, &loop, &QEventLoop::quit);
-            loop.exec(QEventLoop::ExcludeUserInputEvents);
-        }, 3000);
+        stepOffChannel(
+            *driver, rx,
+            [] {
+                QEventLoop loop;
+                QTimer::singleShot(20, &loop, &QEventLoop::quit);
+                loop.exec(QEventLoop::ExcludeUserInputEvents);
+            },
+            3000);
         if (!stillShowing(generation)) {
             return;
         }
@@ -431,8 +429,8 @@ void ChannelWindow::exportFile()
     }
     std::string name;
     driver->get_RxName(m_table.receiver(), &name);
-    const QString path = m_files->saveFile(this, QString::fromStdString(name) + QStringLiteral("_Mem"),
-                                           QStringLiteral("txt"));
+    const QString path =
+        m_files->saveFile(this, QString::fromStdString(name) + QStringLiteral("_Mem"), QStringLiteral("txt"));
     if (path.isEmpty()) {
         return;
     }
@@ -449,8 +447,8 @@ void ChannelWindow::exportFile()
     if (!ok) {
         const QString error = file.errorString();
         file.cancelWriting();
-        const QString message =
-            QStringLiteral("Cannot write %1: %2. The file was left as it was.").arg(QDir::toNativeSeparators(path), error);
+        const QString message = QStringLiteral("Cannot write %1: %2. The file was left as it was.")
+                                    .arg(QDir::toNativeSeparators(path), error);
         setStatus(message, true);
         m_messages.message(QStringLiteral("Error: Export"), message, Messages::Icon::Warning);
         return;
@@ -466,8 +464,8 @@ void ChannelWindow::importFile()
     }
     std::string name;
     driver->get_RxName(m_table.receiver(), &name);
-    const QString path = m_files->openFile(this, QString::fromStdString(name) + QStringLiteral("_Mem"),
-                                           QStringLiteral("txt"));
+    const QString path =
+        m_files->openFile(this, QString::fromStdString(name) + QStringLiteral("_Mem"), QStringLiteral("txt"));
     if (path.isEmpty()) {
         return;
     }
@@ -485,8 +483,7 @@ void ChannelWindow::importFile()
         return;
     }
     const QByteArray bytes = file.readAll();
-    const auto result =
-        m_table.importText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    const auto result = m_table.importText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     QString text = QStringLiteral("%1 channel(s) imported; Write sends them to the receiver.").arg(result.taken);
     if (result.skipped > 0) {
         text += QStringLiteral(" %1 line(s) for channels this receiver does not have (%2 to %3) were skipped, the "

@@ -33,15 +33,14 @@ QString DialogFileChooser::openFile(QWidget* parent, const QString& name, const 
 
 QString DialogFileChooser::saveFile(QWidget* parent, const QString& name, const QString& extension)
 {
-    const QString path =
-        QFileDialog::getSaveFileName(parent, QStringLiteral("Select File name to be used ..."),
-                                     proposed(name, extension), filter("Save", extension), nullptr,
-                                     QFileDialog::DontConfirmOverwrite);
+    const QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("Select File name to be used ..."),
+                                                      proposed(name, extension), filter("Save", extension), nullptr,
+                                                      QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) {
         return {};
     }
-    if (QFileInfo::exists(path) &&
-        !m_messages.question(QStringLiteral("Warning: File already exists"), QStringLiteral("Do you want to replace file ?"))) {
+    if (QFileInfo::exists(path) && !m_messages.question(QStringLiteral("Warning: File already exists"),
+                                                        QStringLiteral("Do you want to replace file ?"))) {
         return {};
     }
     return path;

@@ -102,14 +102,13 @@ void FrequencyDisplay::refresh()
         d->setStyleSheet(selected ? QStringLiteral("background: %1; color: black;").arg(colour)
                                   : QStringLiteral("background: black; color: %1;").arg(colour));
     }
-    const char* dot = m_model.dot() == DigitModel::Dot::Green   ? "#00ff00"
-                      : m_model.dot() == DigitModel::Dot::Red   ? "#ff0000"
-                                                                : "#ffc080";
+    const char* dot = m_model.dot() == DigitModel::Dot::Green ? "#00ff00"
+                      : m_model.dot() == DigitModel::Dot::Red ? "#ff0000"
+                                                              : "#ffc080";
     m_dot->setStyleSheet(QStringLiteral("color: %1; background: black;").arg(QLatin1String(dot)));
     m_dot->setEnabled(!locked);
     m_bfo->setText(m_model.bfoText());
-    m_bfo->setStyleSheet(
-        QStringLiteral("background: black; color: %1;").arg(m_model.bfoOn() ? "#00ff00" : "#ff0000"));
+    m_bfo->setStyleSheet(QStringLiteral("background: black; color: %1;").arg(m_model.bfoOn() ? "#00ff00" : "#ff0000"));
     m_bfo->setEnabled(!locked);
 }
 

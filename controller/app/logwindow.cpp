@@ -107,10 +107,10 @@ LogWindow::LogWindow(Messages& messages, QWidget* parent) : QDialog(parent), m_m
                                       "selected cell edits it; a click on a heading sorts"));
     connect(m_grid->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
         QHeaderView* header = m_grid->horizontalHeader();
-        const Qt::SortOrder order = header->sortIndicatorSection() == column &&
-                                            header->sortIndicatorOrder() == Qt::AscendingOrder
-                                        ? Qt::DescendingOrder
-                                        : Qt::AscendingOrder;
+        const Qt::SortOrder order =
+            header->sortIndicatorSection() == column && header->sortIndicatorOrder() == Qt::AscendingOrder
+                ? Qt::DescendingOrder
+                : Qt::AscendingOrder;
         header->setSortIndicatorShown(true);
         header->setSortIndicator(column, order);
         m_log.sort(column, order);
@@ -260,9 +260,9 @@ bool LogWindow::insert()
     m_driver->get_RxAgcName(m_rx, agc, &agcName);
     m_driver->get_RxName(m_rx, &name);
     if (f <= 0) {
-        setStatus(QStringLiteral("%1 has not reported its frequency: nothing was logged.")
-                      .arg(QString::fromStdString(name)),
-                  true);
+        setStatus(
+            QStringLiteral("%1 has not reported its frequency: nothing was logged.").arg(QString::fromStdString(name)),
+            true);
         return false;
     }
     const QDateTime now = QDateTime::currentDateTime();

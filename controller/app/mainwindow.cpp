@@ -18,9 +18,9 @@
 #include "channelwindow.h"
 #include "clicklabel.h"
 #include "config.h"
-#include "filechooser.h"
 #include "controller/core/commandline.h"
 #include "controller/core/receiverservers.h"
+#include "filechooser.h"
 #include "frequencydisplay.h"
 #include "interfaces/component.h"
 #include "keyhelpwindow.h"
@@ -142,8 +142,7 @@ void MainWindow::buildWidgets()
     grid->setHorizontalSpacing(4);
     grid->setVerticalSpacing(4);
     m_falt = infoLabel(QStringLiteral("FAlt"), QStringLiteral("Fixed channelized frequency"), this, 90);
-    m_band = infoLabel(QStringLiteral("Band"), QStringLiteral("Band plan or known frequency (click: next band)"),
-                       this);
+    m_band = infoLabel(QStringLiteral("Band"), QStringLiteral("Band plan or known frequency (click: next band)"), this);
     m_band->setMinimumWidth(200);
     m_fdif = infoLabel(QStringLiteral("FDif"), QStringLiteral("Offset from the known frequency (click: tune to it)"),
                        this, 44);
@@ -163,9 +162,8 @@ void MainWindow::buildWidgets()
     auto* ioBox = new QHBoxLayout;
     ioBox->setSpacing(2);
     for (int i = 0; i < 4; ++i) {
-        m_io[static_cast<std::size_t>(i)] =
-            infoLabel(QStringLiteral("IO%1").arg(i), QStringLiteral("Receiver output %1 (click to switch)").arg(i),
-                      this, 22);
+        m_io[static_cast<std::size_t>(i)] = infoLabel(
+            QStringLiteral("IO%1").arg(i), QStringLiteral("Receiver output %1 (click to switch)").arg(i), this, 22);
         m_io[static_cast<std::size_t>(i)]->setText(QString::number(i));
         ioBox->addWidget(m_io[static_cast<std::size_t>(i)]);
     }
@@ -178,8 +176,9 @@ void MainWindow::buildWidgets()
     auto* stepLabel = new QLabel(QStringLiteral("Step"), this);
     stepLabel->setObjectName(QStringLiteral("IStep"));
     stepLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_vstep[0] = infoLabel(QStringLiteral("VStep0"),
-                           QStringLiteral("Local step, Left/Right (left click +100 Hz, right click -100 Hz)"), this, 60);
+    m_vstep[0] =
+        infoLabel(QStringLiteral("VStep0"),
+                  QStringLiteral("Local step, Left/Right (left click +100 Hz, right click -100 Hz)"), this, 60);
     m_vstep[1] = infoLabel(QStringLiteral("VStep1"), QStringLiteral("Band step, Up/Down"), this, 60);
     m_ichn = new QLabel(QStringLiteral("Chn"), this);
     m_ichn->setObjectName(QStringLiteral("IChn"));
@@ -223,8 +222,8 @@ void MainWindow::buildWidgets()
     m_config->setObjectName(QStringLiteral("Config"));
     m_config->setToolTip(QStringLiteral("Configure parameters"));
     m_config->setEnabled(false);  // until the options exist
-    for (QWidget* w : {static_cast<QWidget*>(m_forward[0]), static_cast<QWidget*>(m_forward[1]),
-                       static_cast<QWidget*>(m_config)}) {
+    for (QWidget* w :
+         {static_cast<QWidget*>(m_forward[0]), static_cast<QWidget*>(m_forward[1]), static_cast<QWidget*>(m_config)}) {
         w->setFocusPolicy(Qt::NoFocus);
     }
     setMinimumWidth(600);
@@ -266,8 +265,8 @@ MainWindow::StartResult MainWindow::startUp(const QString& argumentText)
 
     // The receiver driver.
     {
-        auto loaded = platform::loadComponent(m_components.driverLibrary.toStdString(),
-                                              m_components.driverClass.toStdString());
+        auto loaded =
+            platform::loadComponent(m_components.driverLibrary.toStdString(), m_components.driverClass.toStdString());
         if (loaded.object == nullptr) {
             return fail(QStringLiteral("Error: Receiver Control (Quorvin.dll) not found"));
         }
@@ -494,18 +493,10 @@ bool MainWindow::event(QEvent* e)
         key.keypad = k->modifiers() & Qt::KeypadModifier;
         switch (k->key()) {
         case Qt::Key_Return:
-        case Qt::Key_Enter:
-            key.ch = QLatin1Char('\r');
-            break;
-        case Qt::Key_Escape:
-            key.ch = QChar(27);
-            break;
-        case Qt::Key_Backspace:
-            key.ch = QLatin1Char('\b');
-            break;
-        case Qt::Key_Tab:
-            key.ch = QLatin1Char('\t');
-            break;
+        case Qt::Key_Enter: key.ch = QLatin1Char('\r'); break;
+        case Qt::Key_Escape: key.ch = QChar(27); break;
+        case Qt::Key_Backspace: key.ch = QLatin1Char('\b'); break;
+        case Qt::Key_Tab: key.ch = QLatin1Char('\t'); break;
         default:
             if (key.ctrl && k->key() >= Qt::Key_A && k->key() <= Qt::Key_Z) {
                 key.ch = QChar(k->key() - Qt::Key_A + 1);

@@ -24,22 +24,14 @@ namespace {
 QString tintColour(Tint t)
 {
     switch (t) {
-    case Tint::Orange:
-        return QStringLiteral("#ffc080");
-    case Tint::PaleOrange:
-        return QStringLiteral("#ffe0c0");
-    case Tint::LightCyan:
-        return QStringLiteral("#80ffff");
-    case Tint::Yellow:
-        return QStringLiteral("#ffff00");
-    case Tint::Red:
-        return QStringLiteral("#ff0000");
-    case Tint::Green:
-        return QStringLiteral("#00ff00");
-    case Tint::Grey:
-        return QStringLiteral("#808080");
-    case Tint::Neutral:
-        break;
+    case Tint::Orange: return QStringLiteral("#ffc080");
+    case Tint::PaleOrange: return QStringLiteral("#ffe0c0");
+    case Tint::LightCyan: return QStringLiteral("#80ffff");
+    case Tint::Yellow: return QStringLiteral("#ffff00");
+    case Tint::Red: return QStringLiteral("#ff0000");
+    case Tint::Green: return QStringLiteral("#00ff00");
+    case Tint::Grey: return QStringLiteral("#808080");
+    case Tint::Neutral: break;
     }
     return QString();
 }
@@ -374,8 +366,7 @@ void MainWindow::onDigitText(int receiver, const QString& text)
             m_driver->put_RxFrq(i, NONE, f - 100);
         }
         break;
-    case DigitAction::None:
-        break;
+    case DigitAction::None: break;
     }
 }
 
@@ -553,7 +544,7 @@ void MainWindow::onOutUpdated(std::int16_t index, std::int16_t num)
         std::int32_t state = 0;
         m_driver->get_RxOut(m_receiver, num, &state);
         io->setStyleSheet(isRemote(m_receiver) ? (state == 0 ? QStringLiteral("background: #ff0000;")
-                                                              : QStringLiteral("background: #00ff00;"))
+                                                             : QStringLiteral("background: #00ff00;"))
                                                : QString());
     }
     if (count >= 1) {
@@ -581,8 +572,8 @@ void MainWindow::onRmtState(std::int16_t index, std::int32_t sts)
     showBfoState();
 }
 
-void MainWindow::onChnStatus(std::int16_t index, std::int16_t chn, std::int32_t frq, std::int32_t bfo,
-                             std::int32_t mod, std::int32_t flt, std::int32_t agc, std::int32_t msk)
+void MainWindow::onChnStatus(std::int16_t index, std::int16_t chn, std::int32_t frq, std::int32_t bfo, std::int32_t mod,
+                             std::int32_t flt, std::int32_t agc, std::int32_t msk)
 {
     // The channel window takes the statuses of the receiver it shows, even
     // while the main window switched to another one.

@@ -53,8 +53,7 @@ void ModeButtons::refresh(std::int16_t r)
         }
         return exists != 0;
     };
-    m_offered[Agc] =
-        has([&](int v, std::int32_t* out) { m_driver.get_RxAgcExist(r, static_cast<AGCTYPE>(v), out); });
+    m_offered[Agc] = has([&](int v, std::int32_t* out) { m_driver.get_RxAgcExist(r, static_cast<AGCTYPE>(v), out); });
     m_offered[Attenuator] =
         has([&](int v, std::int32_t* out) { m_driver.get_RxAttExist(r, static_cast<ATTSTATE>(v), out); });
     m_offered[NoiseBlanker] =

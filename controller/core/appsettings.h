@@ -36,22 +36,22 @@ private:
 // The application's eight options with their stored names and defaults,
 // and the network server's settings.
 struct Options {
-    bool OptOnTop = true;           // "WindowsOnTop"
-    bool OptBeep = true;            // "WindowsBeep"
+    bool OptOnTop = true;  // "WindowsOnTop"
+    bool OptBeep = true;  // "WindowsBeep"
     bool OptMonitorChanges = true;  // "MonitorChanges"
-    bool OptFollowCarrier = true;   // "FollowCarrier"
-    bool OptAutoMode = true;        // "AutoMode"
-    bool OptAutoFilter = true;      // "AutoFilter"
-    bool OptSendTime = true;        // "SendTime"
-    bool OptDDELink = false;        // "DDELink"
+    bool OptFollowCarrier = true;  // "FollowCarrier"
+    bool OptAutoMode = true;  // "AutoMode"
+    bool OptAutoFilter = true;  // "AutoFilter"
+    bool OptSendTime = true;  // "SendTime"
+    bool OptDDELink = false;  // "DDELink"
     QString OptDDEName = QStringLiteral("Vemox");  // not stored
 
     // The network server: receiver i served on OptNetAddress, port
     // OptNetPort + i; a client silent for OptNetIdle seconds is closed (0 never).
-    bool OptNetServer = false;                          // "NetServer"
+    bool OptNetServer = false;  // "NetServer"
     QString OptNetAddress = QStringLiteral("127.0.0.1");  // "NetAddress"
-    std::int32_t OptNetPort = 4532;                     // "NetPort"
-    std::int32_t OptNetIdle = 600;                      // "NetIdle"
+    std::int32_t OptNetPort = 4532;  // "NetPort"
+    std::int32_t OptNetIdle = 600;  // "NetIdle"
 
     void load(const AppSettings& settings);
     // Nothing is written for an empty instance name. False when a value

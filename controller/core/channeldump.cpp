@@ -1,7 +1,6 @@
 // Reading all memory channels of a receiver.
 #include "channeldump.h"
 
-
 #include "displayrules.h"
 
 namespace tessaly {

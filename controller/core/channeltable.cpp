@@ -203,11 +203,13 @@ ChannelTable::ImportResult ChannelTable::importText(std::string_view text)
             }
         }
         if (mod == ModNone || modExists == 0) {
-            result.error = QStringLiteral("Unknown mode \"%1\" on line %2").arg(QString::fromStdString(l.mode)).arg(lineNo);
+            result.error =
+                QStringLiteral("Unknown mode \"%1\" on line %2").arg(QString::fromStdString(l.mode)).arg(lineNo);
             return result;
         }
         if (agc == AgcNone && !(noAgc && l.agc.empty())) {
-            result.error = QStringLiteral("Unknown AGC \"%1\" on line %2").arg(QString::fromStdString(l.agc)).arg(lineNo);
+            result.error =
+                QStringLiteral("Unknown AGC \"%1\" on line %2").arg(QString::fromStdString(l.agc)).arg(lineNo);
             return result;
         }
         if (!validChannel(l.channel)) {
@@ -218,8 +220,12 @@ ChannelTable::ImportResult ChannelTable::importText(std::string_view text)
         }
         // The file's checks bound every number to 32 bits.
         ChannelCells cells;
-        cells.v = {static_cast<std::int32_t>(l.frequency), static_cast<std::int32_t>(l.bfo), mod,
-                   static_cast<std::int32_t>(l.filter), agc, static_cast<std::int32_t>(l.mask)};
+        cells.v = {static_cast<std::int32_t>(l.frequency),
+                   static_cast<std::int32_t>(l.bfo),
+                   mod,
+                   static_cast<std::int32_t>(l.filter),
+                   agc,
+                   static_cast<std::int32_t>(l.mask)};
         setWorking(l.channel, cells);
         ++result.taken;
     }
@@ -338,14 +344,10 @@ QVariant ChannelTable::data(const QModelIndex& index, int role) const
             return QString();
         }
         switch (column) {
-        case ColMode:
-            return modeName(*x);
-        case ColAgc:
-            return agcName(*x);
-        case ColMask:
-            return maskNames().at(*x == 0 ? 0 : 1);
-        default:
-            return QString::number(*x);
+        case ColMode: return modeName(*x);
+        case ColAgc: return agcName(*x);
+        case ColMask: return maskNames().at(*x == 0 ? 0 : 1);
+        default: return QString::number(*x);
         }
     }
     if (role == Qt::TextAlignmentRole) {
@@ -369,8 +371,8 @@ QVariant ChannelTable::headerData(int section, Qt::Orientation orientation, int 
     if (orientation == Qt::Vertical) {
         return {};
     }
-    static const char* const kHeadings[ChannelColumnCount] = {"N\u00B0",   "Frequency", "BFO", "Mode",
-                                                              "Filter", "AGC",       "MSK"};
+    static const char* const kHeadings[ChannelColumnCount] = {"N\u00B0", "Frequency", "BFO", "Mode",
+                                                              "Filter",  "AGC",       "MSK"};
     return section >= 0 && section < ChannelColumnCount ? QString::fromUtf8(kHeadings[section]) : QVariant();
 }
 
@@ -422,9 +424,7 @@ bool ChannelTable::setData(const QModelIndex& index, const QVariant& value, int 
         parsed = agc;
         break;
     }
-    case ColMask:
-        parsed = text == QLatin1String("Keep") || text.isEmpty() ? 0 : 1;
-        break;
+    case ColMask: parsed = text == QLatin1String("Keep") || text.isEmpty() ? 0 : 1; break;
     default: {
         if (text.isEmpty()) {
             break;

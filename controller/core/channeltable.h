@@ -49,8 +49,7 @@ QStringList agcPickList(quorvin::IReceiverDriver* driver, std::int16_t rx);
 // (or after `waitMs`), back to the frequency it had. `pump` lets pending
 // events run between the checks. False when the receiver has not reported
 // a frequency (nothing is sent then).
-bool stepOffChannel(quorvin::IReceiverDriver& driver, std::int16_t rx, const std::function<void()>& pump,
-                    int waitMs);
+bool stepOffChannel(quorvin::IReceiverDriver& driver, std::int16_t rx, const std::function<void()>& pump, int waitMs);
 
 class ChannelTable : public QAbstractTableModel {
     Q_OBJECT
@@ -88,10 +87,10 @@ public:
     std::vector<channelfile::ChannelLine> exportLines() const;
 
     struct ImportResult {
-        int taken = 0;    // rows stored into the working copy
+        int taken = 0;  // rows stored into the working copy
         int skipped = 0;  // lines for channels this receiver does not have
         int firstSkipped = -1;
-        QString error;    // the first faulty line's message; empty when none
+        QString error;  // the first faulty line's message; empty when none
     };
     // Stores the file's lines into the working copy until the first faulty
     // line; what was stored before it stays.
@@ -124,7 +123,7 @@ private:
     int m_start = 0;
     int m_count = 0;
     bool m_hasMask = false;
-    std::vector<ChannelCells> m_working;   // by row
+    std::vector<ChannelCells> m_working;  // by row
     std::vector<ChannelCells> m_received;  // by row
 };
 

@@ -23,7 +23,7 @@ public:
 
     struct KeyResult {
         bool processed = false;  // a new value is shown: the caller writes it
-        bool consumed = false;   // the key is spent; nobody else sees it
+        bool consumed = false;  // the key is spent; nobody else sees it
     };
 
     DigitModel();

@@ -34,8 +34,8 @@ BandAdvice bandAdvice(lumaret::IFrequencyData& data, double f, int receiverStep)
         data.get_FreqSupp(&supp);
         a.text = QString::fromStdString(name);
         if (!info.empty()) {
-            a.text += QStringLiteral(" - ") + QString::fromStdString(info) + QLatin1Char(' ') +
-                      QString::fromStdString(supp);
+            a.text +=
+                QStringLiteral(" - ") + QString::fromStdString(info) + QLatin1Char(' ') + QString::fromStdString(supp);
         }
         if (a.diff != 0) {
             a.tint = std::abs(a.diff) > 50 ? Tint::Orange : Tint::Yellow;
@@ -73,26 +73,16 @@ MODTYPE autoMode(int bestMode, MODTYPE current)
 MaskText connectionMask(ConnErr err)
 {
     switch (err) {
-    case ConnectLnLoopError:
-        return {QStringLiteral("Link: No loop"), Tint::Orange};
-    case ConnectLnTimeOut:
-        return {QStringLiteral("Link: Timeout"), Tint::Orange};
-    case ConnectLnBadAddr:
-        return {QStringLiteral("Link: Bad address"), Tint::Red};
-    case ConnectLnDatError:
-        return {QStringLiteral("Link: Configuration"), Tint::Red};
-    case ConnectLnOpnError:
-        return {QStringLiteral("Link: Cannot open"), Tint::Orange};
-    case ConnectLnAnyError:
-        return {QStringLiteral("Link: Error"), Tint::Orange};
-    case ConnectRxIdenError:
-        return {QStringLiteral("Rx: Bad ID"), Tint::Red};
-    case ConnectRxBadAddr:
-        return {QStringLiteral("Rx: Bad Address"), Tint::Red};
-    case ConnectRxBiteError:
-        return {QStringLiteral("Rx: BITE Error"), Tint::Red};
-    default:
-        return {QStringLiteral("Rx: Not responding"), Tint::Orange};
+    case ConnectLnLoopError: return {QStringLiteral("Link: No loop"), Tint::Orange};
+    case ConnectLnTimeOut: return {QStringLiteral("Link: Timeout"), Tint::Orange};
+    case ConnectLnBadAddr: return {QStringLiteral("Link: Bad address"), Tint::Red};
+    case ConnectLnDatError: return {QStringLiteral("Link: Configuration"), Tint::Red};
+    case ConnectLnOpnError: return {QStringLiteral("Link: Cannot open"), Tint::Orange};
+    case ConnectLnAnyError: return {QStringLiteral("Link: Error"), Tint::Orange};
+    case ConnectRxIdenError: return {QStringLiteral("Rx: Bad ID"), Tint::Red};
+    case ConnectRxBadAddr: return {QStringLiteral("Rx: Bad Address"), Tint::Red};
+    case ConnectRxBiteError: return {QStringLiteral("Rx: BITE Error"), Tint::Red};
+    default: return {QStringLiteral("Rx: Not responding"), Tint::Orange};
     }
 }
 

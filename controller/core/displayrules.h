@@ -16,14 +16,14 @@ namespace tessaly {
 enum class Tint { Neutral, Orange, PaleOrange, LightCyan, Yellow, Red, Green, Grey };
 
 struct BandAdvice {
-    QString text;                   // band plan or known-frequency name
-    Tint tint = Tint::LightCyan;    // text colour of the band label
-    bool showDiff = false;          // offset from a known frequency shown
-    int diff = 0;                   // known frequency minus f, Hz
-    bool known = false;             // a known frequency within 250 Hz
+    QString text;  // band plan or known-frequency name
+    Tint tint = Tint::LightCyan;  // text colour of the band label
+    bool showDiff = false;  // offset from a known frequency shown
+    int diff = 0;  // known frequency minus f, Hz
+    bool known = false;  // a known frequency within 250 Hz
     int bestMode = lumaret::ModeNone;
     int bestFilter = 0;
-    int bandStep = 0;               // the band's step (at least the receiver's)
+    int bandStep = 0;  // the band's step (at least the receiver's)
 };
 
 // Looks f (Hz) up in the band plan and the known-frequency lists.

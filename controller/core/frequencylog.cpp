@@ -43,8 +43,8 @@ double leadingNumber(const QString& text)
 
 QString numberColumn(double value, int width)
 {
-    QString text = QString::number(value, 'f', value == static_cast<double>(static_cast<long long>(value)) ? 0 : 3)
-                       .trimmed();
+    QString text =
+        QString::number(value, 'f', value == static_cast<double>(static_cast<long long>(value)) ? 0 : 3).trimmed();
     QString pad;
     if (value < 10 && width > 1) {
         pad += QLatin1Char(' ');
@@ -72,8 +72,7 @@ QString clipboardText(const LogRecord& record)
 
 bool fieldTextAllowed(const QString& text)
 {
-    return !text.contains(QLatin1Char('|')) && !text.contains(QLatin1Char('\n')) &&
-           !text.contains(QLatin1Char('\r'));
+    return !text.contains(QLatin1Char('|')) && !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'));
 }
 
 Scratchpad parseScratchpad(const QByteArray& bytes)
@@ -283,14 +282,12 @@ void FrequencyLog::sort(int column, Qt::SortOrder order)
                                                       : r[static_cast<std::size_t>(column)];
     };
     std::stable_sort(m_records.begin(), m_records.end(), [&](const LogRecord& a, const LogRecord& b) {
-        const bool less = numericColumn(column)
-                              ? leadingNumber(a[static_cast<std::size_t>(column)]) <
-                                    leadingNumber(b[static_cast<std::size_t>(column)])
-                              : QString::localeAwareCompare(key(a), key(b)) < 0;
-        const bool greater = numericColumn(column)
-                                 ? leadingNumber(b[static_cast<std::size_t>(column)]) <
-                                       leadingNumber(a[static_cast<std::size_t>(column)])
-                                 : QString::localeAwareCompare(key(b), key(a)) < 0;
+        const bool less = numericColumn(column) ? leadingNumber(a[static_cast<std::size_t>(column)]) <
+                                                      leadingNumber(b[static_cast<std::size_t>(column)])
+                                                : QString::localeAwareCompare(key(a), key(b)) < 0;
+        const bool greater = numericColumn(column) ? leadingNumber(b[static_cast<std::size_t>(column)]) <
+                                                         leadingNumber(a[static_cast<std::size_t>(column)])
+                                                   : QString::localeAwareCompare(key(b), key(a)) < 0;
         return order == Qt::AscendingOrder ? less : greater;
     });
     emit layoutChanged();

@@ -57,8 +57,8 @@ void KeyLanguage::stepFrequency(int delta)
     m_driver.get_RxFrqMin(m_rx, &lo);
     m_driver.get_RxFrqMax(m_rx, &hi);
     // A step beyond the receiver's range stops at its edge.
-    const double next = std::clamp(static_cast<double>(f) + delta, static_cast<double>(lo),
-                                   static_cast<double>(std::max(lo, hi)));
+    const double next =
+        std::clamp(static_cast<double>(f) + delta, static_cast<double>(lo), static_cast<double>(std::max(lo, hi)));
     if (next != f) {
         writeFrequency(next);
     }
@@ -319,9 +319,7 @@ bool KeyLanguage::letter(QChar upper)
             m_host.focusFrequencyField();
         }
         break;
-    case 'R':
-        m_host.nextRegion();
-        break;
+    case 'R': m_host.nextRegion(); break;
     case 'K': {
         std::int32_t result = 0;
         m_data.UtilDialog(&result);
@@ -336,9 +334,7 @@ bool KeyLanguage::letter(QChar upper)
         // The database offers no station view by name: nothing to do.
         done = !remote;
         break;
-    case '\t':
-        m_host.selectNextTab();
-        break;
+    case '\t': m_host.selectNextTab(); break;
     case 'F':
         if (remote && !m_digits.typedText().isEmpty()) {
             const int n = m_digits.takeTypedNumber();
@@ -402,11 +398,8 @@ bool KeyLanguage::letter(QChar upper)
             done = false;
         }
         break;
-    case 27:
-        break;
-    default:
-        done = false;
-        break;
+    case 27: break;
+    default: done = false; break;
     }
     if (done) {
         m_prefix.clear();

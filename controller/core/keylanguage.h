@@ -47,8 +47,7 @@ public:
 
 class KeyLanguage {
 public:
-    KeyLanguage(quorvin::IReceiverDriver& driver, lumaret::IFrequencyData& data, DigitModel& digits,
-                KeyHost& host);
+    KeyLanguage(quorvin::IReceiverDriver& driver, lumaret::IFrequencyData& data, DigitModel& digits, KeyHost& host);
 
     void setReceiver(std::int16_t index) { m_rx = index; }
     std::int16_t receiver() const { return m_rx; }

@@ -29,7 +29,6 @@ void ReceiverServers::stop()
     m_receivers.clear();
 }
 
-
 server::RigctlServer* ReceiverServers::server(int index) const
 {
     return index >= 0 && index < count() ? m_servers[static_cast<std::size_t>(index)].get() : nullptr;
@@ -80,7 +79,8 @@ std::unique_ptr<server::RigctlServer> ReceiverServers::startOne(int i, QStringLi
                                                       QHostAddress(m_settings.address), port, nullptr, limits);
     QString error;
     if (!srv->start(&error)) {
-        const QString text = QStringLiteral("Receiver %1 (%2) is not served: %3.").arg(i).arg(m_receivers.value(i), error);
+        const QString text =
+            QStringLiteral("Receiver %1 (%2) is not served: %3.").arg(i).arg(m_receivers.value(i), error);
         if (m_reported.insert(text).second) {
             problems << text;
         }

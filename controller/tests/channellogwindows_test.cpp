@@ -142,7 +142,7 @@ private slots:
         // Two channels already stored in the receiver.
         m_rx[0].server->withLine([](sim::SimLine& line) {
             auto& s = line.as<sim::Nrd535Sim>()->state();
-            s.channels[5] = sim::Nrd535Channel{0, 1, 3, 7100000, 0};   // LSB, AGC slow
+            s.channels[5] = sim::Nrd535Channel{0, 1, 3, 7100000, 0};  // LSB, AGC slow
             s.channels[6] = sim::Nrd535Channel{0, 1, 4, 15400000, 1};  // AM, AGC fast
         });
         QVERIFY(startMain());
@@ -297,7 +297,8 @@ private slots:
         // An export that cannot be written says so and leaves the old file.
         m_files.next = {m_dir->filePath(QStringLiteral("missing/NRD535_Mem.txt"))};
         buttonOf(w, "Export")->click();
-        QVERIFY2(m_messages.texts.last().startsWith(QStringLiteral("Cannot write")), qPrintable(m_messages.texts.last()));
+        QVERIFY2(m_messages.texts.last().startsWith(QStringLiteral("Cannot write")),
+                 qPrintable(m_messages.texts.last()));
         QCOMPARE(readFile(path), expected);
         w->reject();
     }
@@ -389,7 +390,8 @@ private slots:
         QCOMPARE(log->log().count(), 3);
         QCOMPARE(log->windowTitle(), QStringLiteral("Frequency logs [3 records]"));
         QCOMPARE(QList<LogRecord>(log->log().records().begin(), log->log().records().end()), before);
-        QVERIFY2(log->statusText().contains(QStringLiteral("kept in the file unchanged")), qPrintable(log->statusText()));
+        QVERIFY2(log->statusText().contains(QStringLiteral("kept in the file unchanged")),
+                 qPrintable(log->statusText()));
         takeRemote();
         QVERIFY(log->insert());
         const QByteArray saved = readFile(path);

@@ -39,7 +39,11 @@ public:
         }
         return S_OK;
     }
-    HRESULT get_RxModCount(std::int16_t, std::int16_t* p) override { *p = 7; return S_OK; }
+    HRESULT get_RxModCount(std::int16_t, std::int16_t* p) override
+    {
+        *p = 7;
+        return S_OK;
+    }
     HRESULT get_RxModExist(std::int16_t, MODTYPE m, std::int32_t* p) override
     {
         *p = m != ModFM ? -1 : 0;  // no FM on this one
@@ -61,7 +65,11 @@ public:
         *p = n == "Man" ? AgcManual : n == "Fast" ? AgcFast : n == "Med" ? AgcMedium : n == "Slow" ? AgcSlow : AgcNone;
         return S_OK;
     }
-    HRESULT get_RxAgcCount(std::int16_t, std::int16_t* p) override { *p = 4; return S_OK; }
+    HRESULT get_RxAgcCount(std::int16_t, std::int16_t* p) override
+    {
+        *p = 4;
+        return S_OK;
+    }
     HRESULT get_RxAgcExist(std::int16_t, AGCTYPE a, std::int32_t* p) override
     {
         *p = a != AgcMedium ? -1 : 0;
@@ -83,7 +91,10 @@ protected:
         driver.chnCount = 200;
         table.setReceiver(&driver, 0);
     }
-    QString cell(int channel, int column) { return table.data(table.index(table.rowOfChannel(channel), column)).toString(); }
+    QString cell(int channel, int column)
+    {
+        return table.data(table.index(table.rowOfChannel(channel), column)).toString();
+    }
     bool edit(int channel, int column, const QString& text)
     {
         return table.setData(table.index(table.rowOfChannel(channel), column), text);
@@ -183,11 +194,11 @@ TEST_F(ChannelTableTest, ImportStopsAtTheFirstFaultyLineAndSkipsForeignChannels)
     driver.chnStart = 1;
     driver.chnCount = 100;
     table.setReceiver(&driver, 0);
-    const std::string text = "003;7050000;;LSB;2200;Man;;\r\n"   // empty BFO and mask
+    const std::string text = "003;7050000;;LSB;2200;Man;;\r\n"  // empty BFO and mask
                              "000;7060000;0;LSB;2200;Man;0;\r\n"  // no channel 0 here
                              "100;7070000;0;LSB;2200;Man;0;\r\n"  // nor 100
                              "099;7080000;0;CW;500;Slow;0;\r\n"
-                             "004;7090000;0\r\n"                  // three fields
+                             "004;7090000;0\r\n"  // three fields
                              "005;7100000;0;USB;2400;Fast;0;\r\n";
     const auto r = table.importText(text);
     EXPECT_EQ(r.error, QStringLiteral("Line 5 don't contain the required number of fields !"));
@@ -219,7 +230,11 @@ TEST_F(ChannelTableTest, ImportStopsAtTheFirstFaultyLineAndSkipsForeignChannels)
 // empty AGC field, and its import takes it back.
 class NoAgcDriver : public NamedDriver {
 public:
-    HRESULT get_RxAgcCount(std::int16_t, std::int16_t* p) override { *p = 0; return S_OK; }
+    HRESULT get_RxAgcCount(std::int16_t, std::int16_t* p) override
+    {
+        *p = 0;
+        return S_OK;
+    }
 };
 
 TEST(ChannelTableNoAgc, ExportedChannelsComeBack)
@@ -277,7 +292,8 @@ TEST(ChannelClear, StepsOffTheChannelAndBackToTheOriginalFrequency)
 {
     SlowDriver d;
     d.frq = 15400000;
-    ASSERT_TRUE(stepOffChannel(d, 0, [&] { d.poll(); }, 10000));
+    ASSERT_TRUE(stepOffChannel(
+        d, 0, [&] { d.poll(); }, 10000));
     while (d.pending >= 0) {
         d.poll();
     }
@@ -290,11 +306,13 @@ TEST(ChannelClear, StepsOffTheChannelAndBackToTheOriginalFrequency)
     // nothing is sent.
     SlowDriver top;
     top.frq = top.frqMax;
-    ASSERT_TRUE(stepOffChannel(top, 0, [&] { top.poll(); }, 10000));
+    ASSERT_TRUE(stepOffChannel(
+        top, 0, [&] { top.poll(); }, 10000));
     EXPECT_EQ(top.of("frq")[0].value, top.frqMax - 1000);
     SlowDriver none;
     none.frq = -1;
-    EXPECT_FALSE(stepOffChannel(none, 0, [] {}, 10));
+    EXPECT_FALSE(stepOffChannel(
+        none, 0, [] {}, 10));
     EXPECT_TRUE(none.writes.empty());
 }
 

@@ -126,8 +126,7 @@ private slots:
             QCOMPARE(w.tabs()->count(), 1);
             QCOMPARE(w.tabs()->tabText(0), QStringLiteral("&NRD535"));
             QVERIFY(QTest::qWaitFor([&] { return connected(w); }, kSlow));
-            QVERIFY(QTest::qWaitFor([&] { return w.digits().text().trimmed() == QStringLiteral("9650000"); },
-                                    kSlow));
+            QVERIFY(QTest::qWaitFor([&] { return w.digits().text().trimmed() == QStringLiteral("9650000"); }, kSlow));
 
             // The receiver's own settings, as the options dialog opens them.
             DialogScript settings;

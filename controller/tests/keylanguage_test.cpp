@@ -96,7 +96,9 @@ protected:
     {
         for (const char* p = text; *p != 0; ++p) {
             const char c = *p;
-            const int code = c >= 'a' && c <= 'z' ? Qt::Key_A + (c - 'a') : c >= 'A' && c <= 'Z' ? Qt::Key_A + (c - 'A') : c;
+            const int code = c >= 'a' && c <= 'z'   ? Qt::Key_A + (c - 'a')
+                             : c >= 'A' && c <= 'Z' ? Qt::Key_A + (c - 'A')
+                                                    : c;
             press(code, QLatin1Char(c));
         }
     }

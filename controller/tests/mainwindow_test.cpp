@@ -3,7 +3,6 @@
 // key commands, a receiver that goes silent, the digit links, shutdown.
 #include <QApplication>
 #include <QCheckBox>
-#include <QTimer>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
@@ -12,6 +11,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -118,10 +118,7 @@ private:
         return w;
     }
 
-    void takeRemote(MainWindow& w)
-    {
-        typeText(w, QStringLiteral("u"));
-    }
+    void takeRemote(MainWindow& w) { typeText(w, QStringLiteral("u")); }
 
 private slots:
     void initTestCase()

@@ -23,10 +23,10 @@
 #include "controller/app/modebuttons.h"
 #include "controller/core/appsettings.h"
 #include "controller/core/receiverservers.h"
-#include "platform/settingsstore.h"
-#include "tests/support/dialogscript.h"
 #include "fakedriver.h"
+#include "platform/settingsstore.h"
 #include "server/rigctlserver.h"
+#include "tests/support/dialogscript.h"
 #include "windowtestsupport.h"
 
 using namespace tessaly;
@@ -375,8 +375,8 @@ private slots:
         QVERIFY(!dialog.isVisible());
         QVERIFY(!dialog.cancelled());
         // Seven zeros, "FollowCarrier" untouched by the dialog.
-        for (const char* name : {"WindowsOnTop", "WindowsBeep", "MonitorChanges", "AutoMode", "AutoFilter",
-                                 "SendTime"}) {
+        for (const char* name :
+             {"WindowsOnTop", "WindowsBeep", "MonitorChanges", "AutoMode", "AutoFilter", "SendTime"}) {
             QCOMPARE(settings.readNumber(name, 7), 0);
         }
         QCOMPARE(settings.readNumber("DDELink", 7), -1);
@@ -592,12 +592,11 @@ private slots:
         QVERIFY(mst->styleSheet().contains(QStringLiteral("#ffff00")));
         m_w->driver()->put_RxFrq(0, NONE, 6010000);
         QTRY_VERIFY_WITH_TIMEOUT(simFrequency(m_rx[1]) == 6010000 && simFrequency(m_rx[2]) == 6010000, kSlow);
-        QTRY_VERIFY2_WITH_TIMEOUT(counter.count(0, 6010000) && counter.count(1, 6010000) && counter.count(2, 6010000),
-                                  qPrintable(counter.dump() + QStringLiteral(" driver: %1 %2 %3")
-                                                                  .arg(frqOf(*m_w, 0))
-                                                                  .arg(frqOf(*m_w, 1))
-                                                                  .arg(frqOf(*m_w, 2))),
-                                  kSlow);
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            counter.count(0, 6010000) && counter.count(1, 6010000) && counter.count(2, 6010000),
+            qPrintable(counter.dump() +
+                       QStringLiteral(" driver: %1 %2 %3").arg(frqOf(*m_w, 0)).arg(frqOf(*m_w, 1)).arg(frqOf(*m_w, 2))),
+            kSlow);
         // The mode button of the master reaches the others as well.
         QPushButton* mode = m_w->modeButtons()->button(ModeButtons::Mode);
         const MODTYPE before = modeOf(*m_w, 0);
@@ -767,8 +766,8 @@ private slots:
         // The third receiver leaves the configuration, as the driver dialog's
         // changes do, and the driver announces the new list.
         auto& store = platform::SettingsStore::shared();
-        const std::string key = platform::SettingsStore::join(
-            platform::SettingsStore::join(platform::kSettingsRoot, m_config), "C-NRD535");
+        const std::string key =
+            platform::SettingsStore::join(platform::SettingsStore::join(platform::kSettingsRoot, m_config), "C-NRD535");
         QVERIFY(store.deleteTree(key));
         std::int32_t loaded = 0;
         QCOMPARE(m_w->driver()->DrvConfigure(m_config, ConfLoad, &loaded), S_OK);

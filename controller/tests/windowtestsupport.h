@@ -26,7 +26,7 @@ public:
 
 struct SimReceiver {
     std::string instance;  // the instance name in the configuration
-    std::string line;      // "NRD535", "RA1792:1"
+    std::string line;  // "NRD535", "RA1792:1"
     quorvin::DrvType type;
     sim::SimServer::Transport transport;
     std::unique_ptr<sim::SimServer> server;

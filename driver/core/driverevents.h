@@ -30,8 +30,8 @@ public:
     virtual void RxSMtUpdated(std::int16_t index, std::int32_t frq, std::int16_t locale, std::int16_t dbuv,
                               const std::string& sPoint) = 0;
     virtual void RxHFFUpdated(std::int16_t index, HFFSTATE state) = 0;
-    virtual void RxChnStatus(std::int16_t index, std::int16_t chn, std::int32_t frq, std::int32_t bfo,
-                             std::int32_t mod, std::int32_t flt, std::int32_t agc, std::int32_t msk) = 0;
+    virtual void RxChnStatus(std::int16_t index, std::int16_t chn, std::int32_t frq, std::int32_t bfo, std::int32_t mod,
+                             std::int32_t flt, std::int32_t agc, std::int32_t msk) = 0;
     virtual void RxOutUpdated(std::int16_t index, std::int16_t num, std::int32_t sts) = 0;
     virtual void RxStpUpdated(std::int16_t index, std::int32_t stp) = 0;
     virtual void RxRmtState(std::int16_t index, std::int32_t sts) = 0;

@@ -278,8 +278,7 @@ void DriverManager::Fire(const std::function<HRESULT(IReceiverDriverEvents&)>& c
     }
 }
 
-void DriverManager::ForwardChange(std::int16_t index, EchoCounter counter,
-                                  const std::function<void(Receiver&)>& apply)
+void DriverManager::ForwardChange(std::int16_t index, EchoCounter counter, const std::function<void(Receiver&)>& apply)
 {
     ReceiverInstance* source = Instance(index);
     if (source == nullptr) {

@@ -429,8 +429,8 @@ std::int32_t Receiver::ProcessKey(std::int16_t key)
         const char* keys;
         MODTYPE mod;
     };
-    static constexpr ModKey kModKeys[] = {{"ma", ModAM},  {"mf", ModFM},   {"mu", ModUSB}, {"ml", ModLSB},
-                                          {"mc", ModCW},  {"mr", ModRTTY}, {"mx", ModFAX}, {"mi", ModISB}};
+    static constexpr ModKey kModKeys[] = {{"ma", ModAM}, {"mf", ModFM},   {"mu", ModUSB}, {"ml", ModLSB},
+                                          {"mc", ModCW}, {"mr", ModRTTY}, {"mx", ModFAX}, {"mi", ModISB}};
     struct FltKey {
         const char* keys;
         int entry;
@@ -621,9 +621,9 @@ std::string Receiver::SPointText()
         std::int32_t below;
         const char* text;
     };
-    static constexpr Step kSteps[] = {{-8, " S1"},  {-2, " S2"},  {4, " S3"},   {10, " S4"},  {16, " S5"}, {22, " S6"},
-                                      {28, " S7"},  {34, " S8"},  {44, " S9"},  {54, "+10"},  {64, "+20"}, {74, "+30"},
-                                      {84, "+40"},  {94, "+50"},  {104, "+60"}, {114, "+70"}};
+    static constexpr Step kSteps[] = {{-8, " S1"}, {-2, " S2"}, {4, " S3"},   {10, " S4"}, {16, " S5"}, {22, " S6"},
+                                      {28, " S7"}, {34, " S8"}, {44, " S9"},  {54, "+10"}, {64, "+20"}, {74, "+30"},
+                                      {84, "+40"}, {94, "+50"}, {104, "+60"}, {114, "+70"}};
     for (const auto& step : kSteps) {
         if (level < step.below) {
             return step.text;

@@ -137,8 +137,8 @@ public:
     // the model's own values. True when every value reached the settings
     // file (false when one failed, or the store keeps them in memory only).
     virtual bool RxSaveSettings(const std::string& configuration, const std::string& instance) = 0;
-    virtual std::int32_t RxModelReady();   // model hook, base: 1
-    virtual void RxModelIdle();            // model hook, base: nothing
+    virtual std::int32_t RxModelReady();  // model hook, base: 1
+    virtual void RxModelIdle();  // model hook, base: nothing
     virtual std::int32_t RxModelStatus();  // model hook, base: 0
     // Code conversions, five pairs: receiver code → enumeration value and
     // enumeration value → receiver code. The first two pairs are mode and
@@ -343,12 +343,11 @@ protected:
     std::string m_rxBuffer;
     std::int16_t m_index = 0;
 
-
-    std::int32_t m_testLink = 1;   // C_Test
-    std::int16_t m_retries = -1;   // C_Retr
-    std::int16_t m_wait = -1;      // C_Wait
-    std::int32_t m_dbg = 0;        // C_Dbg
-    std::int32_t m_isbEnabled = 1; // O_ISB
+    std::int32_t m_testLink = 1;  // C_Test
+    std::int16_t m_retries = -1;  // C_Retr
+    std::int16_t m_wait = -1;  // C_Wait
+    std::int32_t m_dbg = 0;  // C_Dbg
+    std::int32_t m_isbEnabled = 1;  // O_ISB
     std::int32_t m_manualAgc = 0;  // R_MAgc
 
     std::int32_t m_frqOffset = 0;

@@ -568,8 +568,8 @@ HRESULT ReceiverDriver::RxChnClear(std::int16_t Index, std::int16_t Chn, RCODE* 
     return Ask(Index, pResult, [Chn](ReceiverInstance&, Receiver& rx) { return rx.ChnClear(Chn); });
 }
 
-HRESULT ReceiverDriver::RxChnWrite(std::int16_t Index, std::int16_t Chn, std::int32_t Hz, std::int32_t BFO,
-                                   MODTYPE Mod, std::int32_t FltHz, AGCTYPE Agc, std::int32_t Msk, RCODE* pResult)
+HRESULT ReceiverDriver::RxChnWrite(std::int16_t Index, std::int16_t Chn, std::int32_t Hz, std::int32_t BFO, MODTYPE Mod,
+                                   std::int32_t FltHz, AGCTYPE Agc, std::int32_t Msk, RCODE* pResult)
 {
     return Ask(Index, pResult,
                [=](ReceiverInstance&, Receiver& rx) { return rx.ChnWrite(Chn, Hz, BFO, Mod, FltHz, Agc, Msk); });

@@ -51,10 +51,8 @@ CommChannel::CommChannel(LinkOwner* owner)
 {
 }
 
-CommChannel::CommChannel(LinkOwner* owner, std::unique_ptr<SerialBackend> serialBackend,
-                         std::unique_ptr<Pinger> pinger)
-    : m_owner(owner),
-      m_serial(std::make_unique<SerialLink>(owner, std::move(serialBackend))),
+CommChannel::CommChannel(LinkOwner* owner, std::unique_ptr<SerialBackend> serialBackend, std::unique_ptr<Pinger> pinger)
+    : m_owner(owner), m_serial(std::make_unique<SerialLink>(owner, std::move(serialBackend))),
       m_socket(std::make_unique<SocketLink>(owner, std::move(pinger)))
 {
 }

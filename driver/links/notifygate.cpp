@@ -20,7 +20,8 @@ void NotifyGate::post()
         return;
     }
     m_posted = true;
-    QMetaObject::invokeMethod(m_context.get(), [this] { run(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_context.get(), [this] { run(); }, Qt::QueuedConnection);
 }
 
 void NotifyGate::run()

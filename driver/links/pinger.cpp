@@ -74,8 +74,7 @@ int echoOnce(const EchoSocket& socket, const sockaddr_in& target, std::uint16_t 
     header->un.echo.id = htons(id);
     header->un.echo.sequence = htons(sequence);
     std::memcpy(packet.data() + sizeof(icmphdr), payload.data(), payload.size());
-    const std::uint16_t sum =
-        checksum(reinterpret_cast<const unsigned char*>(packet.data()), packet.size());
+    const std::uint16_t sum = checksum(reinterpret_cast<const unsigned char*>(packet.data()), packet.size());
     header->checksum = htons(sum);
 
     const std::uint32_t start = platform::clock().millis();
@@ -95,8 +94,8 @@ int echoOnce(const EchoSocket& socket, const sockaddr_in& target, std::uint16_t 
         }
         sockaddr_in from{};
         socklen_t fromLength = sizeof(from);
-        const ssize_t got = ::recvfrom(socket.fd, reply, sizeof(reply), 0, reinterpret_cast<sockaddr*>(&from),
-                                       &fromLength);
+        const ssize_t got =
+            ::recvfrom(socket.fd, reply, sizeof(reply), 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
         if (got <= 0) {
             continue;
         }

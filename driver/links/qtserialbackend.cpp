@@ -159,8 +159,8 @@ bool QtSerialBackend::write(const std::string& bytes)
             ::poll(&pfd, 1, kWriteRoundMs);
         }
     }
-    const bool ok = m_port->isOpen() && m_port->bytesToWrite() == 0 &&
-                    m_port->error() != QSerialPort::WriteError && m_port->error() != QSerialPort::ResourceError;
+    const bool ok = m_port->isOpen() && m_port->bytesToWrite() == 0 && m_port->error() != QSerialPort::WriteError &&
+                    m_port->error() != QSerialPort::ResourceError;
     m_port->clearError();
     return ok;
 }

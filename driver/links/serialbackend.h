@@ -21,9 +21,9 @@ struct LineSettings {
 enum class SerialOpenResult {
     Ok,
     NoDevice,  // the device path names nothing
-    InUse,     // another process (or another link) holds the port
+    InUse,  // another process (or another link) holds the port
     NoPermission,  // the user may not read and write the device
-    Failed,    // anything else: not a serial device, settings refused
+    Failed,  // anything else: not a serial device, settings refused
 };
 
 // What a backend reports from the event loop (or while it pulls input).

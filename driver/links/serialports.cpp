@@ -163,12 +163,17 @@ std::string permissionMessage(const std::string& device)
     }
     std::string text = "No permission to open the serial port " + device + ".\n";
     if (!groupMayUse) {
-        return text + "Only the owner of the device may read and write it. Ask the administrator to give "
-                      "the group \"" + group + "\" read and write access to it (a udev rule), then add your user "
-                      "to that group.";
+        return text +
+               "Only the owner of the device may read and write it. Ask the administrator to give "
+               "the group \"" +
+               group +
+               "\" read and write access to it (a udev rule), then add your user "
+               "to that group.";
     }
-    return text + "Access is granted by membership of the group \"" + group + "\": add your user to it (sudo adduser "
-                  "$USER " + group + "), then log out and in again.";
+    return text + "Access is granted by membership of the group \"" + group +
+           "\": add your user to it (sudo adduser "
+           "$USER " +
+           group + "), then log out and in again.";
 }
 
 const char* portStateWord(PortState state)

@@ -8,8 +8,7 @@
 
 namespace quorvin::family {
 
-std::string addressFrame(std::string_view lead, int address, int digits, std::string_view command,
-                         std::string_view end)
+std::string addressFrame(std::string_view lead, int address, int digits, std::string_view command, std::string_view end)
 {
     int limit = 1;
     for (int i = 0; i < digits; ++i) {

@@ -158,8 +158,8 @@ std::string FamilyReceiver::FltName(std::int16_t slot)
         return {};
     }
     const int tableSlot = slots[static_cast<std::size_t>(slot)];
-    const char* name = tableSlot < kTableFilterSlots ? m_info->filters[static_cast<std::size_t>(tableSlot)].name
-                                                      : nullptr;
+    const char* name =
+        tableSlot < kTableFilterSlots ? m_info->filters[static_cast<std::size_t>(tableSlot)].name : nullptr;
     return name != nullptr ? name : std::string();
 }
 
@@ -560,7 +560,8 @@ SettingsOutcome FamilyReceiver::ApplySettings(const SettingValues& values)
         return outcome;
     };
     for (const auto& [name, value] : values) {
-        const auto it = std::find_if(fields.begin(), fields.end(), [&](const SettingField& f) { return f.name == name; });
+        const auto it =
+            std::find_if(fields.begin(), fields.end(), [&](const SettingField& f) { return f.name == name; });
         if (it == fields.end()) {
             return refuse(name, name + " is no setting of the " + std::string(m_info->name) + ".");
         }
@@ -602,9 +603,9 @@ SettingsOutcome FamilyReceiver::ApplySettings(const SettingValues& values)
                 store.writeNumber(key, changes[i].first->name, changes[i].first->value);
             }
             outcome.result = SettingsOutcome::Result::NotSaved;
-            outcome.message = "The settings could not be saved: " +
-                              (store.lastError().empty() ? std::string("the settings file refused them")
-                                                         : store.lastError());
+            outcome.message =
+                "The settings could not be saved: " +
+                (store.lastError().empty() ? std::string("the settings file refused them") : store.lastError());
             return outcome;
         }
     }
@@ -665,8 +666,7 @@ void FamilyReceiver::TraceConnectError(std::string_view text)
     m_traceOpen = false;
 }
 
-bool FamilyReceiver::SendTraced(const std::string& frame, std::string_view mnemonic, int charDelayMs,
-                                int afterDelayMs)
+bool FamilyReceiver::SendTraced(const std::string& frame, std::string_view mnemonic, int charDelayMs, int afterDelayMs)
 {
     if (m_traceOpen) {
         std::string text(" ");

@@ -57,9 +57,9 @@ std::string slotCaption(std::string_view name)
         const char* caption;
     };
     static constexpr Named kNamed[] = {
-        {"F_Nar", "Narrow"},   {"F_Int", "Intermediate"}, {"F_Wide", "Wide"}, {"F_Aux", "Auxiliary"},
-        {"F_U1", "User 1"},    {"F_U2", "User 2"},        {"F_U3", "User 3"}, {"F_FLS", "Sideband"},
-        {"F_Roof", "Roofing"},
+        {"F_Nar", "Narrow"},    {"F_Int", "Intermediate"}, {"F_Wide", "Wide"},
+        {"F_Aux", "Auxiliary"}, {"F_U1", "User 1"},        {"F_U2", "User 2"},
+        {"F_U3", "User 3"},     {"F_FLS", "Sideband"},     {"F_Roof", "Roofing"},
     };
     for (const auto& n : kNamed) {
         if (n.name == name) {
@@ -145,8 +145,7 @@ std::vector<SettingField> modelSettingFields(std::int32_t type)
                           Group::Polling));
 
     if (desc->manualAgc) {
-        fields.push_back(flag("R_MAgc", "Allow &manual AGC", "Lets the AGC be set to manual (Man)",
-                              Group::Receiver));
+        fields.push_back(flag("R_MAgc", "Allow &manual AGC", "Lets the AGC be set to manual (Man)", Group::Receiver));
     }
     switch (type) {
     case DrvHF2050:
@@ -190,8 +189,7 @@ std::vector<SettingField> modelSettingFields(std::int32_t type)
         fields.push_back(variant);
         break;
     }
-    default:
-        break;
+    default: break;
     }
 
     // The filter slots in their table order; HF2050's sideband width stands

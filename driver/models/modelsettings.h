@@ -19,15 +19,15 @@ namespace quorvin {
 struct SettingField {
     enum class Kind {
         Number,  // a whole number within [min, max]
-        Flag,    // 0 or 1, a check box
+        Flag,  // 0 or 1, a check box
         Choice,  // an index into `choices`
     };
     enum class Group { Polling, Receiver, Filters };
 
-    std::string name;     // the value name in the instance key ("C_Wait")
+    std::string name;  // the value name in the instance key ("C_Wait")
     std::string caption;  // what the operator reads ("&Poll period")
-    std::string unit;     // "ms", "Hz" or empty
-    std::string hint;     // tool tip: what the value does
+    std::string unit;  // "ms", "Hz" or empty
+    std::string hint;  // tool tip: what the value does
     Kind kind = Kind::Number;
     Group group = Group::Polling;
     std::int32_t min = 0;
@@ -64,9 +64,9 @@ using SettingValues = std::map<std::string, std::int32_t>;
 struct SettingsOutcome {
     enum class Result {
         Unchanged,  // nothing differed: nothing written, nothing applied
-        Applied,    // the changed values were written and are in force
-        Refused,    // a value out of range (or read-only): nothing changed
-        NotSaved,   // the settings file did not take them: nothing changed
+        Applied,  // the changed values were written and are in force
+        Refused,  // a value out of range (or read-only): nothing changed
+        NotSaved,  // the settings file did not take them: nothing changed
     };
     Result result = Result::Unchanged;
     // For Refused: the field refused; the message says why.

@@ -14,8 +14,8 @@ constexpr std::uint32_t A(AGCTYPE a)
     return bitOf(a);
 }
 
-constexpr std::uint32_t kRaAgcs = A(AgcManual) | A(AgcFast) | A(AgcMedium) | A(AgcSlow) | A(AgcFastManual) |
-                                  A(AgcMediumManual) | A(AgcSlowManual);
+constexpr std::uint32_t kRaAgcs =
+    A(AgcManual) | A(AgcFast) | A(AgcMedium) | A(AgcSlow) | A(AgcFastManual) | A(AgcMediumManual) | A(AgcSlowManual);
 constexpr std::uint32_t kAllNbl = bitOf(NBlOff) | bitOf(NBlPeek) | bitOf(NBlWide);
 
 using O = ModelOption;

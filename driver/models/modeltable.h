@@ -13,8 +13,8 @@
 
 namespace quorvin {
 
-inline constexpr int kModelCount = 8;       // DrvNRD535 .. DrvHF2050
-inline constexpr int kTableFilterSlots = 8; // most slots a model names
+inline constexpr int kModelCount = 8;  // DrvNRD535 .. DrvHF2050
+inline constexpr int kTableFilterSlots = 8;  // most slots a model names
 
 struct LinkDefaults {
     bool busAddressing;
@@ -26,18 +26,18 @@ struct LinkDefaults {
 };
 
 struct FilterSlotInfo {
-    const char* name;   // settings value name; nullptr ends the list
-    std::int32_t width; // default bandwidth in Hz, 0 = empty
+    const char* name;  // settings value name; nullptr ends the list
+    std::int32_t width;  // default bandwidth in Hz, 0 = empty
 };
 
 // Which model option widens a capability (see ModelInfo::optionModes etc.).
 enum class ModelOption : std::uint8_t {
     None,
     A09666,  // RA6790 hardware option: range down to 5 kHz
-    Ext,     // TRC294 O_EXT: range up to 499999999 Hz
-    Ssb,     // TRC294 O_SSB: CW, USB, LSB and a 10 Hz step in USB and LSB
-    Isb,     // HF2050 O_ISB: ISB
-    Fm,      // TRC243 with its FM flag set: FM
+    Ext,  // TRC294 O_EXT: range up to 499999999 Hz
+    Ssb,  // TRC294 O_SSB: CW, USB, LSB and a 10 Hz step in USB and LSB
+    Isb,  // HF2050 O_ISB: ISB
+    Fm,  // TRC243 with its FM flag set: FM
 };
 
 // The mode offsets of a model, by kind: 1 the tuning offset, 3 where the
@@ -57,8 +57,14 @@ struct ModeOffsets {
 
 // The offsets most models share: the emulated modes sit below the
 // receiver's frequency by their BFO.
-inline constexpr ModeOffsets kSharedModeOffsets{.usb = 1400, .lsb = -1400, .isb = 1400, .rtty = 2210, .fax = 1900,
-                                                .rttyCarrier = -2210, .faxCarrier = -1900, .cwBfoSign = 1};
+inline constexpr ModeOffsets kSharedModeOffsets{.usb = 1400,
+                                                .lsb = -1400,
+                                                .isb = 1400,
+                                                .rtty = 2210,
+                                                .fax = 1900,
+                                                .rttyCarrier = -2210,
+                                                .faxCarrier = -1900,
+                                                .cwBfoSign = 1};
 
 // The offset of a mode by kind (2: half of `filterHz`; 4: CW takes `defaultBfo`).
 std::int32_t modeOffset(const ModeOffsets& offsets, std::int32_t mod, std::int32_t kind, std::int32_t filterHz,
@@ -76,17 +82,17 @@ struct ModelInfo {
     std::int32_t bfoMax;
     std::array<FilterSlotInfo, kTableFilterSlots> filters;
     std::int16_t slotCount;
-    std::int16_t offered;    // slots offered outside USB, LSB and ISB
+    std::int16_t offered;  // slots offered outside USB, LSB and ISB
     std::int16_t firstSlot;  // index (from 0) of the slot the receiver's filter code 1 selects
 
-    std::uint32_t modes;     // bit per MODTYPE that exists without options
+    std::uint32_t modes;  // bit per MODTYPE that exists without options
     std::uint32_t emulated;  // modes reached through another mode and a fixed BFO
     std::int16_t modCount;
-    std::uint32_t agcs;      // bit per AGCTYPE
+    std::uint32_t agcs;  // bit per AGCTYPE
     std::int16_t agcCount;
-    std::uint32_t nbls;      // bit per NBLTYPE
+    std::uint32_t nbls;  // bit per NBLTYPE
     std::int16_t nblCount;
-    std::uint32_t atts;      // bit per ATTSTATE
+    std::uint32_t atts;  // bit per ATTSTATE
     std::int16_t attCount;
     bool squelch;
     bool hfFilter;
@@ -100,10 +106,10 @@ struct ModelInfo {
 
     // What fitted options change (ModelOption::None: nothing).
     ModelOption modesOption;
-    std::uint32_t optionModes;   // modes that exist only with that option
+    std::uint32_t optionModes;  // modes that exist only with that option
     ModelOption rangeOption;
-    std::int32_t optionFrqMin;   // 0: unchanged
-    std::int32_t optionFrqMax;   // 0: unchanged
+    std::int32_t optionFrqMin;  // 0: unchanged
+    std::int32_t optionFrqMax;  // 0: unchanged
     ModelOption stepOption;
     std::int32_t optionSsbStep;  // step in USB and LSB with that option
 

@@ -34,7 +34,8 @@ TEST(ChannelFile, RoundTripsAndTrimsFields)
 
     // LF alone, an empty BFO and mask, blank padding anywhere, a decimal
     // frequency, trailing empty lines, a byte-order mark.
-    const ParseResult loose = parse("\xEF\xBB\xBF" "7; 7050000.4 ;;LSB;2200 ; Man;;\n\n\r\n");
+    const ParseResult loose = parse("\xEF\xBB\xBF"
+                                    "7; 7050000.4 ;;LSB;2200 ; Man;;\n\n\r\n");
     ASSERT_FALSE(loose.error) << loose.error->message;
     ASSERT_EQ(loose.lines.size(), 1u);
     EXPECT_EQ(loose.lines[0].channel, 7);
@@ -87,8 +88,7 @@ TEST(ChannelFile, AnEmptyAgcFieldIsTakenOnlyWhenAsked)
     const ParseResult taken = parse(line, true);
     ASSERT_FALSE(taken.error) << taken.error->message;
     EXPECT_EQ(taken.lines.at(0).agc, "");
-    EXPECT_EQ(parse("001;  145500000;    0;     ;12000;    ;0;\r\n", true).error->message,
-              "Empty field(s) on line 1");
+    EXPECT_EQ(parse("001;  145500000;    0;     ;12000;    ;0;\r\n", true).error->message, "Empty field(s) on line 1");
 }
 
 }  // namespace

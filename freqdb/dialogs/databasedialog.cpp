@@ -68,8 +68,8 @@ DatabaseDialog::FileChooser DatabaseDialog::setFileChooser(FileChooser replaceme
 
 DatabaseDialog::DatabaseDialog(FrequencyData& data, QWidget* parent)
     : QDialog(parent), m_data(data), m_user(new QLineEdit(this)), m_password(new QLineEdit(this)),
-      m_file(new QLineEdit(this)), m_browse(new QPushButton(QStringLiteral("..."), this)),
-      m_table(new QComboBox(this)), m_status(new QLabel(this))
+      m_file(new QLineEdit(this)), m_browse(new QPushButton(QStringLiteral("..."), this)), m_table(new QComboBox(this)),
+      m_status(new QLabel(this))
 {
     setWindowTitle(QStringLiteral("Database configuration"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
@@ -348,8 +348,8 @@ void DatabaseDialog::listColumns(bool preselect)
         return;
     }
     const ColumnGuess guess = guessColumns(names);
-    const std::pair<Column, const std::string*> guesses[] = {{Freq, &guess.freq}, {Desc, &guess.desc},
-                                                             {Stat, &guess.stat}};
+    const std::pair<Column, const std::string*> guesses[] = {
+        {Freq, &guess.freq}, {Desc, &guess.desc}, {Stat, &guess.stat}};
     for (const auto& [column, name] : guesses) {
         if (!name->empty()) {
             QComboBox* box = m_columns[static_cast<std::size_t>(column)];

@@ -16,7 +16,8 @@ TEST(BandTables, RegionListsHaveTheirBandsInOrder)
         EXPECT_EQ(regionRecord(region, 0), 0);
         EXPECT_EQ(regionRecord(region, regionListSize(region) - 1), 206);
         for (int pos = 1; pos < regionListSize(region); ++pos) {
-            EXPECT_LT(bandRecord(regionRecord(region, pos - 1)).startKHz, bandRecord(regionRecord(region, pos)).startKHz)
+            EXPECT_LT(bandRecord(regionRecord(region, pos - 1)).startKHz,
+                      bandRecord(regionRecord(region, pos)).startKHz)
                 << "position " << pos;
         }
     }
@@ -78,10 +79,10 @@ TEST(BandTables, EveryBandOfEveryRegionAsTheCursorReportsIt)
             }
             ASSERT_EQ(hz, start);
             const std::string line = std::to_string(fd.band().record()) + "|" + std::to_string(start) + "|" +
-                                     std::to_string(end) + "|" + std::to_string(step) + "|" +
-                                     std::to_string(code[0]) + "," + std::to_string(code[1]) + "," +
-                                     std::to_string(code[2]) + "," + std::to_string(code[3]) + "|" + name + "|" +
-                                     std::to_string(mode) + "|" + std::to_string(filter) + "\n";
+                                     std::to_string(end) + "|" + std::to_string(step) + "|" + std::to_string(code[0]) +
+                                     "," + std::to_string(code[1]) + "," + std::to_string(code[2]) + "," +
+                                     std::to_string(code[3]) + "|" + name + "|" + std::to_string(mode) + "|" +
+                                     std::to_string(filter) + "\n";
             for (unsigned char c : line) {
                 h = (h ^ c) * 0x100000001b3ULL;
             }
@@ -101,10 +102,10 @@ TEST(BandTables, SpotValues)
         std::int32_t step;
     };
     const Spot spots[] = {
-        {0, 0, -1, -1, -1, -1, 100},       {3, 19.95, 12, 0, 0, 0, 10},    {21, 148.5, 3, 0, 0, 0, 9000},
-        {44, 1606.5, 1, 2, 5, 4, 3000},    {50, 1800, 11, 1, 2, 4, 1000},  {90, 4750, 1, 8, 10, 3, 3000},
-        {110, 7100, 11, 0, 0, 0, 1000},    {128, 13360, 1, 13, 0, 0, 3000}, {173, 30005, 14, 1, 2, 0, 1000},
-        {191, 87500, 3, 0, 0, 0, 100000},  {194, 108000, 9, 0, 0, 0, 8333}, {201, 143600, 1, 2, 5, 14, 12500},
+        {0, 0, -1, -1, -1, -1, 100},       {3, 19.95, 12, 0, 0, 0, 10},      {21, 148.5, 3, 0, 0, 0, 9000},
+        {44, 1606.5, 1, 2, 5, 4, 3000},    {50, 1800, 11, 1, 2, 4, 1000},    {90, 4750, 1, 8, 10, 3, 3000},
+        {110, 7100, 11, 0, 0, 0, 1000},    {128, 13360, 1, 13, 0, 0, 3000},  {173, 30005, 14, 1, 2, 0, 1000},
+        {191, 87500, 3, 0, 0, 0, 100000},  {194, 108000, 9, 0, 0, 0, 8333},  {201, 143600, 1, 2, 5, 14, 12500},
         {205, 144000, 11, 0, 0, 0, 12500}, {206, 146000, -1, -1, -1, -1, 0},
     };
     for (const Spot& s : spots) {

@@ -26,9 +26,9 @@ TEST(TextCodec, Latin1FallbackAndBoundedBytes)
 {
     EXPECT_EQ(toUtf8("Z\xc3\xbcrich"), "Z\xc3\xbcrich");
     EXPECT_EQ(toUtf8("Sch\xf6neck"), "Sch\xc3\xb6neck");
-    EXPECT_EQ(toUtf8("\xc3"), "\xc3\x83");             // cut sequence
+    EXPECT_EQ(toUtf8("\xc3"), "\xc3\x83");  // cut sequence
     EXPECT_EQ(toUtf8("\xe0\x80\x80"), "\xc3\xa0\xc2\x80\xc2\x80");  // overlong
-    EXPECT_EQ(toUtf8("\xed\xa0\x80").size(), 6u);     // surrogate
+    EXPECT_EQ(toUtf8("\xed\xa0\x80").size(), 6u);  // surrogate
     EXPECT_EQ(bytesAsNumber(std::string("\x01\x02", 2)), "513");
     EXPECT_EQ(bytesAsNumber(std::string("\xff\xff\xff\xff\x05\x06", 6)), "-1");
     EXPECT_EQ(bytesAsNumber(""), "0");
@@ -86,15 +86,18 @@ TEST_F(StationDbTest, TextCheckMessages)
 
 TEST_F(StationDbTest, TextFileWithHeaderNumericFrequency)
 {
-    writeFile(file("utes.csv"),
-              "FREQ;INFO;STAT;MODE;BAUD\n"
-              "6000.0;Weather;Z\xc3\xbcrich;RTTY;50\n"
-              "5999.5;Press;Sch\xf6neck;FAX;\n"
-              "6000.0;Navy;Kiel;CW;75\n"
-              "6000.9;Coast;Bergen;USB;\n"
-              "7000.0;Other;Oslo;;\n");
-    configure({{"S_File", file("utes.csv")}, {"S_Freq", "FREQ"}, {"S_Desc", "INFO"}, {"S_Stat", "STAT"},
-               {"S_Mode", "MODE"}, {"S_Baud", "BAUD"}});
+    writeFile(file("utes.csv"), "FREQ;INFO;STAT;MODE;BAUD\n"
+                                "6000.0;Weather;Z\xc3\xbcrich;RTTY;50\n"
+                                "5999.5;Press;Sch\xf6neck;FAX;\n"
+                                "6000.0;Navy;Kiel;CW;75\n"
+                                "6000.9;Coast;Bergen;USB;\n"
+                                "7000.0;Other;Oslo;;\n");
+    configure({{"S_File", file("utes.csv")},
+               {"S_Freq", "FREQ"},
+               {"S_Desc", "INFO"},
+               {"S_Stat", "STAT"},
+               {"S_Mode", "MODE"},
+               {"S_Baud", "BAUD"}});
     fd.utilityLists();
     EXPECT_EQ(storageKey(), 1);
     EXPECT_TRUE(reporter.messages.empty());
@@ -164,11 +167,10 @@ TEST_F(StationDbTest, TextFileWithHeaderNumericFrequency)
 
 TEST_F(StationDbTest, TextFrequencyColumnComparesText)
 {
-    writeFile(file("textfreq.csv"),
-              "6000.0;A\n"
-              "6000.05;B\n"
-              "6000.1 kHz;C\n"
-              "n/a;D\n");
+    writeFile(file("textfreq.csv"), "6000.0;A\n"
+                                    "6000.05;B\n"
+                                    "6000.1 kHz;C\n"
+                                    "n/a;D\n");
     configure({{"S_File", file("textfreq.csv")}, {"S_Freq", "F1"}, {"S_Stat", "F2"}});
     ASSERT_EQ(storageKey(), 1);
     EXPECT_EQ(fd.database().columnNames(), (std::vector<std::string>{"F1", "F2"}));
@@ -181,7 +183,8 @@ TEST_F(StationDbTest, TextFrequencyColumnComparesText)
 
     EXPECT_EQ(first(6000149, 0), 0);
     EXPECT_EQ(first(6000149, 500), 1);
-    EXPECT_EQ(fd.database().lastQuery(), "SELECT \"F1\",\"F2\" FROM \"textfreq.csv\" WHERE \"F1\" LIKE ? ORDER BY rowid");
+    EXPECT_EQ(fd.database().lastQuery(),
+              "SELECT \"F1\",\"F2\" FROM \"textfreq.csv\" WHERE \"F1\" LIKE ? ORDER BY rowid");
     EXPECT_EQ(fd.database().lastArguments(), std::vector<std::string>{"'6000.1%'"});
     EXPECT_EQ(rec.StationID, "C");
     EXPECT_EQ(first(6000049, 0), 1);
@@ -212,12 +215,10 @@ TEST_F(StationDbTest, ShortLinesAndEmptyLinesWhenOpenedDirectly)
 
 TEST_F(StationDbTest, IdentifiersAreQuotedAndValuesBound)
 {
-    writeFile(file("select.csv"),
-              "Fre\"q;Order;Station Name\n"
-              "4583.0;1;DDK2\n"
-              "7646.0;2;DDH7\n");
-    configure({{"S_File", file("select.csv")}, {"S_Freq", "Fre\"q"}, {"S_Desc", "Order"},
-               {"S_Stat", "Station Name"}});
+    writeFile(file("select.csv"), "Fre\"q;Order;Station Name\n"
+                                  "4583.0;1;DDK2\n"
+                                  "7646.0;2;DDH7\n");
+    configure({{"S_File", file("select.csv")}, {"S_Freq", "Fre\"q"}, {"S_Desc", "Order"}, {"S_Stat", "Station Name"}});
     ASSERT_EQ(storageKey(), 1);
     EXPECT_EQ(count(true), 2);
     EXPECT_EQ(first(7646000, 0), 1);
@@ -260,7 +261,8 @@ TEST_F(StationDbTest, TextFileInAFolderNamedLikeDbase)
 {
     std::filesystem::create_directory(settings.dir().path() / "dbfiles");
     const std::string path = (settings.dir().path() / "dbfiles" / "utes.csv").string();
-    writeFile(path, "\xEF\xBB\xBF" "FREQ;STAT\n4583.0;DDK2\n");  // with a byte order mark
+    writeFile(path, "\xEF\xBB\xBF"
+                    "FREQ;STAT\n4583.0;DDK2\n");  // with a byte order mark
     configure({{"S_File", path}, {"S_Freq", "FREQ"}, {"S_Stat", "STAT"}});
     EXPECT_EQ(storageKey(), 1);
     EXPECT_EQ(count(false), 1);
@@ -324,7 +326,11 @@ TEST_F(StationDbTest, DbaseTableWrittenWithShapelib)
     DBFMarkRecordDeleted(dbf, 3, 1);
     DBFClose(dbf);
 
-    configure({{"S_File", path}, {"S_Tabl", "ignored"}, {"S_Freq", "freq"}, {"S_Desc", "INFO"}, {"S_Stat", "STAT"},
+    configure({{"S_File", path},
+               {"S_Tabl", "ignored"},
+               {"S_Freq", "freq"},
+               {"S_Desc", "INFO"},
+               {"S_Stat", "STAT"},
                {"S_Baud", "BAUD"}});
     ASSERT_EQ(storageKey(), 1);
     EXPECT_EQ(fd.database().settings().table, "coast");
@@ -367,8 +373,13 @@ TEST_F(StationDbTest, AccessDatabaseTablesAndColumns)
 
 TEST_F(StationDbTest, AccessDatabaseQueries)
 {
-    configure({{"S_File", kUsersMdb}, {"S_Tabl", "Users"}, {"S_Freq", "UserId"}, {"S_Desc", "UserName"},
-               {"S_Stat", "UserSex"}, {"S_Modu", "UserBirthday"}, {"S_Mode", "UserMarried"}});
+    configure({{"S_File", kUsersMdb},
+               {"S_Tabl", "Users"},
+               {"S_Freq", "UserId"},
+               {"S_Desc", "UserName"},
+               {"S_Stat", "UserSex"},
+               {"S_Modu", "UserBirthday"},
+               {"S_Mode", "UserMarried"}});
     ASSERT_EQ(storageKey(), 1) << (reporter.messages.empty() ? "" : reporter.messages[0].text);
     EXPECT_EQ(count(false), 3);
     EXPECT_EQ(count(true), 3);

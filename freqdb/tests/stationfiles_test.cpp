@@ -106,7 +106,10 @@ TEST_F(StationFilesTest, DbaseRecordCountIsCheckedAgainstTheFileSize)
     // A record that cannot be read (the file shrank while it was read)
     // fails the table instead of becoming an empty row.
     struct ShrinkingSink : TableCollector {
-        ShrinkingSink(SourceTable& t, std::string p, std::size_t keep) : TableCollector(t), path(std::move(p)), keep(keep) {}
+        ShrinkingSink(SourceTable& t, std::string p, std::size_t keep)
+            : TableCollector(t), path(std::move(p)), keep(keep)
+        {
+        }
         bool row(const SourceRow& r, SourceError& e) override
         {
             std::filesystem::resize_file(path, keep);
@@ -198,9 +201,8 @@ TEST_F(StationFilesTest, SpecialFilesAreRefusedForEverySource)
 
 TEST_F(StationFilesTest, ColumnNamesAreMadeUniqueAndFreeOfNul)
 {
-    writeFile(file("clash.csv"),
-              "F3;INFO;;STATION;freq;;F6\n"
-              "6000.0;a;x;DDK2;1;y;z\n");
+    writeFile(file("clash.csv"), "F3;INFO;;STATION;freq;;F6\n"
+                                 "6000.0;a;x;DDK2;1;y;z\n");
     configure({{"S_File", file("clash.csv")}, {"S_Freq", "F3"}, {"S_Stat", "STATION"}, {"S_Desc", "F3_2"}});
     ASSERT_EQ(storageKey(), 1) << (reporter.messages.empty() ? "" : reporter.messages[0].text);
     EXPECT_EQ(fd.database().columnNames(),
@@ -240,11 +242,10 @@ TEST_F(StationFilesTest, ColumnKindsFollowEveryValueOfTheFile)
 {
     // Whole numbers that turn out to be decimals, numbers that turn out to
     // be text on the last line: each column takes the kind of all its values.
-    writeFile(file("kinds.csv"),
-              "FREQ;BAUD;CODE\n"
-              "6000;50;1\n"
-              "6001;75.5;2\n"
-              "6002;100;x\n");
+    writeFile(file("kinds.csv"), "FREQ;BAUD;CODE\n"
+                                 "6000;50;1\n"
+                                 "6001;75.5;2\n"
+                                 "6002;100;x\n");
     configure({{"S_File", file("kinds.csv")}, {"S_Freq", "FREQ"}, {"S_Baud", "BAUD"}, {"S_Stat", "CODE"}});
     ASSERT_EQ(storageKey(), 1);
     EXPECT_EQ(first(6000000, 0), 1);
@@ -304,20 +305,28 @@ TEST_F(StationFilesTest, PublishedScheduleWithOneMoreSeparatorInItsHeader)
 {
     // The shape of the broadcast schedules listeners load: Latin-1, CR LF,
     // a header whose last name is empty, one ";" more than the data lines.
-    writeFile(file("schedule.csv"),
-              "kHz;Time(UTC);Days;ITU;Station;Lng;Target;Remarks;\r\n"
-              "5955;0000-2400;;HOL;Radio Sch\xf6neck;D;WEu;\r\n"
-              "6005;0600-0700;Mo-Fr;D;Radio Dr\xe5" "ben;G;CEu;via Kall\r\n"
-              "6005;1800-1900;;E;La Voz de Gal\xe1pagos;S;SAm;\r\n"
-              "7440;2000-2100;;F;Radio T\xe9l\xe9vision Fran\xe7" "aise;F;Af;\r\n"
-              "9420;1200-1300;Sa;GRC;Fon\xed tis Ell\xe1" "das;Gr;Eu;\r\n"
-              "11955;0000-0100;;B;R\xe1" "dio Nacional;P;SAm;Sunday only\r\n");
+    writeFile(file("schedule.csv"), "kHz;Time(UTC);Days;ITU;Station;Lng;Target;Remarks;\r\n"
+                                    "5955;0000-2400;;HOL;Radio Sch\xf6neck;D;WEu;\r\n"
+                                    "6005;0600-0700;Mo-Fr;D;Radio Dr\xe5"
+                                    "ben;G;CEu;via Kall\r\n"
+                                    "6005;1800-1900;;E;La Voz de Gal\xe1pagos;S;SAm;\r\n"
+                                    "7440;2000-2100;;F;Radio T\xe9l\xe9vision Fran\xe7"
+                                    "aise;F;Af;\r\n"
+                                    "9420;1200-1300;Sa;GRC;Fon\xed tis Ell\xe1"
+                                    "das;Gr;Eu;\r\n"
+                                    "11955;0000-0100;;B;R\xe1"
+                                    "dio Nacional;P;SAm;Sunday only\r\n");
     TextCheckResult check = checkTextFile(file("schedule.csv"), true);
     EXPECT_TRUE(check.ok);
     EXPECT_TRUE(reporter.messages.empty());
 
-    configure({{"S_File", file("schedule.csv")}, {"S_Freq", "kHz"}, {"S_Stat", "Station"}, {"S_Desc", "Target"},
-               {"S_Modu", "Lng"}, {"S_Mode", "Time(UTC)"}, {"S_Baud", "Remarks"}});
+    configure({{"S_File", file("schedule.csv")},
+               {"S_Freq", "kHz"},
+               {"S_Stat", "Station"},
+               {"S_Desc", "Target"},
+               {"S_Modu", "Lng"},
+               {"S_Mode", "Time(UTC)"},
+               {"S_Baud", "Remarks"}});
     ASSERT_EQ(storageKey(), 1) << (reporter.messages.empty() ? "" : reporter.messages[0].text);
     EXPECT_TRUE(reporter.messages.empty());
     EXPECT_EQ(fd.database().columnNames(),
@@ -328,7 +337,8 @@ TEST_F(StationFilesTest, PublishedScheduleWithOneMoreSeparatorInItsHeader)
     EXPECT_EQ(first(6005000, 0), 1);
     EXPECT_EQ(rec.TableName, "schedule.csv");
     EXPECT_EQ(rec.Frequency, "6005");
-    EXPECT_EQ(rec.StationID, "Radio Dr\xc3\xa5" "ben");
+    EXPECT_EQ(rec.StationID, "Radio Dr\xc3\xa5"
+                             "ben");
     EXPECT_EQ(rec.Description, "CEu");
     EXPECT_EQ(rec.Modulation, "G");
     EXPECT_EQ(rec.Mode, "0600-0700");
@@ -337,9 +347,11 @@ TEST_F(StationFilesTest, PublishedScheduleWithOneMoreSeparatorInItsHeader)
     EXPECT_EQ(rec.StationID, "La Voz de Gal\xc3\xa1pagos");
     EXPECT_EQ(rec.Baud, "");
     EXPECT_EQ(first(7440300, 1000), 1);
-    EXPECT_EQ(rec.StationID, "Radio T\xc3\xa9l\xc3\xa9vision Fran\xc3\xa7" "aise");
+    EXPECT_EQ(rec.StationID, "Radio T\xc3\xa9l\xc3\xa9vision Fran\xc3\xa7"
+                             "aise");
     EXPECT_EQ(first(11955000, 0), 1);
-    EXPECT_EQ(rec.StationID, "R\xc3\xa1" "dio Nacional");
+    EXPECT_EQ(rec.StationID, "R\xc3\xa1"
+                             "dio Nacional");
 
     // The extra header fields must be empty and trailing: a named one is
     // still a separator fault.
@@ -359,8 +371,8 @@ TEST_F(StationFilesTest, RealBroadcastSchedule)
     // in; the figures were counted independently from the file.
     const std::string path = std::string(LUMARET_TESTDATA_DIR) + "/swschedule.csv";
     ASSERT_TRUE(checkTextFile(path, false).ok);
-    configure({{"S_File", path}, {"S_Freq", "F1"}, {"S_Mode", "F2"}, {"S_Stat", "F5"}, {"S_Modu", "F6"},
-               {"S_Desc", "F7"}});
+    configure(
+        {{"S_File", path}, {"S_Freq", "F1"}, {"S_Mode", "F2"}, {"S_Stat", "F5"}, {"S_Modu", "F6"}, {"S_Desc", "F7"}});
     ASSERT_EQ(storageKey(), 1) << (reporter.messages.empty() ? "" : reporter.messages[0].text);
     EXPECT_TRUE(reporter.messages.empty());
     EXPECT_EQ(fd.database().columnNames().size(), 11u);
@@ -382,5 +394,6 @@ TEST_F(StationFilesTest, RealBroadcastSchedule)
     EXPECT_EQ(fd.database().resultSize(), 9u);
     EXPECT_EQ(rec.StationID, "CNR1 DIGITAL");
     EXPECT_EQ(first(640000, 0), 1);
-    EXPECT_EQ(rec.StationID, "Radio del Pac\xef\xbf\xbd" "fico 640");
+    EXPECT_EQ(rec.StationID, "Radio del Pac\xef\xbf\xbd"
+                             "fico 640");
 }

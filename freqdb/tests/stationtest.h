@@ -70,4 +70,3 @@ protected:
     FrequencyData fd;
     DATARECORD rec;
 };
-

@@ -79,15 +79,15 @@ TEST(UtilTables, EveryEntryOfEveryListAsTheWalkReportsIt)
         std::uint64_t fingerprint;
     };
     const Expected expected[] = {
-        {UMarPrc, 245, 7277802000, 0x1ccf17296a9f90d4ULL},  {UMarUrc, 40, 683898000, 0x79e18d5c6218ea36ULL},
-        {UMarUra, 52, 337156000, 0xf9f099796c0d6976ULL},    {UMarPtc, 656, 21380403000, 0x673d90d9b3922c20ULL},
-        {UMarUtc, 229, 3567381500, 0xe7d1a6c42895e3d4ULL},  {UMarMds, 6, 49523000, 0x6295dcb614645ba2ULL},
-        {UMarDsc, 6, 50503000, 0x4cce222f7dd4e97eULL},      {UMarMsi, 8, 116483000, 0x5b1296e713b4fc09ULL},
-        {UMarSar, 15, 55401000, 0x577e314571c10f3bULL},     {UMarNbd, 6, 50211500, 0x874c669d02b0daf0ULL},
-        {UNavTex, 3, 5212400, 0xa04c3befd1eae076ULL},       {UWeaFax, 142, 1421657300, 0xa75ac142a6c7ff24ULL},
-        {UAerAcs, 65, 624962000, 0x8b37ced2e2fd13bfULL},    {UAerMet, 46, 371567000, 0xb7fe3b368cef9a6aULL},
-        {UAerNav, 125, 1015366000, 0x1e201190ee374a76ULL},  {UUafGcs, 9, 90942000, 0xc5e1675d24078fcdULL},
-        {UUafAle, 19, 208120000, 0x90ff5d0599dc432dULL},    {UCarBea, 29, 275714200, 0x22c6a375d2088cf4ULL},
+        {UMarPrc, 245, 7277802000, 0x1ccf17296a9f90d4ULL}, {UMarUrc, 40, 683898000, 0x79e18d5c6218ea36ULL},
+        {UMarUra, 52, 337156000, 0xf9f099796c0d6976ULL},   {UMarPtc, 656, 21380403000, 0x673d90d9b3922c20ULL},
+        {UMarUtc, 229, 3567381500, 0xe7d1a6c42895e3d4ULL}, {UMarMds, 6, 49523000, 0x6295dcb614645ba2ULL},
+        {UMarDsc, 6, 50503000, 0x4cce222f7dd4e97eULL},     {UMarMsi, 8, 116483000, 0x5b1296e713b4fc09ULL},
+        {UMarSar, 15, 55401000, 0x577e314571c10f3bULL},    {UMarNbd, 6, 50211500, 0x874c669d02b0daf0ULL},
+        {UNavTex, 3, 5212400, 0xa04c3befd1eae076ULL},      {UWeaFax, 142, 1421657300, 0xa75ac142a6c7ff24ULL},
+        {UAerAcs, 65, 624962000, 0x8b37ced2e2fd13bfULL},   {UAerMet, 46, 371567000, 0xb7fe3b368cef9a6aULL},
+        {UAerNav, 125, 1015366000, 0x1e201190ee374a76ULL}, {UUafGcs, 9, 90942000, 0xc5e1675d24078fcdULL},
+        {UUafAle, 19, 208120000, 0x90ff5d0599dc432dULL},   {UCarBea, 29, 275714200, 0x22c6a375d2088cf4ULL},
         {UCarChn, 29, 248296100, 0x0f7af3c529b5f1b2ULL},
     };
     for (const Expected& e : expected) {

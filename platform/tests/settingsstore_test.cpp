@@ -28,9 +28,9 @@ class SettingsStoreTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_dir = std::filesystem::temp_directory_path() /
-                ("korvane-store-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_dir =
+            std::filesystem::temp_directory_path() / ("korvane-store-" + std::to_string(::getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(m_dir);
         std::filesystem::create_directories(m_dir);
         m_file = (m_dir / "settings.db").string();
@@ -106,12 +106,12 @@ bool withoutRoot(const std::function<bool()>& body)
 }
 
 // A check inside a child: prints what failed and counts it.
-#define CHILD_CHECK(cond)                                                   \
-    do {                                                                    \
-        if (!(cond)) {                                                      \
-            std::cerr << __FILE__ << ":" << __LINE__ << ": " #cond "\n";   \
-            ok = false;                                                     \
-        }                                                                   \
+#define CHILD_CHECK(cond)                                                                                              \
+    do {                                                                                                               \
+        if (!(cond)) {                                                                                                 \
+            std::cerr << __FILE__ << ":" << __LINE__ << ": " #cond "\n";                                               \
+            ok = false;                                                                                                \
+        }                                                                                                              \
     } while (0)
 
 TEST_F(SettingsStoreTest, TypedValuesSurviveReopenAndWrongTypeReadsAsMissing)
@@ -165,8 +165,7 @@ TEST_F(SettingsStoreTest, EmptyKeysPersistAndSubkeysEnumerateCaseInsensitively)
     }
     SettingsStore store(m_file);
     EXPECT_TRUE(store.keyExists(kConf + "\\empty"));
-    EXPECT_EQ(store.subkeys(kConf),
-              (std::vector<std::string>{"Alpha", "ALPHA2", "beta", "Delta", "Empty", "gamma"}));
+    EXPECT_EQ(store.subkeys(kConf), (std::vector<std::string>{"Alpha", "ALPHA2", "beta", "Delta", "Empty", "gamma"}));
     EXPECT_FALSE(store.keyExists(kConf + "\\Nope"));
     EXPECT_TRUE(store.subkeys(kConf + "\\Nope").empty());
 }

@@ -143,8 +143,8 @@ TEST_P(ServerEndToEnd, ClientSetsAndReadsBackThroughTheDriver)
     RCODE rc = R_KO;
     ASSERT_EQ(m_drv->RxChnWrite(0, 5, 15400000, 0, ModAM, 5500, AgcFast, 0, &rc), S_OK);
     ASSERT_EQ(rc, R_OK);
-    ASSERT_TRUE(waitUntil([&] { return withSim<sim::Nrd535Sim>([](sim::Nrd535Sim& s) {
-        return s.state().channels[5].has_value(); }); }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return withSim<sim::Nrd535Sim>([](sim::Nrd535Sim& s) { return s.state().channels[5].has_value(); }); }));
     EXPECT_EQ(c.ask("E 5"), "RPRT 0");
     EXPECT_EQ(c.ask("e"), "5");
     EXPECT_TRUE(waitUntil([&] { return nrdFrequency() == 15400000; }));
@@ -271,12 +271,14 @@ TEST_P(ServerEndToEnd, ChangesThroughTheServerAreForwarded)
         ASSERT_EQ(m_drv->RxConnect(i, 1, &result), S_OK);
     }
     ASSERT_TRUE(waitUntil([&] { return m_log.has("Agc", {}) && m_log.count("ConnState") >= 3; }, 60000));
-    ASSERT_TRUE(waitUntil([&] {
-        std::int32_t c0 = 0, c1 = 0;
-        m_drv->get_RxIsConnected(0, &c0);
-        m_drv->get_RxIsConnected(1, &c1);
-        return c0 != 0 && c1 != 0;
-    }, 60000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            std::int32_t c0 = 0, c1 = 0;
+            m_drv->get_RxIsConnected(0, &c0);
+            m_drv->get_RxIsConnected(1, &c1);
+            return c0 != 0 && c1 != 0;
+        },
+        60000));
     pump(500);
     ASSERT_EQ(m_drv->put_RxForward(0), S_OK);
     serve(0);

@@ -210,7 +210,7 @@ TEST_F(SessionTest, SetModeThenPassband)
     EXPECT_EQ(out, "RPRT -5\n");
 
     EXPECT_EQ(ask("M FM 12000\n"), "RPRT -11\n");  // this receiver has no FM
-    EXPECT_EQ(ask("M WFM 0\n"), "RPRT -11\n");     // no receiver here has it
+    EXPECT_EQ(ask("M WFM 0\n"), "RPRT -11\n");  // no receiver here has it
     EXPECT_EQ(ask("M XYZ 0\n"), "RPRT -1\n");
     EXPECT_EQ(ask("M USB wide\n"), "RPRT -1\n");
     EXPECT_EQ(ask("M USB -5\n"), "RPRT -1\n");
@@ -329,7 +329,7 @@ TEST_F(SessionTest, DumpStateDescribesTheReceiver)
     EXPECT_EQ(lines[9], "0xf 2200");
     EXPECT_EQ(lines[10], "0xf 5500");
     EXPECT_EQ(lines[11], "0 0");
-    EXPECT_EQ(lines[16], "");     // no preamplifier
+    EXPECT_EQ(lines[16], "");  // no preamplifier
     EXPECT_EQ(lines[17], "20 ");  // one attenuator step
     EXPECT_EQ(lines[20], "0x40020002");  // ATT, AGC, STRENGTH
     EXPECT_EQ(lines[21], "0x20002");
@@ -347,8 +347,8 @@ TEST_F(SessionTest, FloodAndOversizedLinesCloseTheSession)
     EXPECT_EQ(ask("f\n"), "");
 
     // Lines piling up behind a change in progress are bounded as well.
-    session = std::make_unique<RigctlSession>(rx, [this](const std::string& t) { out += t; },
-                                              SessionLimits{64, 256});
+    session = std::make_unique<RigctlSession>(
+        rx, [this](const std::string& t) { out += t; }, SessionLimits{64, 256});
     ask("F 7050000\n");
     std::string many;
     for (int i = 0; i < 40; ++i) {

@@ -32,12 +32,10 @@ TEST(Hf2050Sim, ConnectLineAndPoll)
 {
     Hf2050Sim rx(15);
     EXPECT_TRUE(say(rx, "?").empty());  // no unit selected yet
-    EXPECT_EQ(say(rx, "UNIT 15;HD;?"),
-              Frames{"UNIT 15 RMT FR 7050.00 MODE US BFO NONE BW 3200 AGC SL CH NONE\r\n"});
+    EXPECT_EQ(say(rx, "UNIT 15;HD;?"), Frames{"UNIT 15 RMT FR 7050.00 MODE US BFO NONE BW 3200 AGC SL CH NONE\r\n"});
     EXPECT_EQ(rx.state().headers, 1);
-    EXPECT_EQ(say(rx, "?;NB ?;RF ?;SQ ?"),
-              (Frames{"UNIT 15 RMT FR 7050.00 MODE US BFO NONE BW 3200 AGC SL CH NONE\r\n", "NB 0\r\n", "RF 100\r\n",
-                      "SQ 0\r\n"}));
+    EXPECT_EQ(say(rx, "?;NB ?;RF ?;SQ ?"), (Frames{"UNIT 15 RMT FR 7050.00 MODE US BFO NONE BW 3200 AGC SL CH NONE\r\n",
+                                                   "NB 0\r\n", "RF 100\r\n", "SQ 0\r\n"}));
 }
 
 TEST(Hf2050Sim, SettersAnswerTheirQueries)
@@ -125,12 +123,13 @@ TEST(Hf2050Sim, MemoryChannels)
     say(rx, "FR 10101.00");
     EXPECT_EQ(s.channel, -1);
     // Malformed programming is refused whole.
-    for (const char* bad : {"PR 7 = FR 7000.00, MO AM, BW 6000", "PR 7 = FR 7000.00, MO XX, BW 6000, AG SL",
-                            "PR 7 = FR 7000.00, MO AM, BW 2400, AG SL", "PR 7 = FR 7000.00, FR 7000.00, MO AM, BW 6000, AG SL",
-                            "PR 7 = FR 7000.00, MO AM, BF 5.00, BW 6000, AG SL", "PR 7 = FR 7000.00 MO AM BW 6000 AG SL",
-                            "PR 7 FR 7000.00, MO AM, BW 6000, AG SL", "PR 100 = FR 7000.00, MO AM, BW 6000, AG SL",
-                            "PR 7 = FR 30000.00, MO AM, BW 6000, AG SL", "PR 7 = FR 7000.00, MO IS, BW 3200, AG SL",
-                            "PR 7 = ", "PR 7", "PR"}) {
+    for (const char* bad :
+         {"PR 7 = FR 7000.00, MO AM, BW 6000", "PR 7 = FR 7000.00, MO XX, BW 6000, AG SL",
+          "PR 7 = FR 7000.00, MO AM, BW 2400, AG SL", "PR 7 = FR 7000.00, FR 7000.00, MO AM, BW 6000, AG SL",
+          "PR 7 = FR 7000.00, MO AM, BF 5.00, BW 6000, AG SL", "PR 7 = FR 7000.00 MO AM BW 6000 AG SL",
+          "PR 7 FR 7000.00, MO AM, BW 6000, AG SL", "PR 100 = FR 7000.00, MO AM, BW 6000, AG SL",
+          "PR 7 = FR 30000.00, MO AM, BW 6000, AG SL", "PR 7 = FR 7000.00, MO IS, BW 3200, AG SL", "PR 7 = ", "PR 7",
+          "PR"}) {
         EXPECT_TRUE(say(rx, bad).empty()) << bad;
         EXPECT_EQ(say(rx, "PR 7 ?"), Frames{"CH NONE\r\n"}) << bad;
     }

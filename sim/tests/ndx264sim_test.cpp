@@ -53,8 +53,20 @@ TEST(Ndx264Sim, StatusFrameFieldByField)
     EXPECT_EQ(f.front(), '\x11');
     EXPECT_EQ(f.substr(f.size() - 3), "\r\n\x04");
     EXPECT_EQ(f.find('\x04'), f.size() - 1);
-    const std::string expectedHead = "\x11" "F 7050.00\r\n" "\x11" "MC\r\n" "\x11" "B3\r\n" "\x11" "BF-1.90\r\n"
-                                     "\x11" "CL;" "\x11" "A-12\r\n" "\x11" "N";
+    const std::string expectedHead = "\x11"
+                                     "F 7050.00\r\n"
+                                     "\x11"
+                                     "MC\r\n"
+                                     "\x11"
+                                     "B3\r\n"
+                                     "\x11"
+                                     "BF-1.90\r\n"
+                                     "\x11"
+                                     "CL;"
+                                     "\x11"
+                                     "A-12\r\n"
+                                     "\x11"
+                                     "N";
     EXPECT_EQ(f.substr(0, expectedHead.size()), expectedHead);
     EXPECT_EQ(field(f, "CAN"), "--");
     const int n = std::stoi(field(f, "N"));
@@ -93,9 +105,11 @@ TEST(Ndx264Sim, SignalLevelMovesAndFollowsTheAttenuator)
 TEST(Ndx264Sim, IdentificationWithAndWithoutIsb)
 {
     Ndx264Sim plain;
-    EXPECT_EQ(plain.feed(cmd("MI")), Frames{"\x11" "T.264\r\n\x04"});
+    EXPECT_EQ(plain.feed(cmd("MI")), Frames{"\x11"
+                                            "T.264\r\n\x04"});
     Ndx264Sim isb(Ndx264Sim::Options{true, 1});
-    EXPECT_EQ(isb.feed(cmd("MI")), Frames{"\x11" "T.264/ISB\r\n\x04"});
+    EXPECT_EQ(isb.feed(cmd("MI")), Frames{"\x11"
+                                          "T.264/ISB\r\n\x04"});
     // "MI" never selects ISB: the mode stays.
     EXPECT_EQ(isb.state().mode, 'U');
     // ISB set at the front panel is reported with its letter.
@@ -141,9 +155,9 @@ TEST(Ndx264Sim, RefusesOutOfRangeAndMalformedCommands)
     const Ndx264Sim fresh;
     auto& s = rx.state();
     const std::string bad = cmd("F 30000.00") + cmd("F-5.00") + cmd("F 7050.001") + cmd("F7,050") + cmd("F") +
-                            cmd("BF3.01") + cmd("BF-3.5x") + cmd("MX") + cmd("MI2") + cmd("M") + cmd("CZ") +
-                            cmd("A6") + cmd("A-6x") + cmd("B8") + cmd("B") + cmd("H 24 00 00") + cmd("H 1 2 3") +
-                            cmd("MEM100") + cmd("MEMxx") + cmd("RM1") + cmd("Q");
+                            cmd("BF3.01") + cmd("BF-3.5x") + cmd("MX") + cmd("MI2") + cmd("M") + cmd("CZ") + cmd("A6") +
+                            cmd("A-6x") + cmd("B8") + cmd("B") + cmd("H 24 00 00") + cmd("H 1 2 3") + cmd("MEM100") +
+                            cmd("MEMxx") + cmd("RM1") + cmd("Q");
     EXPECT_TRUE(rx.feed(bad).empty());
     EXPECT_EQ(s.refused, 21);
     EXPECT_EQ(s.frequency, fresh.state().frequency);
@@ -166,7 +180,10 @@ TEST(Ndx264Sim, FramingNoiseSplitsAndBrokenFrames)
     EXPECT_TRUE(rx.feed("\x11?\x04").empty());
     EXPECT_EQ(s.refused, 1);
     // A second 0x11 starts afresh: the half frame before it is dropped.
-    EXPECT_EQ(rx.feed("\x11" "F 1\x11?\r\n\x04").size(), 1u);
+    EXPECT_EQ(rx.feed("\x11"
+                      "F 1\x11?\r\n\x04")
+                  .size(),
+              1u);
     EXPECT_EQ(s.refused, 2);
     EXPECT_EQ(s.frequency, 7050000);
     // An overlong frame is dropped; the next frame is read.
@@ -178,7 +195,8 @@ TEST(Ndx264Sim, FramingNoiseSplitsAndBrokenFrames)
     const Frames two = rx.feed(cmd("MU;?;MI"));
     ASSERT_EQ(two.size(), 2u);
     EXPECT_EQ(field(two[0], "M"), "U");
-    EXPECT_EQ(two[1], "\x11" "T.264\r\n\x04");
+    EXPECT_EQ(two[1], "\x11"
+                      "T.264\r\n\x04");
 }
 
 TEST(Ndx264Sim, ChannelsStoreRecallAndAlwaysAnswer)
@@ -227,7 +245,8 @@ TEST(Ndx264Serving, OverAPtyAndOverTcp)
     simtest::Client t = simtest::Client::tcp(tcp->port());
     ASSERT_TRUE(t.isOpen());
     t.send(cmd("MI"));
-    EXPECT_EQ(t.readLines('\x04', 1), "\x11" "T.264/ISB\r\n\x04");
+    EXPECT_EQ(t.readLines('\x04', 1), "\x11"
+                                      "T.264/ISB\r\n\x04");
     t.send(cmd("?"));
     EXPECT_EQ(t.read(2), "\x7f\x7f");
 }

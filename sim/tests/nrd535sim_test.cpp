@@ -48,7 +48,8 @@ TEST(Nrd535Sim, ConnectDialogueAndStatusRecordLayout)
     EXPECT_EQ(s.u6, 1);
     const Frames status = send(rx, "I\r");
     ASSERT_EQ(status.size(), 1u);
-    EXPECT_EQ(status[0], "I02414250000" "1\r");
+    EXPECT_EQ(status[0], "I02414250000"
+                         "1\r");
     EXPECT_EQ(status[0].size(), 14u);
     EXPECT_EQ(status[0][13], '\r');
 
@@ -109,7 +110,9 @@ TEST(Nrd535Sim, SettersInRemoteChangeTheState)
     EXPECT_EQ(send(rx, "U2\r"), Frames{"U2-5000\r"});
     send(rx, "U2+0120\r");
     EXPECT_EQ(send(rx, "U2\r"), Frames{"U2120\r"});
-    EXPECT_EQ(send(rx, "I\r"), Frames{"I133" "07050000" "2\r"});
+    EXPECT_EQ(send(rx, "I\r"), Frames{"I133"
+                                      "07050000"
+                                      "2\r"});
 }
 
 TEST(Nrd535Sim, RemoteWrappingIsNeededForEveryChange)
@@ -134,15 +137,15 @@ TEST(Nrd535Sim, MalformedOrOutOfRangeCommandsAreIgnored)
     goRemote(rx);
     const auto before = rx.state();
     const Frames replies = send(rx,
-                                "F00004999\r"   // below 5 kHz
-                                "F30000000\r"   // above the top
-                                "F1405000\r"    // seven digits
-                                "F1405000x\r"   // not a number
+                                "F00004999\r"  // below 5 kHz
+                                "F30000000\r"  // above the top
+                                "F1405000\r"  // seven digits
+                                "F1405000x\r"  // not a number
                                 "D9\rD\rD12\rG3\rN3\rA2\rB4\r"
-                                "U2+5001\r"     // beyond the BFO range
-                                "U2100\r"       // sign missing
+                                "U2+5001\r"  // beyond the BFO range
+                                "U2100\r"  // sign missing
                                 "U13\rZ\r\r"
-                                "W1000\r"       // no H option
+                                "W1000\r"  // no H option
                                 "L199000\rL000200\rL00\r"
                                 "R12460\rC200\r");
     EXPECT_TRUE(replies.empty());
@@ -229,7 +232,8 @@ TEST(Nrd535Sim, ModeAndFrequencyAreIndependentWhateverTheOrder)
     goRemote(rx);
     auto& s = rx.state();
     send(rx, "F14100000\rD0\r");
-    EXPECT_EQ(send(rx, "I\r"), Frames{"I01014100000" "1\r"});
+    EXPECT_EQ(send(rx, "I\r"), Frames{"I01014100000"
+                                      "1\r"});
     send(rx, "D6\rF07000000\r");
     EXPECT_EQ(s.frequency, 7000000);
     EXPECT_EQ(s.mode, 6);
@@ -245,7 +249,8 @@ TEST(Nrd535Sim, ChannelLoadsAndPanelRecallTakeFrequencyAndModeTogether)
     send(rx, "K020010100000001\r");  // RTTY at 10 MHz
     send(rx, "K021014050000001\r");  // AM at 5 MHz
     send(rx, "C020\r");
-    EXPECT_EQ(send(rx, "I\r"), Frames{"I01010000000" "1\r"});
+    EXPECT_EQ(send(rx, "I\r"), Frames{"I01010000000"
+                                      "1\r"});
     EXPECT_EQ(s.channel, 20);
     send(rx, "C021\r");
     EXPECT_EQ(s.frequency, 5000000);

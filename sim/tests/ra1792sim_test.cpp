@@ -89,11 +89,11 @@ TEST(Ra1792Sim, RefusesInLocalAndRefusesMalformedCommands)
     EXPECT_EQ(rx.feed(frame(1, "G")).size(), 1u);
 
     rx.feed(frame(1, "R"));
-    const Frames replies = rx.feed(frame(1, "F0.004999") + frame(1, "F30.000001") + frame(1, "F1e1") +
-                                   frame(1, "F 14.0") + frame(1, "F-5.0") + frame(1, "B8.01") + frame(1, "B1.2.3") +
-                                   frame(1, "D0") + frame(1, "D7") + frame(1, "Dx") + frame(1, "M0") + frame(1, "M8") +
-                                   frame(1, "I6") + frame(1, "A256") + frame(1, "Q1") + frame(1, "F") + "$1G\r\n" +
-                                   "$xxG\r\n" + "G\r\n");
+    const Frames replies =
+        rx.feed(frame(1, "F0.004999") + frame(1, "F30.000001") + frame(1, "F1e1") + frame(1, "F 14.0") +
+                frame(1, "F-5.0") + frame(1, "B8.01") + frame(1, "B1.2.3") + frame(1, "D0") + frame(1, "D7") +
+                frame(1, "Dx") + frame(1, "M0") + frame(1, "M8") + frame(1, "I6") + frame(1, "A256") + frame(1, "Q1") +
+                frame(1, "F") + "$1G\r\n" + "$xxG\r\n" + "G\r\n");
     EXPECT_TRUE(replies.empty());
     EXPECT_EQ(s.frequency, fresh.state().frequency);
     EXPECT_EQ(s.bfo, fresh.state().bfo);

@@ -154,8 +154,9 @@ TEST(Ra6790Sim, RefusesInLocalAndMalformedFrames)
     Ra6790Sim rx(77);
     const Ra6790Sim fresh(77);
     auto& s = rx.state();
-    EXPECT_TRUE(rx.feed(frame(77, "F14.000000") + frame(77, "D5") + frame(77, "M3") + frame(77, "I0.40") +
-                        frame(77, "S7U,")).empty());
+    EXPECT_TRUE(
+        rx.feed(frame(77, "F14.000000") + frame(77, "D5") + frame(77, "M3") + frame(77, "I0.40") + frame(77, "S7U,"))
+            .empty());
     EXPECT_EQ(s.frequency, fresh.state().frequency);
     EXPECT_EQ(s.mode, fresh.state().mode);
     EXPECT_EQ(s.agc, fresh.state().agc);

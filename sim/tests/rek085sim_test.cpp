@@ -40,7 +40,7 @@ TEST(Rek085Sim, ConnectStatusRecordByteByByte)
     EXPECT_EQ(r, "\n*A07K  F0705000I2B   W2R0H0Z0J0\r");
     ASSERT_EQ(r.size(), 33u);  // LF, 31 characters of record, CR
     const std::string record = r.substr(1);
-    const std::pair<std::size_t, char> letters[] = {{0, '*'}, {1, 'A'}, {4, 'K'}, {7, 'F'}, {15, 'I'}, {17, 'B'},
+    const std::pair<std::size_t, char> letters[] = {{0, '*'},  {1, 'A'},  {4, 'K'},  {7, 'F'},  {15, 'I'}, {17, 'B'},
                                                     {21, 'W'}, {23, 'R'}, {25, 'H'}, {27, 'Z'}, {29, 'J'}};
     for (auto [at, letter] : letters) {
         EXPECT_EQ(record[at], letter) << at;
@@ -71,10 +71,10 @@ TEST(Rek085Sim, SettersAndTheirLimits)
     const Rek085Sim fresh(0);
     Rek085Sim other(0);
     const Frames replies = other.feed(
-        frame(0, "F3000000") + frame(0, "F123456") + frame(0, "F12345678") + frame(0, "F-123456") +
-        frame(0, "B30+") + frame(0, "B15") + frame(0, "B15*") + frame(0, "Bx5+") + frame(0, "I0") + frame(0, "I10") +
-        frame(0, "W0") + frame(0, "W4") + frame(0, "W8") + frame(0, "R5") + frame(0, "J10") + frame(0, "Jx") +
-        frame(0, "K100") + frame(0, "O2") + frame(0, "Q1") + frame(0, "O1", '&') + frame(0, "F0700000", '%'));
+        frame(0, "F3000000") + frame(0, "F123456") + frame(0, "F12345678") + frame(0, "F-123456") + frame(0, "B30+") +
+        frame(0, "B15") + frame(0, "B15*") + frame(0, "Bx5+") + frame(0, "I0") + frame(0, "I10") + frame(0, "W0") +
+        frame(0, "W4") + frame(0, "W8") + frame(0, "R5") + frame(0, "J10") + frame(0, "Jx") + frame(0, "K100") +
+        frame(0, "O2") + frame(0, "Q1") + frame(0, "O1", '&') + frame(0, "F0700000", '%'));
     EXPECT_TRUE(replies.empty());
     EXPECT_EQ(other.state().now, fresh.state().now);
     EXPECT_EQ(other.state().channel, -1);

@@ -45,8 +45,8 @@ TEST(RxsimOptions, LinesTransportAndFaults)
 {
     sim::RxsimOptions o;
     std::string error;
-    ASSERT_TRUE(parse({"NRD535", "RA1792:1+RA1792:2", "--tcp", "4530", "--silence=10", "--garbage",
-                       "--truncate-to=4", "--hangup=3", "--delay", "75", "--trace", "--option=H", "--seed=9"},
+    ASSERT_TRUE(parse({"NRD535", "RA1792:1+RA1792:2", "--tcp", "4530", "--silence=10", "--garbage", "--truncate-to=4",
+                       "--hangup=3", "--delay", "75", "--trace", "--option=H", "--seed=9"},
                       o, error))
         << error;
     ASSERT_EQ(o.lines.size(), 2u);
@@ -126,9 +126,10 @@ TEST(RxsimProgram, HelpNamesEveryModelAndSwitch)
 {
     auto [text, code] = runRxsim("--help");
     EXPECT_EQ(code, 0);
-    for (const char* word : {"NRD535", "RA6790", "RA1792", "TRC243", "REK085", "NDX264", "TRC294", "HF2050", "--pty",
-                             "--tcp", "--silence", "--garbage", "--garbage-bytes", "--truncate", "--truncate-to", "--partial",
-                             "--hangup", "--drop", "--delay", "--seed", "--option", "--trace", "--link"}) {
+    for (const char* word :
+         {"NRD535",   "RA6790", "RA1792",    "TRC243",    "REK085",          "NDX264",     "TRC294",        "HF2050",
+          "--pty",    "--tcp",  "--silence", "--garbage", "--garbage-bytes", "--truncate", "--truncate-to", "--partial",
+          "--hangup", "--drop", "--delay",   "--seed",    "--option",        "--trace",    "--link"}) {
         EXPECT_NE(text.find(word), std::string::npos) << word;
     }
 }

@@ -210,7 +210,8 @@ TEST(SimServerFaults, GarbageAndTruncation)
     const std::string got = c.readLines('\r', 2);
     ASSERT_EQ(got.size(), 8u + 14u);
     EXPECT_EQ(got.substr(0, 8), "NRD-535\r");
-    EXPECT_NE(got.substr(8), "I01409650000" "1\r");
+    EXPECT_NE(got.substr(8), "I01409650000"
+                             "1\r");
     EXPECT_EQ(got.back(), '\r');
 
     plan = sim::FaultPlan{};

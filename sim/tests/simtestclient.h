@@ -66,8 +66,8 @@ public:
         int seen = 0;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (got.size() < count && (terminators == 0 || seen < terminators)) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                                  std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0) {
                 break;
             }

@@ -176,8 +176,8 @@ TEST(Trc243Sim, SettersAnswerOmAndChangeTheState)
     EXPECT_EQ(s.outputs, 5);
     EXPECT_EQ(ask(rx, "GA"), "AF14250000M3I5B+0000HF");
     // Limits that are valid.
-    for (const char* command : {"F00005000", "F29999999", "B+7999", "B-799", "I6", "I1", "M4", "H4M", "H0S", "A0",
-                                "U00", "XX0", "XXo"}) {
+    for (const char* command :
+         {"F00005000", "F29999999", "B+7999", "B-799", "I6", "I1", "M4", "H4M", "H0S", "A0", "U00", "XX0", "XXo"}) {
         EXPECT_EQ(ask(rx, command), "OM") << command;
     }
     EXPECT_EQ(s.refused, 0);
@@ -207,10 +207,11 @@ TEST(Trc243Sim, RefusalsOmAndLoc)
     Trc243Sim rx;  // no ISB option
     goRemote(rx);
     auto& s = rx.state();
-    for (const char* command : {"F00004999", "F30000000", "F1425000", "F1425000x", "B8000", "B+8000", "B+12",
-                                "B+12345", "B*100", "M4", "M7", "M", "I0", "I7", "H5F", "H0F", "H4S", "H3X", "H3",
-                                "A3", "V2", "U1", "U1x", "XX", "XX/", "XXp", "K0", "K101", "K5", "P00", "P101", "P1",
-                                "E00", "C00", "C101", "GC", "G", "Z", "TX"}) {
+    for (const char* command :
+         {"F00004999", "F30000000", "F1425000", "F1425000x", "B8000", "B+8000", "B+12", "B+12345", "B*100", "M4",
+          "M7",        "M",         "I0",       "I7",        "H5F",   "H0F",    "H4S",  "H3X",     "H3",    "A3",
+          "V2",        "U1",        "U1x",      "XX",        "XX/",   "XXp",    "K0",   "K101",    "K5",    "P00",
+          "P101",      "P1",        "E00",      "C00",       "C101",  "GC",     "G",    "Z",       "TX"}) {
         EXPECT_EQ(ask(rx, command), "om") << command;
     }
     // In USB every filter command is refused (the SSB filter is fixed).

@@ -9,8 +9,8 @@
 #include <QThread>
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
 #include <csignal>
+#include <netinet/in.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>

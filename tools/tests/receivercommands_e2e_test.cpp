@@ -39,10 +39,7 @@ protected:
         text << in.rdbuf();
         return text.str();
     }
-    void writeFile(const std::string& path, const std::string& text)
-    {
-        std::ofstream(path, std::ios::binary) << text;
-    }
+    void writeFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
     std::ostringstream m_out;
     std::ostringstream m_err;
@@ -85,8 +82,8 @@ TEST_P(ReceiverCommands, ListConnectGetAndSet)
 TEST_P(ReceiverCommands, ChannelsRoundTripThroughAFile)
 {
     state([](sim::Nrd535State& s) {
-        s.channels[0] = sim::Nrd535Channel{0, 2, 2, 7050000, 0};    // narrow, USB, slow
-        s.channels[5] = sim::Nrd535Channel{0, 0, 4, 15400000, 1};   // wide, AM, fast
+        s.channels[0] = sim::Nrd535Channel{0, 2, 2, 7050000, 0};  // narrow, USB, slow
+        s.channels[5] = sim::Nrd535Channel{0, 0, 4, 15400000, 1};  // wide, AM, fast
         s.channels[199] = sim::Nrd535Channel{0, 1, 1, 10100000, 2};  // intermediate, CW, manual
         return 0;
     });
@@ -94,10 +91,9 @@ TEST_P(ReceiverCommands, ChannelsRoundTripThroughAFile)
     ASSERT_EQ(run("channels", {"dump", "-c", "E2E", "0", file}), 0) << m_err.str();
     EXPECT_EQ(m_out.str(), "3 channels written to " + file + "\n");
     const std::string text = readFile(file);
-    EXPECT_EQ(text,
-              "000;    7050000;    0;  USB; 1000;Slow;0;\r\n"
-              "005;   15400000;    0;   AM; 5500;Fast;0;\r\n"
-              "199;   10100000;    0;   CW; 2200; Man;0;\r\n");
+    EXPECT_EQ(text, "000;    7050000;    0;  USB; 1000;Slow;0;\r\n"
+                    "005;   15400000;    0;   AM; 5500;Fast;0;\r\n"
+                    "199;   10100000;    0;   CW; 2200; Man;0;\r\n");
 
     // The receiver forgets them; the file brings them back.
     const auto before = state([](const sim::Nrd535State& s) { return s.channels; });

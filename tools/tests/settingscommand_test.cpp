@@ -167,9 +167,9 @@ TEST_F(SettingsCommandTest, AReadOnlyStoreIsShownButNotChanged)
     EXPECT_EQ(run({"get", "Default/NRD535", "D_Type"}), 0);
     EXPECT_EQ(m_out.str(), "0\n");
     for (const auto& args : std::vector<std::vector<std::string>>{{"set-number", "Default/NRD535", "C_Wait", "300"},
-                                                                   {"set-text", "Default/NRD535", "T_Addr", "x"},
-                                                                   {"create", "Default/New"},
-                                                                   {"delete", "Default/NRD535"}}) {
+                                                                  {"set-text", "Default/NRD535", "T_Addr", "x"},
+                                                                  {"create", "Default/New"},
+                                                                  {"delete", "Default/NRD535"}}) {
         EXPECT_EQ(run(args), 1) << args[0];
         EXPECT_NE(m_err.str().find("read-only"), std::string::npos) << m_err.str();
     }

@@ -403,8 +403,8 @@ TEST_F(FacadeTest, ErrorTexts)
 
 TEST_F(FacadeTest, DefaultBfoFromTheConfiguration)
 {
-    for (const auto& [stored, expected] : {std::pair{1500, 1500}, std::pair{2500, -800}, std::pair{-2000, -800},
-                                           std::pair{-1900, -1900}}) {
+    for (const auto& [stored, expected] :
+         {std::pair{1500, 1500}, std::pair{2500, -800}, std::pair{-2000, -800}, std::pair{-1900, -1900}}) {
         temp.addInstance("Bfo", "A", DrvNRD535);
         temp.store().writeNumber(configurationKey("Bfo"), "DefaultBfo", stored);
         configure("Bfo");
@@ -423,7 +423,7 @@ TEST_F(FacadeTest, InstancesAndTheirValuesSurviveARestart)
         ASSERT_NE(m.AddInstance(DrvNRD535, "Spare"), nullptr);
         EXPECT_EQ(m.AddInstance(DrvNRD535, "MAIN"), nullptr);  // taken, case ignored
         EXPECT_EQ(m.AddInstance(DrvNDX264, "Other"), nullptr);  // no driver
-        EXPECT_EQ(m.AddInstance(DrvNRD535, "a\\b"), nullptr);   // not a key name
+        EXPECT_EQ(m.AddInstance(DrvNRD535, "a\\b"), nullptr);  // not a key name
         m.SetChanged(true);
     });
     EXPECT_EQ(configure("Site"), 2);
@@ -596,8 +596,9 @@ TEST_F(FacadeTest, AnInstanceTheFileDoesNotTakeIsNotAdded)
     temp.addInstance("Site", "A", DrvNRD535);
     // A damaged row (one claiming to be the root) holds the name "C" below
     // the configuration: the file cannot take an instance of that name.
-    const std::string damage = "sqlite3 '" + temp.file() +
-                               "' \"INSERT INTO keys(id, parent, name) SELECT 0, id, 'C' FROM keys WHERE name = 'Site'\"";
+    const std::string damage =
+        "sqlite3 '" + temp.file() +
+        "' \"INSERT INTO keys(id, parent, name) SELECT 0, id, 'C' FROM keys WHERE name = 'Site'\"";
     ASSERT_EQ(std::system(damage.c_str()), 0);
     RecordingReporter reports;
     platform::SettingsStore::resetShared(temp.file());

@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-
 namespace quorvin::test {
 
 class LinkPeer {

@@ -177,13 +177,12 @@ protected:
     // What the test saw, for failure messages.
     std::string state()
     {
-        std::string text = "ticks " + std::to_string(model().ticks) + ", polls " + std::to_string(model().pollCalls) +
-                           ", requests " + std::to_string(peer->requests.size()) + ", notifications " +
-                           std::to_string(model().notifications) + ", busy " + std::to_string(model().IsBusy()) +
-                           ", connected " + std::to_string(model().IsConnected()) + ", link open " +
-                           std::to_string(model().IsLinkOpen()) + ", parsed tail '" +
-                           model().parsed.substr(model().parsed.size() > 40 ? model().parsed.size() - 40 : 0) +
-                           "', events:";
+        std::string text =
+            "ticks " + std::to_string(model().ticks) + ", polls " + std::to_string(model().pollCalls) + ", requests " +
+            std::to_string(peer->requests.size()) + ", notifications " + std::to_string(model().notifications) +
+            ", busy " + std::to_string(model().IsBusy()) + ", connected " + std::to_string(model().IsConnected()) +
+            ", link open " + std::to_string(model().IsLinkOpen()) + ", parsed tail '" +
+            model().parsed.substr(model().parsed.size() > 40 ? model().parsed.size() - 40 : 0) + "', events:";
         for (const auto& e : sink.events) {
             text += " [" + e + "]";
         }
@@ -249,9 +248,8 @@ TEST_P(LinkPollingTest, FirstAnswerConnectsOnceThenEveryFieldIsReportedOnce)
     ASSERT_TRUE(runUntil([&] { return seen("Agc 0 1 0"); }));
     ASSERT_FALSE(peer->requests.empty());
     EXPECT_EQ(peer->requests.front(), "I");
-    EXPECT_EQ(sink.events,
-              (std::vector<std::string>{"ConnState 0 1000", "Frq 0 7000000 7000000", "Mod 0 3 0", "Flt 0 2400",
-                                        "Agc 0 1 0"}));
+    EXPECT_EQ(sink.events, (std::vector<std::string>{"ConnState 0 1000", "Frq 0 7000000 7000000", "Mod 0 3 0",
+                                                     "Flt 0 2400", "Agc 0 1 0"}));
 
     // The receiver keeps answering the status requests with the same
     // state: nothing is reported again.
@@ -308,7 +306,8 @@ TEST_P(LinkPollingTest, GarbageKeepsTheLinkAliveAndReportsFrameErrors)
     EXPECT_EQ(model().IsConnected(), 1);
     EXPECT_EQ(eventsLike("ConnState"), std::vector<std::string>{"ConnState 0 1000"});
     const auto errors = eventsLike("DataError");
-    EXPECT_TRUE(std::all_of(errors.begin(), errors.end(), [](const std::string& e) { return e == "DataError 0 1031"; }));
+    EXPECT_TRUE(
+        std::all_of(errors.begin(), errors.end(), [](const std::string& e) { return e == "DataError 0 1031"; }));
     // The garbage reached the parser as it was sent, bytes and all.
     EXPECT_NE(model().parsed.find(std::string("?\x00\xff?|", 5)), std::string::npos);
 }
@@ -698,9 +697,8 @@ TEST_P(Ser2netPollingTest, TheCycleRunsAsOnTheSerialLink)
     EXPECT_EQ(rxConnect(1), ConnectRxComPending);
     ASSERT_TRUE(runUntil([&] { return seen("Agc 0 1 0"); }, 6000)) << proxy->output();
     EXPECT_EQ(peer->requests.front(), "I");
-    EXPECT_EQ(sink.events,
-              (std::vector<std::string>{"ConnState 0 1000", "Frq 0 7000000 7000000", "Mod 0 3 0", "Flt 0 2400",
-                                        "Agc 0 1 0"}));
+    EXPECT_EQ(sink.events, (std::vector<std::string>{"ConnState 0 1000", "Frq 0 7000000 7000000", "Mod 0 3 0",
+                                                     "Flt 0 2400", "Agc 0 1 0"}));
 
     reply = "??\r";
     ASSERT_TRUE(runUntil([&] { return eventsLike("DataError").size() >= 3; }));
@@ -713,8 +711,8 @@ TEST_P(Ser2netPollingTest, TheCycleRunsAsOnTheSerialLink)
     reply = kStatus;
     connectAndAnswer();
     EXPECT_EQ(rxConnect(0), ConnectNoError);
-    EXPECT_EQ(eventsLike("ConnState"),
-              (std::vector<std::string>{"ConnState 0 1000", "ConnState 0 1021", "ConnState 0 1000", "ConnState 0 1001"}));
+    EXPECT_EQ(eventsLike("ConnState"), (std::vector<std::string>{"ConnState 0 1000", "ConnState 0 1021",
+                                                                 "ConnState 0 1000", "ConnState 0 1001"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, Ser2netPollingTest, ::testing::Values(Link::Ser2net), linkName);

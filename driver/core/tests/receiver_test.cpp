@@ -170,7 +170,7 @@ TEST_F(ReceiverTest, TwoKeyCommands)
         char a, b;
         const char* sent;
     };
-    const Case filters[] = {{'f', 'r', "W25000"}, {'f', '1', "W300"}, {'f', 'i', "W1200"},
+    const Case filters[] = {{'f', 'r', "W25000"}, {'f', '1', "W300"},  {'f', 'i', "W1200"},
                             {'f', '3', "W3100"},  {'f', 'w', "W6000"}, {'f', '5', "W8000"}};
     for (const auto& c : filters) {
         rx.ProcessKey(c.a);
@@ -193,9 +193,9 @@ TEST_F(ReceiverTest, SPointText)
         std::int32_t dbuv;
         const char* text;
     };
-    const Case cases[] = {{-254, " S1"}, {-9, " S1"},  {-8, " S2"},  {33, " S8"},   {34, " S9"},  {43, " S9"},
-                          {44, "+10"},   {54, "+20"},  {103, "+60"}, {104, "+70"},  {113, "+70"}, {114, "+80"},
-                          {200, "+80"}};
+    const Case cases[] = {{-254, " S1"}, {-9, " S1"},  {-8, " S2"}, {33, " S8"},  {34, " S9"},
+                          {43, " S9"},   {44, "+10"},  {54, "+20"}, {103, "+60"}, {104, "+70"},
+                          {113, "+70"},  {114, "+80"}, {200, "+80"}};
     for (const auto& c : cases) {
         rx.smeter = c.dbuv;
         EXPECT_EQ(rx.SPointText(), c.text) << c.dbuv;
@@ -236,8 +236,8 @@ TEST(ClientText, ReceiverBytesBecomeUtf8)
 {
     EXPECT_EQ(toClientText("S9+10"), "S9+10");
     EXPECT_EQ(toClientText("\xC3\xA9t\xC3\xA9"), "\xC3\xA9t\xC3\xA9");  // already UTF-8
-    EXPECT_EQ(toClientText("R\xE9"), "R\xC3\xA9");                      // Latin-1
-    EXPECT_EQ(toClientText("\xC3"), "\xC3\x83");                         // cut short: Latin-1
+    EXPECT_EQ(toClientText("R\xE9"), "R\xC3\xA9");  // Latin-1
+    EXPECT_EQ(toClientText("\xC3"), "\xC3\x83");  // cut short: Latin-1
     EXPECT_EQ(toClientText(std::string("A\0B", 3)), std::string("A\0B", 3));
     EXPECT_EQ(toClientText("\xE2\x82\xAC"), "\xE2\x82\xAC");  // a euro sign in UTF-8
     // Byte runs shaped like UTF-8 that are not (an overlong form, a surrogate,

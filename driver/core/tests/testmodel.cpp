@@ -121,9 +121,7 @@ std::int32_t TestModel::RxParse()
             // A reply the model cannot use.
             OnDataError();
             break;
-        default:
-            result = -1;
-            break;
+        default: result = -1; break;
         }
     }
     if (duringParse) {

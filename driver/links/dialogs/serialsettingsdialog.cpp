@@ -24,8 +24,7 @@ constexpr std::array<const char*, 5> kSpeedCaptions = {"1&200", "2&400", "4&800"
 constexpr std::array<char, 5> kParities = {'n', 'e', 'o', 'm', 's'};
 constexpr std::array<const char*, 5> kParityCaptions = {"&none", "&even", "&odd", "&mark", "&space"};
 
-QGroupBox* groupOf(const QString& title, QWidget* parent, const std::vector<QRadioButton*>& buttons,
-                   int columns = 1)
+QGroupBox* groupOf(const QString& title, QWidget* parent, const std::vector<QRadioButton*>& buttons, int columns = 1)
 {
     auto* box = new QGroupBox(title, parent);
     auto* grid = new QGridLayout(box);

@@ -2,9 +2,6 @@
 // the Rx address typing rule, OK saving only what changed, mark and space
 // parity, and the channel selection through the seam.
 #include <QApplication>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +9,9 @@
 #include <QRadioButton>
 #include <QTimer>
 #include <QtTest>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include "driver/links/commchannel.h"
 #include "driver/links/dialogs/channelselectdialog.h"

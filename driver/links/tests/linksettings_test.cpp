@@ -57,8 +57,8 @@ TEST_F(LinkSettings, StoredSerialValuesPassThroughTheSetters)
     struct SpeedCase {
         std::int32_t stored, loaded;
     };
-    for (const SpeedCase c : {SpeedCase{3000, 2400}, SpeedCase{100000, 19200}, SpeedCase{0, 1200},
-                              SpeedCase{-5, 1200}, SpeedCase{9600, 9600}, SpeedCase{4799, 2400}}) {
+    for (const SpeedCase c : {SpeedCase{3000, 2400}, SpeedCase{100000, 19200}, SpeedCase{0, 1200}, SpeedCase{-5, 1200},
+                              SpeedCase{9600, 9600}, SpeedCase{4799, 2400}}) {
         store().writeNumber(kKey, "S_Speed", c.stored);
         load();
         EXPECT_EQ(channel->serial().speed(), c.loaded) << c.stored;

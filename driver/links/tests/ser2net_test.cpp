@@ -10,8 +10,8 @@
 #include "driver/links/seriallink.h"
 #include "driver/links/socketlink.h"
 #include "platform/settingsstore.h"
-#include "testsupport.h"
 #include "tests/support/ser2netproxy.h"
+#include "testsupport.h"
 
 using namespace quorvin;
 using namespace linktest;
@@ -102,8 +102,13 @@ TEST(Ser2net, TcpLinkCarriesTheSameBytesAsTheSerialLink)
     EXPECT_EQ(viaTcp.seenByDriver, viaSerial.seenByDriver);
 
     // A short command with a per-character delay, as slow receivers need.
-    EXPECT_TRUE(remote.Write(std::string("\x01" "F\x00\x80", 4), 2, 0));
-    EXPECT_EQ(served.receive(4, 3000), std::string("\x01" "F\x00\x80", 4));
+    EXPECT_TRUE(remote.Write(std::string("\x01"
+                                         "F\x00\x80",
+                                         4),
+                             2, 0));
+    EXPECT_EQ(served.receive(4, 3000), std::string("\x01"
+                                                   "F\x00\x80",
+                                                   4));
 
     EXPECT_TRUE(remote.Open(false));
     EXPECT_TRUE(serial.Open(false));

@@ -188,7 +188,9 @@ TEST_F(SerialPty, PerCharacterDelaySleepsAfterEveryByteThenTheAfterDelay)
 {
     ASSERT_TRUE(link.Open());
     platform::FakeTimeGuard fake;
-    const std::string frame("\x00\x01\x7F\x80\xFF" "ABCDE", 10);
+    const std::string frame("\x00\x01\x7F\x80\xFF"
+                            "ABCDE",
+                            10);
     ASSERT_TRUE(link.Write(frame, 30, 25));
     EXPECT_EQ(fake.time.m_sleeps, 11u);
     EXPECT_EQ(fake.time.m_slept, 10u * 30u + 25u);

@@ -74,8 +74,8 @@ TEST_F(SerialScripted, DsrAndCtsMustBothBeAssertedWhenTested)
     struct Case {
         bool dsr, cts, test, opens;
     };
-    for (const Case c : {Case{true, true, true, true}, Case{false, true, true, false},
-                         Case{true, false, true, false}, Case{false, false, false, true}}) {
+    for (const Case c : {Case{true, true, true, true}, Case{false, true, true, false}, Case{true, false, true, false},
+                         Case{false, false, false, true}}) {
         script.dsr = c.dsr;
         script.cts = c.cts;
         link->SetTestLink(c.test);

@@ -181,8 +181,7 @@ QWidget* ModelSettingsDialog::makeControl(Control& c)
         c.edit = new QLineEdit(QString::number(f.value), this);
         // Digits only; the range is checked on OK, where a value outside it
         // is named in a message.
-        c.edit->setValidator(
-            new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,7}")), c.edit));
+        c.edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,7}")), c.edit));
         c.edit->setMaxLength(7);
         c.edit->setAlignment(Qt::AlignRight);
         c.edit->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 16);
@@ -278,12 +277,8 @@ void ModelSettingsDialog::accept()
     }
     const SettingsOutcome outcome = m_rx.ApplySettings(values);
     switch (outcome.result) {
-    case SettingsOutcome::Result::Unchanged:
-        reject();
-        return;
-    case SettingsOutcome::Result::Applied:
-        QDialog::accept();
-        return;
+    case SettingsOutcome::Result::Unchanged: reject(); return;
+    case SettingsOutcome::Result::Applied: QDialog::accept(); return;
     case SettingsOutcome::Result::Refused:
         tell(outcome.message);
         for (const Control& c : m_controls) {
@@ -295,9 +290,7 @@ void ModelSettingsDialog::accept()
             }
         }
         return;
-    case SettingsOutcome::Result::NotSaved:
-        tell(outcome.message);
-        return;
+    case SettingsOutcome::Result::NotSaved: tell(outcome.message); return;
     }
 }
 

@@ -137,8 +137,8 @@ std::string readChannelCommand(int channel)
 std::string writeChannelCommand(int channel, std::int32_t hz, std::string_view modeWord, bool withBfo,
                                 std::int32_t bfoHz, std::int32_t bandwidthHz, std::string_view agcWord)
 {
-    std::string text = "PR " + platform::formatInt(channel) + " = FR " + kilohertz(hz, 5) + ", MO " +
-                       std::string(modeWord);
+    std::string text =
+        "PR " + platform::formatInt(channel) + " = FR " + kilohertz(hz, 5) + ", MO " + std::string(modeWord);
     if (withBfo) {
         text += ", BF " + kilohertz(bfoHz, 1);
     }
@@ -231,7 +231,8 @@ int bandwidthSlotForMode(std::int32_t mod)
 
 bool isReplyFromUnit(std::string_view reply, int unit)
 {
-    const bool ended = (!reply.empty() && reply.back() == '\n') || (reply.size() >= 2 && reply[reply.size() - 2] == '\r');
+    const bool ended =
+        (!reply.empty() && reply.back() == '\n') || (reply.size() >= 2 && reply[reply.size() - 2] == '\r');
     if (!ended) {
         return false;
     }

@@ -14,18 +14,18 @@ namespace quorvin::hf2050 {
 std::string frame(std::string_view text);
 
 // Command texts (without CR LF).
-std::string connectCommand(int unit);               // "UNIT %d;HD;?"
+std::string connectCommand(int unit);  // "UNIT %d;HD;?"
 inline constexpr std::string_view kPoll = "?;NB ?;RF ?;SQ ?";
-std::string frequencyCommand(std::int32_t hz);      // "FR %5.2lf;FR ?" in kHz
-std::string bfoCommand(std::int32_t hz);            // "BF %1.2lf;BF ?" in kHz
-std::string modeCommand(std::string_view word);     // "MO %s;MO ?"
-std::string agcCommand(std::string_view word);      // "AG %s;AG ?"
-std::string noiseBlankerCommand(int level);         // "NB %d;NB ?"
-std::string squelchCommand(int level);              // "SQ %d;SQ ?"
-std::string rfGainCommand(int level);               // "RF %d;RF ?"
-std::string bandwidthCommand(std::int32_t hz);      // "BW %i;BW ?"
-std::string channelCommand(int channel);            // "CH %d;?"
-std::string readChannelCommand(int channel);        // "PR %d ?"
+std::string frequencyCommand(std::int32_t hz);  // "FR %5.2lf;FR ?" in kHz
+std::string bfoCommand(std::int32_t hz);  // "BF %1.2lf;BF ?" in kHz
+std::string modeCommand(std::string_view word);  // "MO %s;MO ?"
+std::string agcCommand(std::string_view word);  // "AG %s;AG ?"
+std::string noiseBlankerCommand(int level);  // "NB %d;NB ?"
+std::string squelchCommand(int level);  // "SQ %d;SQ ?"
+std::string rfGainCommand(int level);  // "RF %d;RF ?"
+std::string bandwidthCommand(std::int32_t hz);  // "BW %i;BW ?"
+std::string channelCommand(int channel);  // "CH %d;?"
+std::string readChannelCommand(int channel);  // "PR %d ?"
 // "PR %d = FR %5.2lf, MO %s, BF %1.2f, BW %d, AG %s"; without the BF part
 // when withBfo is false (modes without BFO).
 std::string writeChannelCommand(int channel, std::int32_t hz, std::string_view modeWord, bool withBfo,
@@ -65,13 +65,13 @@ char recordKind(std::string_view line);
 // A field is present when its keyword stood in the record.
 struct Fields {
     std::optional<std::int32_t> frequencyHz;  // FR, kHz on the wire
-    std::optional<std::string> modeWord;      // MODE ("" when blank)
-    std::optional<std::int32_t> bfoHz;        // BFO, NONE reads as 0
-    bool bfoRejected = false;                 // a BFO beyond ±4000 Hz or no number
+    std::optional<std::string> modeWord;  // MODE ("" when blank)
+    std::optional<std::int32_t> bfoHz;  // BFO, NONE reads as 0
+    bool bfoRejected = false;  // a BFO beyond ±4000 Hz or no number
     std::optional<std::int32_t> bandwidthHz;  // BW, NONE reads as -1
-    std::optional<std::string> agcWord;       // AGC ("" when blank)
-    std::optional<int> channel;               // CH, NONE reads as -1
-    std::optional<bool> remote;               // RMT true, LCL false
+    std::optional<std::string> agcWord;  // AGC ("" when blank)
+    std::optional<int> channel;  // CH, NONE reads as -1
+    std::optional<bool> remote;  // RMT true, LCL false
     bool modeFirst = false;  // MODE is the record's first field (a reply to "MO ?")
 };
 // Each keyword is looked for at the start of the record or after a blank;

@@ -245,11 +245,8 @@ void Hf2050Receiver::ApplyLevel(char kind, int level)
         }
         ChangeSql(level > 0 ? SqlOn : SqlOff);
         break;
-    case 'R':
-        ChangeAgcLevel(level16);
-        break;
-    default:
-        break;
+    case 'R': ChangeAgcLevel(level16); break;
+    default: break;
     }
 }
 
@@ -554,8 +551,8 @@ RCODE Hf2050Receiver::ChnWrite(std::int16_t chn, std::int32_t hz, std::int32_t b
     if (withBfo && (mod == ModRTTY || mod == ModFAX)) {
         channelBfo = ModeOffset(mod, 4);
     }
-    const std::string command = hf2050::writeChannelCommand(chn, onWire(hz), modeWord, withBfo, channelBfo,
-                                                            SlotWidth(slot), agcWord);
+    const std::string command =
+        hf2050::writeChannelCommand(chn, onWire(hz), modeWord, withBfo, channelBfo, SlotWidth(slot), agcWord);
     return SendWrapped(command) ? R_OK : R_KO;
 }
 
@@ -565,8 +562,8 @@ RCODE Hf2050Receiver::ChnSave(std::int16_t chn)
         return R_PERR;
     }
     const tag_EventData& now = Current();
-    return ChnWrite(chn, static_cast<std::int32_t>(now.FrqValue), now.BFOValue, now.ModType, now.FltValue,
-                    now.AgcType, 0);
+    return ChnWrite(chn, static_cast<std::int32_t>(now.FrqValue), now.BFOValue, now.ModType, now.FltValue, now.AgcType,
+                    0);
 }
 
 // ---- Code conversions -------------------------------------------------------------

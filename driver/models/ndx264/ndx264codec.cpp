@@ -225,8 +225,12 @@ std::optional<std::int32_t> modeFromLetter(char letter, std::int32_t bfoHz, bool
 char letterFromMode(std::int32_t mod, char current)
 {
     switch (mod) {
-    case ModAM: case ModAM_U: case ModAM_L: return 'A';
-    case ModCW: case ModFAX: case ModCW_F: return 'C';
+    case ModAM:
+    case ModAM_U:
+    case ModAM_L: return 'A';
+    case ModCW:
+    case ModFAX:
+    case ModCW_F: return 'C';
     case ModUSB: return 'U';
     case ModLSB: return 'L';
     case ModRTTY: return 'F';

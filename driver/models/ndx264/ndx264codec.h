@@ -31,10 +31,10 @@ inline constexpr std::string_view kIdentRequest = "MI";
 std::string frequencyCommand(std::int32_t hz);
 // "BF%1.2lf" in kHz, the value clamped to -3000..+3000 Hz first.
 std::string bfoCommand(std::int32_t hz);
-std::string modeCommand(char letter);          // "M%c"
-std::string agcCommand(char agc);              // "C%c;G;"
-std::string attenuatorCommand(int db);         // "A%d"
-std::string filterCommand(int digit);          // "B%i"
+std::string modeCommand(char letter);  // "M%c"
+std::string agcCommand(char agc);  // "C%c;G;"
+std::string attenuatorCommand(int db);  // "A%d"
+std::string filterCommand(int digit);  // "B%i"
 // "MEM%02u" / "RM%02u;?"; nothing for a channel outside 0..99 (R_PERR).
 std::optional<std::string> storeCommand(int channel);
 std::optional<std::string> recallCommand(int channel);
@@ -53,13 +53,13 @@ std::optional<std::string> takeFrame(std::string& buffer);
 // parse is left empty (the driver keeps its value).
 struct StatusFields {
     std::optional<std::int32_t> frequencyHz;  // kHz × 1000 + 0.5, truncated; "ErOPInt" ignored
-    std::optional<char> mode;                  // A to U
-    std::optional<std::int32_t> bfoHz;         // rounded half away from zero; only |BFO| <= 3000
-    std::optional<int> filterDigit;            // 0..7
-    std::optional<char> agc;                   // "-", O, L, R
+    std::optional<char> mode;  // A to U
+    std::optional<std::int32_t> bfoHz;  // rounded half away from zero; only |BFO| <= 3000
+    std::optional<int> filterDigit;  // 0..7
+    std::optional<char> agc;  // "-", O, L, R
     std::optional<int> attenuationDb;
     std::optional<int> signalN;
-    std::optional<int> channel;                // -1 when the field does not parse
+    std::optional<int> channel;  // -1 when the field does not parse
 };
 
 // Every field is introduced by 0x11 and its letters; each 0x11 is taken with

@@ -39,7 +39,9 @@ RecordCut cutFrame(std::string_view buffer)
         return {isLineNoise(buffer.substr(0, start)) ? Cut::Skip : Cut::Refuse, start};
     }
     const std::size_t end = buffer.find(ndx264::kEnd, 1);
-    const std::size_t nextStatus = buffer.find(std::string_view("\x11" "F"), 1);
+    const std::size_t nextStatus = buffer.find(std::string_view("\x11"
+                                                                "F"),
+                                               1);
     if (nextStatus != std::string_view::npos && (end == std::string_view::npos || nextStatus < end)) {
         return {Cut::Refuse, nextStatus};
     }
@@ -258,8 +260,7 @@ void Ndx264Receiver::ApplyStatus(const ndx264::StatusFields& f)
     // The status of a channel a read waits for is that channel's content.
     if (f.channel && *f.channel >= 0 && *f.channel == m_awaited) {
         m_awaited = -2;
-        const std::int32_t hz =
-            f.frequencyHz ? static_cast<std::int32_t>(*f.frequencyHz + ModeOffset(mode, 3)) : 0;
+        const std::int32_t hz = f.frequencyHz ? static_cast<std::int32_t>(*f.frequencyHz + ModeOffset(mode, 3)) : 0;
         const std::int32_t agc = f.agc ? ndx264::agcFromChar(*f.agc).value_or(AgcNone) : AgcNone;
         const auto chn = static_cast<std::int16_t>(*f.channel);
         m_channelData.ChnNumber = chn;
@@ -572,8 +573,7 @@ bool Ndx264Receiver::SendSettings(MODTYPE mode, std::int64_t hz, std::int32_t bf
             return false;
         }
     }
-    if (hz >= 0 && hz <= ndx264::kMaxFrequency &&
-        !SendText(ndx264::frequencyCommand(static_cast<std::int32_t>(hz)))) {
+    if (hz >= 0 && hz <= ndx264::kMaxFrequency && !SendText(ndx264::frequencyCommand(static_cast<std::int32_t>(hz)))) {
         return false;
     }
     if (!SendText(ndx264::bfoCommand(bfo))) {

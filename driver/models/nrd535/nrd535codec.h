@@ -26,18 +26,18 @@ inline constexpr std::int32_t kMaxBfo = 5000;
 std::string frame(std::string_view command);
 
 std::string frequencyCommand(std::int32_t hz);  // "F%08d"
-std::string bfoCommand(std::int32_t hz);        // "U2+%04d" / "U2-%04d"
-std::string modeCommand(int digit);             // "D%d"
-std::string agcCommand(int digit);              // "G%d"
-std::string noiseBlankerCommand(int digit);     // "N%d"
-std::string attenuatorCommand(int digit);       // "A%d"
-std::string hfFilterCommand(bool on);           // "U1%c"
-std::string filterCommand(int digit);           // "B%u"
+std::string bfoCommand(std::int32_t hz);  // "U2+%04d" / "U2-%04d"
+std::string modeCommand(int digit);  // "D%d"
+std::string agcCommand(int digit);  // "G%d"
+std::string noiseBlankerCommand(int digit);  // "N%d"
+std::string attenuatorCommand(int digit);  // "A%d"
+std::string hfFilterCommand(bool on);  // "U1%c"
+std::string filterCommand(int digit);  // "B%u"
 std::string bandwidthCommand(std::int32_t hz);  // "W%04d"
-std::string loadChannelCommand(int channel);    // "C%03u"
-std::string saveChannelCommand(int channel);    // "J1%03u"
+std::string loadChannelCommand(int channel);  // "C%03u"
+std::string saveChannelCommand(int channel);  // "J1%03u"
 std::string readChannelsCommand(int first, int last);  // "L%03u%03u"
-std::string clearChannelCommand(int channel);   // "U5%03u"
+std::string clearChannelCommand(int channel);  // "U5%03u"
 std::string clockCommand(int hours, int minutes);  // "R1%02d%02d"
 
 struct ChannelFields {

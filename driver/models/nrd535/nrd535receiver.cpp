@@ -228,10 +228,8 @@ bool Nrd535Receiver::ApplyRecord(const std::string& received)
             return true;
         }
         return false;
-    case 'R':
-        return true;
-    default:
-        return false;
+    case 'R': return true;
+    default: return false;
     }
 }
 
@@ -327,8 +325,7 @@ void Nrd535Receiver::ReportChannel(const nrd535::ChannelRecord& record)
             // Listed where the channel will show once loaded: RTTY and FAX
             // at their carrier, like every frequency the driver reports.
             owner->RxChnStatus(Index(), static_cast<std::int16_t>(record.channel), ToDriver(f.frequencyHz, mode), 0,
-                               mode,
-                               FilterWidthForDigit(f.filter), nrd535::agcFromDigit(f.agc), 0);
+                               mode, FilterWidthForDigit(f.filter), nrd535::agcFromDigit(f.agc), 0);
         }
     }
     if (record.channel == kLastChannel) {

@@ -20,18 +20,18 @@ inline constexpr std::string_view kAdapterReset = "R\r\n";
 
 // Command texts (without frame).
 std::string frequencyCommand(std::int32_t hz);  // "F%2.6lf" in MHz
-std::string bfoCommand(std::int32_t hz);        // "B%1.2lf" in kHz
+std::string bfoCommand(std::int32_t hz);  // "B%1.2lf" in kHz
 // The BFO in Hz that bfoCommand(hz) sets: the command carries 10 Hz steps,
 // so this is what the receiver's status reports back.
 std::int32_t bfoOnWire(std::int32_t hz);
-std::string modeCommand(int code);              // "D%d"
-std::string agcCommand(int code);               // "M%d"
-std::string gainCommand(int level);             // "A%d"
-std::string filterCommand(unsigned code);       // "I%u"
+std::string modeCommand(int code);  // "D%d"
+std::string agcCommand(int code);  // "M%d"
+std::string gainCommand(int level);  // "A%d"
+std::string filterCommand(unsigned code);  // "I%u"
 
 // One status reply, as the receiver sent it.
 struct Status {
-    std::int32_t bfoHz = 0;   // 0 when the B field is absent
+    std::int32_t bfoHz = 0;  // 0 when the B field is absent
     bool hasBfo = false;
     std::int32_t frequencyHz = 0;
     int modeCode = 0;

@@ -262,8 +262,8 @@ void Ra1792Receiver::ApplyStatus(const ra1792::Status& s, bool live)
     if (isSsb(now)) {
         ChangeFlt(SsbWidth(now));
     } else if (s.filterCode) {
-        ChangeFlt(FilterWidth(static_cast<std::int16_t>(
-            ra1792::slotFromFilterCode(*s.filterCode, m_info->firstSlot, m_info->offered))));
+        ChangeFlt(FilterWidth(
+            static_cast<std::int16_t>(ra1792::slotFromFilterCode(*s.filterCode, m_info->firstSlot, m_info->offered))));
     }
 
     const std::int32_t agc = ra1792::agcFromCode(s.agcCode);

@@ -114,7 +114,8 @@ std::optional<FilterList> parseFilterList(std::string_view reply)
             list.usbSlot = static_cast<int>(slot);
         } else {
             const auto khz = platform::parseDouble(item);
-            list.widths[slot] = khz && *khz > 0 && *khz < 1000 ? static_cast<std::int32_t>(std::lround(*khz * 1000)) : 0;
+            list.widths[slot] =
+                khz && *khz > 0 && *khz < 1000 ? static_cast<std::int32_t>(std::lround(*khz * 1000)) : 0;
         }
         ++slot;
     }

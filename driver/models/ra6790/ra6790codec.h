@@ -62,8 +62,8 @@ inline constexpr std::size_t kFilterSlots = 7;
 inline constexpr std::int32_t kSidebandWidth = 3200;
 struct FilterList {
     std::array<std::int32_t, kFilterSlots> widths{};  // Hz, 0 = empty
-    bool isb = false;   // an L item came first
-    int usbSlot = -1;   // index of the U item's slot, -1 without one
+    bool isb = false;  // an L item came first
+    int usbSlot = -1;  // index of the U item's slot, -1 without one
 };
 // Nothing for an empty reply or a bare line end. Items are read into the
 // slots in order; "L" first sets the first slot to 3200 Hz and makes ISB

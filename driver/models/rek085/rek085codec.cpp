@@ -109,7 +109,7 @@ std::optional<Status> parseStatus(std::string_view line)
     if (line.size() < kRecordLength) {
         return std::nullopt;
     }
-    const std::pair<std::size_t, char> letters[] = {{0, '*'}, {1, 'A'}, {4, 'K'}, {7, 'F'}, {15, 'I'}, {17, 'B'},
+    const std::pair<std::size_t, char> letters[] = {{0, '*'},  {1, 'A'},  {4, 'K'},  {7, 'F'},  {15, 'I'}, {17, 'B'},
                                                     {21, 'W'}, {23, 'R'}, {25, 'H'}, {27, 'Z'}, {29, 'J'}};
     for (auto [at, letter] : letters) {
         if (line[at] != letter) {

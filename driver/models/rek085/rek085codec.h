@@ -25,12 +25,12 @@ inline constexpr std::string_view kConnectEnd = "J0";
 
 // Command texts (without frame).
 std::string frequencyCommand(std::int32_t hz);  // "F%07d" in 10 Hz
-std::string bfoCommand(std::int32_t hz);        // "B%02d%c" in 100 Hz with its sign
-std::string modeCommand(int code);              // "I%d"
-std::string filterCommand(int code);            // "W%d"
-std::string agcCommand(int code);               // "R%d"
-std::string outputCommand(unsigned output);     // "J%01u"
-std::string channelCommand(unsigned channel);   // "K%02u"
+std::string bfoCommand(std::int32_t hz);  // "B%02d%c" in 100 Hz with its sign
+std::string modeCommand(int code);  // "I%d"
+std::string filterCommand(int code);  // "W%d"
+std::string agcCommand(int code);  // "R%d"
+std::string outputCommand(unsigned output);  // "J%01u"
+std::string channelCommand(unsigned channel);  // "K%02u"
 // The settings text of a channel write: F I B W R and "H0Z0J0" run
 // together; the BFO as "B" and three blanks when it is 0.
 std::string settingsText(std::int32_t hz, int modeCode, std::int32_t bfoHz, int filterCode, int agcCode);

@@ -485,7 +485,7 @@ RCODE Rek085Receiver::ChnSave(std::int16_t chn)
         return R_KO;
     }
     return SendFrame(rek085::kChannelWrite, rek085::channelCommand(static_cast<unsigned>(chn)) + m_lastStatus) ? R_OK
-                                                                                                                : R_KO;
+                                                                                                               : R_KO;
 }
 
 RCODE Rek085Receiver::ChnWrite(std::int16_t chn, std::int32_t hz, std::int32_t bfo, MODTYPE mod, std::int32_t fltHz,

@@ -148,9 +148,9 @@ TEST(Ra1792Parse, FilterCodeBeyondTheSlotsReadsAsTheFirstOffered)
     EXPECT_EQ(rx.Current().FltValue, 16000);
     rx.feed("F10.000000D1I6M1X0\r\n");
     EXPECT_EQ(rx.Current().FltValue, 300);  // not 0 Hz
-    rx.feed("F10.000000D6I1M1X0\r\n");      // USB: the SSB width
+    rx.feed("F10.000000D6I1M1X0\r\n");  // USB: the SSB width
     EXPECT_EQ(rx.Current().FltValue, 2700);
-    rx.feed("F10.000000D5I1M1X0\r\n");      // LSB: F_FL1
+    rx.feed("F10.000000D5I1M1X0\r\n");  // LSB: F_FL1
     EXPECT_EQ(rx.Current().FltValue, 3200);
 }
 
@@ -209,7 +209,7 @@ TEST(Ra1792Parse, BadLinesAndRunawayBuffers)
     EXPECT_EQ(rx.Current().FrqValue, 0xFFFFFFFFu);
     EXPECT_EQ(rx.feed("X"), 0);
     EXPECT_EQ(rx.feed(std::string(1, '\x7F')), 0);  // one byte: no read past it
-    EXPECT_EQ(rx.feed(std::string(40, 'Z')), -1);   // more than 40 without a line end
+    EXPECT_EQ(rx.feed(std::string(40, 'Z')), -1);  // more than 40 without a line end
     EXPECT_TRUE(rx.buffer().empty());
 }
 
@@ -356,8 +356,8 @@ TEST(Nrd535Parse, ShortAndUnknownRecords)
     Fed<Nrd535Receiver> rx(&owner);
     EXPECT_EQ(rx.feed("I0241425\r"), 0);  // short status: ignored
     EXPECT_EQ(rx.Current().FrqValue, 0xFFFFFFFFu);
-    EXPECT_EQ(rx.feed("Q\r"), -1);        // short squelch record
-    EXPECT_EQ(rx.feed("Z1\r"), -1);       // unknown kind
+    EXPECT_EQ(rx.feed("Q\r"), -1);  // short squelch record
+    EXPECT_EQ(rx.feed("Z1\r"), -1);  // unknown kind
     EXPECT_EQ(rx.feed("M12\r"), -1);
     EXPECT_EQ(rx.feed(std::string(41, '7')), -1);
     EXPECT_TRUE(rx.buffer().empty());

@@ -97,7 +97,7 @@ TEST_F(FamilyTest, FilterSlotsLoadAndOfferSortedWidths)
     EXPECT_EQ(ra.FltName(-1), "");
 
     store().writeNumber(key(), "F_FL4", 20000);  // the 1000 Hz slot becomes the widest
-    store().writeNumber(key(), "F_FL7", 0);      // an empty slot is not offered
+    store().writeNumber(key(), "F_FL7", 0);  // an empty slot is not offered
     Ra1792Receiver loaded(nullptr);
     loaded.RxInit(0, "Station", "Rx");
     ASSERT_EQ(loaded.FltCount(), 4);
@@ -242,7 +242,8 @@ TEST_F(FamilyTest, SettingsAreRefusedWholeForOneBadValue)
     rx.RxInit(0, "Station", "Rx");
     const auto before = store().values(key()).size();
     const auto fields = rx.SettingFields();
-    const auto fl1 = std::find_if(fields.begin(), fields.end(), [](const SettingField& f) { return f.name == "F_FL1"; });
+    const auto fl1 =
+        std::find_if(fields.begin(), fields.end(), [](const SettingField& f) { return f.name == "F_FL1"; });
     ASSERT_NE(fl1, fields.end());
     EXPECT_TRUE(fl1->readOnly);
 
@@ -339,11 +340,16 @@ protected:
 TEST(FamilyRecordFinder, TakesSkipsRefusesWaitsAndCapsTheBuffer)
 {
     LengthFramed rx;
-    EXPECT_EQ(rx.Feed(std::string("..\x03" "ab\x02", 6)), 0);
-    EXPECT_EQ(rx.records, (std::vector<std::string>{"\x03" "ab"}));
+    EXPECT_EQ(rx.Feed(std::string("..\x03"
+                                  "ab\x02",
+                                  6)),
+              0);
+    EXPECT_EQ(rx.records, (std::vector<std::string>{"\x03"
+                                                    "ab"}));
     EXPECT_EQ(rx.ReceiveBuffer(), "\x02");  // waits for its second byte
     EXPECT_EQ(rx.Feed("c"), 0);
-    EXPECT_EQ(rx.records.back(), "\x02" "c");
+    EXPECT_EQ(rx.records.back(), "\x02"
+                                 "c");
     // A broken length byte fails the round; the record after it is taken.
     EXPECT_EQ(rx.Feed(std::string("\x00\x02z", 3)), -1);
     EXPECT_EQ(rx.records.back(), "\x02z");
@@ -356,13 +362,20 @@ TEST(FamilyReplyChecks, ReadsCompleteOnWholeRecordsOnly)
 {
     LengthFramed rx;
     // Noise before a frame, a frame, and the start of the next one: one.
-    EXPECT_EQ(rx.WholeRecords(std::string("..\x03" "ab\x02", 6)), 1u);
+    EXPECT_EQ(rx.WholeRecords(std::string("..\x03"
+                                          "ab\x02",
+                                          6)),
+              1u);
     // A refused byte completes nothing; a read meeting it waits its delay.
     EXPECT_EQ(rx.WholeRecords(std::string("\x00", 1)), 0u);
     EXPECT_EQ(rx.WholeRecords(std::string("\x00\x02z", 3)), 1u);
     const ReplyComplete two = rx.Records(2);
-    EXPECT_FALSE(two(std::string("\x02z\x03" "a", 4)));
-    EXPECT_TRUE(two(std::string("\x02z\x03" "ab", 5)));
+    EXPECT_FALSE(two(std::string("\x02z\x03"
+                                 "a",
+                                 4)));
+    EXPECT_TRUE(two(std::string("\x02z\x03"
+                                "ab",
+                                5)));
     EXPECT_FALSE(rx.Records()(""));
 
     // A command without an answer: done at once on a quiet line, never on

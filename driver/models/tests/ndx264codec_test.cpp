@@ -17,7 +17,8 @@ TEST(Ndx264Codec, CommandsAsTheReceiverTakesThem)
     const char* old = std::setlocale(LC_NUMERIC, nullptr);
     const std::string saved = old != nullptr ? old : "C";
     std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
-    EXPECT_EQ(frame(frequencyCommand(7050000)), "\x11" "F 7050.00\r\n\x04");
+    EXPECT_EQ(frame(frequencyCommand(7050000)), "\x11"
+                                                "F 7050.00\r\n\x04");
     EXPECT_EQ(frequencyCommand(5000), "F   5.00");
     EXPECT_EQ(frequencyCommand(0), "F   0.00");
     EXPECT_EQ(frequencyCommand(29999999), "F 29999.99");  // cut to 10 Hz, never 30000.00
@@ -46,12 +47,18 @@ TEST(Ndx264Codec, CommandsAsTheReceiverTakesThem)
 
 TEST(Ndx264Codec, FramesFromTheReceiveBuffer)
 {
-    std::string buffer = "abc\x11" "F 7050.00\r\n";
+    std::string buffer = "abc\x11"
+                         "F 7050.00\r\n";
     EXPECT_FALSE(takeFrame(buffer));
-    EXPECT_EQ(buffer, "\x11" "F 7050.00\r\n");  // stray letters dropped, partial frame kept
-    buffer += "\x04" "\x11" "MI";
-    EXPECT_EQ(takeFrame(buffer), "\x11" "F 7050.00\r\n\x04");
-    EXPECT_EQ(buffer, "\x11" "MI");
+    EXPECT_EQ(buffer, "\x11"
+                      "F 7050.00\r\n");  // stray letters dropped, partial frame kept
+    buffer += "\x04"
+              "\x11"
+              "MI";
+    EXPECT_EQ(takeFrame(buffer), "\x11"
+                                 "F 7050.00\r\n\x04");
+    EXPECT_EQ(buffer, "\x11"
+                      "MI");
     EXPECT_FALSE(takeFrame(buffer));
     std::string noise = "xyz";
     EXPECT_FALSE(takeFrame(noise));
@@ -60,8 +67,22 @@ TEST(Ndx264Codec, FramesFromTheReceiveBuffer)
 
 TEST(Ndx264Codec, StatusFieldsInAnyOrder)
 {
-    const std::string status = "\x11" "F 7050.00\r\n" "\x11" "MC\r\n" "\x11" "B3\r\n" "\x11" "BF-1.90\r\n"
-                               "\x11" "CL;" "\x11" "A-12\r\n" "\x11" "N73\r\n" "\x11" "CAN--\r\n\x04";
+    const std::string status = "\x11"
+                               "F 7050.00\r\n"
+                               "\x11"
+                               "MC\r\n"
+                               "\x11"
+                               "B3\r\n"
+                               "\x11"
+                               "BF-1.90\r\n"
+                               "\x11"
+                               "CL;"
+                               "\x11"
+                               "A-12\r\n"
+                               "\x11"
+                               "N73\r\n"
+                               "\x11"
+                               "CAN--\r\n\x04";
     const StatusFields f = parseStatusFrame(status);
     EXPECT_EQ(f.frequencyHz, 7050000);
     EXPECT_EQ(f.mode, 'C');
@@ -72,8 +93,16 @@ TEST(Ndx264Codec, StatusFieldsInAnyOrder)
     EXPECT_EQ(f.signalN, 73);
     EXPECT_EQ(f.channel, -1);
     // BF before B and CAN before C still read right.
-    const StatusFields g =
-        parseStatusFrame("\x11" "CAN07\r\n" "\x11" "BF1.50\r\n" "\x11" "B7\r\n" "\x11" "CR;" "\x11" "F29999.99\r\n\x04");
+    const StatusFields g = parseStatusFrame("\x11"
+                                            "CAN07\r\n"
+                                            "\x11"
+                                            "BF1.50\r\n"
+                                            "\x11"
+                                            "B7\r\n"
+                                            "\x11"
+                                            "CR;"
+                                            "\x11"
+                                            "F29999.99\r\n\x04");
     EXPECT_EQ(g.channel, 7);
     EXPECT_EQ(g.bfoHz, 1500);
     EXPECT_EQ(g.filterDigit, 7);
@@ -84,8 +113,22 @@ TEST(Ndx264Codec, StatusFieldsInAnyOrder)
 
 TEST(Ndx264Codec, MalformedFieldsLeaveTheirValues)
 {
-    const StatusFields f = parseStatusFrame("\x11" "FErOPInt\r\n" "\x11" "MZ\r\n" "\x11" "B8\r\n" "\x11" "BF-3.01\r\n"
-                                            "\x11" "CX;" "\x11" "Ax\r\n" "\x11" "N\r\n" "\x11" "CANxx\r\n\x04");
+    const StatusFields f = parseStatusFrame("\x11"
+                                            "FErOPInt\r\n"
+                                            "\x11"
+                                            "MZ\r\n"
+                                            "\x11"
+                                            "B8\r\n"
+                                            "\x11"
+                                            "BF-3.01\r\n"
+                                            "\x11"
+                                            "CX;"
+                                            "\x11"
+                                            "Ax\r\n"
+                                            "\x11"
+                                            "N\r\n"
+                                            "\x11"
+                                            "CANxx\r\n\x04");
     EXPECT_FALSE(f.frequencyHz);
     EXPECT_FALSE(f.mode);
     EXPECT_FALSE(f.filterDigit);
@@ -95,11 +138,19 @@ TEST(Ndx264Codec, MalformedFieldsLeaveTheirValues)
     EXPECT_FALSE(f.signalN);
     EXPECT_EQ(f.channel, -1);
     // Cut anywhere, or with the end missing: no read past the end.
-    const std::string whole = "\x11" "F 7050.00\r\n" "\x11" "BF-1.90\r\n" "\x11" "CAN12\r\n\x04";
+    const std::string whole = "\x11"
+                              "F 7050.00\r\n"
+                              "\x11"
+                              "BF-1.90\r\n"
+                              "\x11"
+                              "CAN12\r\n\x04";
     for (std::size_t cut = 0; cut <= whole.size(); ++cut) {
         (void)parseStatusFrame(whole.substr(0, cut));
     }
-    EXPECT_EQ(parseStatusFrame("\x11" "F 14.1").frequencyHz, 14100);
+    EXPECT_EQ(parseStatusFrame("\x11"
+                               "F 14.1")
+                  .frequencyHz,
+              14100);
     EXPECT_FALSE(parseStatusFrame("").frequencyHz);
     EXPECT_TRUE(hasIsbOption("\x11T.264/ISB\r\n\x04"));
     EXPECT_FALSE(hasIsbOption("\x11T.264\r\n\x04"));

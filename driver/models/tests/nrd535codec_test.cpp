@@ -47,7 +47,9 @@ TEST(Nrd535Codec, Identification)
     EXPECT_FALSE(parseIdentification("535 ")->hOption);
     EXPECT_FALSE(parseIdentification(""));
     EXPECT_FALSE(parseIdentification("NRD-525\r"));
-    EXPECT_FALSE(parseIdentification(std::string("\x7F\x7F" "535", 5)));
+    EXPECT_FALSE(parseIdentification(std::string("\x7F\x7F"
+                                                 "535",
+                                                 5)));
 }
 
 TEST(Nrd535Codec, StatusRecord)
@@ -59,9 +61,9 @@ TEST(Nrd535Codec, StatusRecord)
     EXPECT_EQ(modeFromDigit(s->mode), ModAM);
     EXPECT_EQ(s->frequencyHz, 14250000);
     EXPECT_EQ(agcFromDigit(s->agc), AgcFast);
-    EXPECT_FALSE(parseStatus("I02414250000\r"));    // short
-    EXPECT_FALSE(parseStatus("I024142500001X"));    // no CR at 13
-    EXPECT_FALSE(parseStatus("I0241425x0001\r"));   // not a digit
+    EXPECT_FALSE(parseStatus("I02414250000\r"));  // short
+    EXPECT_FALSE(parseStatus("I024142500001X"));  // no CR at 13
+    EXPECT_FALSE(parseStatus("I0241425x0001\r"));  // not a digit
     EXPECT_FALSE(parseStatus("Q024142500001\r"));
     EXPECT_FALSE(parseStatus(""));
 }

@@ -84,8 +84,8 @@ TEST(Ra1792Codec, LineEndsAnywhereAndOptionalFieldsAbsent)
 TEST(Ra1792Codec, MalformedAndShortRepliesDoNotParse)
 {
     EXPECT_FALSE(parseStatus("B-2.21F10.000000D3I3M1A0"));  // no X
-    EXPECT_FALSE(parseStatus("D3I3M1X0"));                  // no F
-    EXPECT_FALSE(parseStatus("F10.0D3I3X0"));               // no M
+    EXPECT_FALSE(parseStatus("D3I3M1X0"));  // no F
+    EXPECT_FALSE(parseStatus("F10.0D3I3X0"));  // no M
     EXPECT_FALSE(parseStatus(""));
     EXPECT_FALSE(parseStatus("F"));
     EXPECT_FALSE(parseStatus("F1.0D"));  // a letter at the very end, no number
@@ -147,7 +147,8 @@ TEST(FamilyProtocol, TwoDelBytesNeedTwoBytes)
     EXPECT_FALSE(family::beginsWithTwoDel("\x7F"));
     EXPECT_TRUE(family::beginsWithTwoDel("\x7F\x7F"));
     EXPECT_TRUE(family::beginsWithTwoDel("\xFF\x7F rest"));
-    EXPECT_FALSE(family::beginsWithTwoDel("\x7F" "A"));
+    EXPECT_FALSE(family::beginsWithTwoDel("\x7F"
+                                          "A"));
 }
 
 TEST(FamilyProtocol, RecordsAndDigitsAreLengthChecked)

@@ -30,7 +30,7 @@ TEST(Ra6790Codec, SelfTestAndTypeReplies)
     EXPECT_EQ(selfTestAddress("OK 7\r"), 7);
     EXPECT_EQ(selfTestAddress("OK07\r"), 7);
     EXPECT_FALSE(selfTestAddress("OK\r"));  // "OK" is no address
-    EXPECT_FALSE(selfTestAddress("7\r"));   // too short to hold one
+    EXPECT_FALSE(selfTestAddress("7\r"));  // too short to hold one
     EXPECT_FALSE(selfTestAddress(""));
     EXPECT_EQ(optionFromTypeReply("TD A09666 R\r"), "A09666");
     EXPECT_EQ(optionFromTypeReply("TD A08449 S\r"), "A08449");
@@ -89,9 +89,9 @@ TEST(Ra6790Codec, StatusReply)
     EXPECT_FALSE(s->signal);
     EXPECT_EQ(s->s, 1);
     EXPECT_FALSE(parseStatus("F10.0D3M1R100\r"));  // no S
-    EXPECT_FALSE(parseStatus("D3M1S1\r"));          // no F
-    EXPECT_FALSE(parseStatus("F10.0D3I3.2S1\r"));   // no M
-    EXPECT_FALSE(parseStatus("F1.0D3M1S"));         // a letter at the very end
+    EXPECT_FALSE(parseStatus("D3M1S1\r"));  // no F
+    EXPECT_FALSE(parseStatus("F10.0D3I3.2S1\r"));  // no M
+    EXPECT_FALSE(parseStatus("F1.0D3M1S"));  // a letter at the very end
     EXPECT_FALSE(parseStatus(""));
     EXPECT_FALSE(parseStatus(std::string("\x7F\x7F", 2)));
 }

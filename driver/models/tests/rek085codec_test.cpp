@@ -84,8 +84,8 @@ TEST(Rek085Codec, StatusRecord)
     EXPECT_FALSE(parseStatus(""));
     EXPECT_FALSE(parseStatus("\n"));
     // Every letter out of place, every field unreadable.
-    for (std::size_t at : {0u, 1u, 4u, 7u, 15u, 17u, 21u, 23u, 25u, 27u, 29u, 2u, 3u, 8u, 14u, 16u, 22u, 24u, 26u, 28u,
-                           30u, 6u, 19u}) {
+    for (std::size_t at :
+         {0u, 1u, 4u, 7u, 15u, 17u, 21u, 23u, 25u, 27u, 29u, 2u, 3u, 8u, 14u, 16u, 22u, 24u, 26u, 28u, 30u, 6u, 19u}) {
         std::string bad = good;
         bad[at] = 'x';
         EXPECT_FALSE(parseStatus(bad)) << at;

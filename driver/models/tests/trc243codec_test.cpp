@@ -64,7 +64,7 @@ TEST(Trc243Codec, LinesAndRecords)
     EXPECT_EQ(a->filter, 2);
     EXPECT_EQ(a->bfoHz, -800);
     EXPECT_EQ(a->agc, 'S');
-    EXPECT_FALSE(parseA("AF07050000M3I2B-0800H"));    // short
+    EXPECT_FALSE(parseA("AF07050000M3I2B-0800H"));  // short
     EXPECT_FALSE(parseA("AF07050000M3I2B-0800HSX"));  // long
     EXPECT_FALSE(parseA("AF0705000xM3I2B-0800HS"));
     EXPECT_FALSE(parseA("AF07050000M3I2B*0800HS"));

@@ -76,7 +76,8 @@ std::string frequencyCommand(std::int32_t hz)
 std::string bfoCommand(std::int32_t hz)
 {
     const std::int32_t clamped = std::clamp(hz, -kMaxBfo, kMaxBfo);
-    return std::string("B") + (clamped < 0 ? '-' : '+') + platform::formatInt(clamped < 0 ? -clamped : clamped, 3, true);
+    return std::string("B") + (clamped < 0 ? '-' : '+') +
+           platform::formatInt(clamped < 0 ? -clamped : clamped, 3, true);
 }
 
 std::string modeCommand(int digit)
@@ -163,7 +164,7 @@ Identification parseIdentification(std::string_view reply)
     const std::size_t op = reply.find("OP");
     if (op == std::string_view::npos) {
         id.error = reply.find("REM") != std::string_view::npos ? Identification::Error::NoOpFrame
-                                                                : Identification::Error::NoKnownData;
+                                                               : Identification::Error::NoKnownData;
         return id;
     }
     const std::size_t at = op + 2;
@@ -215,8 +216,8 @@ std::optional<ARecord> parseA(std::string_view t)
 
 std::optional<BRecord> parseB(std::string_view t)
 {
-    if (t.size() != static_cast<std::size_t>(kBRecordLength) || t.substr(0, 2) != "BA" || t[3] != 'V' ||
-        t[5] != 'U' || t[8] != 'Q' || t[10] != 'S' || t[14] != 'X' || t[16] != 'K') {
+    if (t.size() != static_cast<std::size_t>(kBRecordLength) || t.substr(0, 2) != "BA" || t[3] != 'V' || t[5] != 'U' ||
+        t[8] != 'Q' || t[10] != 'S' || t[14] != 'X' || t[16] != 'K') {
         return std::nullopt;
     }
     const auto att = number(t, 2, 1);
@@ -275,10 +276,14 @@ std::optional<std::int32_t> modeFromDigit(int digit)
 int digitFromMode(std::int32_t mod)
 {
     switch (mod) {
-    case ModAM: case ModAM_U: case ModAM_L: return kModeAM;
+    case ModAM:
+    case ModAM_U:
+    case ModAM_L: return kModeAM;
     case ModUSB: return kModeUSB;
     case ModLSB: return kModeLSB;
-    case ModCW: case ModCW_F: case ModFAX: return kModeCW;
+    case ModCW:
+    case ModCW_F:
+    case ModFAX: return kModeCW;
     case ModISB: return kModeISB;
     case ModFM: return kModeFM;
     case ModRTTY: return kModeRTTY;

@@ -25,20 +25,20 @@ char addressCharacter(int address);
 // CR, [address character], command, LF.
 std::string frame(std::string_view command, bool busAddressing, int address);
 
-std::string frequencyCommand(std::int32_t hz);            // "F%08d"
-std::string bfoCommand(std::int32_t hz);                   // "B%c%03d", clamped to ±7999
-std::string modeCommand(int digit);                        // "M%d"
-std::string filterCommand(int code);                       // "I%d"
-std::string agcCommand(int modeDigit, char letter);        // "H%c%c"
-std::string attenuatorCommand(int code);                   // "A%d"
-std::string preselectorCommand(bool on);                   // "V%d"
-std::string squelchCommand(int threshold);                 // "U%c%c", clamped to 0..99
-std::string outputsCommand(int mask);                      // "XX%c"
+std::string frequencyCommand(std::int32_t hz);  // "F%08d"
+std::string bfoCommand(std::int32_t hz);  // "B%c%03d", clamped to ±7999
+std::string modeCommand(int digit);  // "M%d"
+std::string filterCommand(int code);  // "I%d"
+std::string agcCommand(int modeDigit, char letter);  // "H%c%c"
+std::string attenuatorCommand(int code);  // "A%d"
+std::string preselectorCommand(bool on);  // "V%d"
+std::string squelchCommand(int threshold);  // "U%c%c", clamped to 0..99
+std::string outputsCommand(int mask);  // "XX%c"
 // Channel commands; nothing for a channel outside 1..100.
-std::optional<std::string> recallCommand(int channel);     // "K%u"
-std::optional<std::string> storeCommand(int channel);      // "P%02u"
-std::optional<std::string> eraseCommand(int channel);      // "E%02u"
-std::optional<std::string> channelQuery(int channel);      // "C%02u"
+std::optional<std::string> recallCommand(int channel);  // "K%u"
+std::optional<std::string> storeCommand(int channel);  // "P%02u"
+std::optional<std::string> eraseCommand(int channel);  // "E%02u"
+std::optional<std::string> channelQuery(int channel);  // "C%02u"
 
 // The text of a reply line: what follows CR and (with bus addressing) the
 // address character, without the line end. Nothing when the line does not

@@ -86,12 +86,10 @@ ConnErr Trc243Receiver::RxOpen()
     const auto id = trc243::parseIdentification(reply);
     switch (id.error) {
     case trc243::Identification::Error::None: break;
-    case trc243::Identification::Error::NoKnownData:
-        return FailConnect(ConnectRxIdenError, "bad ID - No known data\n");
+    case trc243::Identification::Error::NoKnownData: return FailConnect(ConnectRxIdenError, "bad ID - No known data\n");
     case trc243::Identification::Error::NoOpFrame:
         return FailConnect(ConnectRxIdenError, "bad ID - No OP frame - Need to reset receiver\n");
-    case trc243::Identification::Error::UnknownModel:
-        return FailConnect(ConnectRxIdenError, "unknown model\n");
+    case trc243::Identification::Error::UnknownModel: return FailConnect(ConnectRxIdenError, "unknown model\n");
     case trc243::Identification::Error::NoFilterInformation:
         return FailConnect(ConnectRxIdenError, "bad ID - No filter information\n");
     }
@@ -181,8 +179,7 @@ bool Trc243Receiver::ApplyRecord(const std::string& record)
             return true;
         }
         return false;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -513,8 +510,8 @@ RCODE Trc243Receiver::ChnDump()
     return R_OK;
 }
 
-std::vector<std::string> Trc243Receiver::SettingCommands(MODTYPE mod, std::int32_t hz, std::int32_t bfo,
-                                                         int filterCode, AGCTYPE agc) const
+std::vector<std::string> Trc243Receiver::SettingCommands(MODTYPE mod, std::int32_t hz, std::int32_t bfo, int filterCode,
+                                                         AGCTYPE agc) const
 {
     const int digit = trc243::digitFromMode(mod);
     // The mode first: it brings back its own AGC and filter.

@@ -48,8 +48,8 @@ inline std::string bare(char byte)
 }
 
 // The A model's messages.
-std::string aStatusRequest();          // FF 03 08 F4
-std::string remoteMessage(bool on);    // FF 04 05 01 FF / FF 04 05 00 FE
+std::string aStatusRequest();  // FF 03 08 F4
+std::string remoteMessage(bool on);  // FF 04 05 01 FF / FF 04 05 00 FE
 std::string panelText(std::string_view text);  // the text as payload ("\nTRC294A REMOTE  ")
 
 // The frequency step of a mode: 10 Hz in USB and LSB, 1000 Hz otherwise.
@@ -63,13 +63,13 @@ std::string frequencyBytes(std::int32_t hz, int modeCode);
 char filterAttByte(int filterCode, int attCode);
 
 // The setting messages, framed.
-std::string tuneMessage(std::int32_t hz, int modeCode);          // 01 r0..r4
-std::string filterAttMessage(int filterCode, int attCode);       // 02 r5
+std::string tuneMessage(std::int32_t hz, int modeCode);  // 01 r0..r4
+std::string filterAttMessage(int filterCode, int attCode);  // 02 r5
 // Channel messages; empty for a channel outside 1..101.
 std::string channelWriteMessage(int channel, std::int32_t hz, int modeCode, int filterCode, int attCode,
-                                std::uint8_t mask);              // 03 cc r0..r5 mm
-std::string channelRecallMessage(int channel);                    // 04 cc
-std::string channelClearMessage(int channel);                     // 07 cc
+                                std::uint8_t mask);  // 03 cc r0..r5 mm
+std::string channelRecallMessage(int channel);  // 04 cc
+std::string channelClearMessage(int channel);  // 07 cc
 
 // One status, from either model.
 struct Status {
@@ -82,7 +82,7 @@ struct Status {
 
 // Connect checks on the first answer.
 bool hasStatusHeader(std::string_view reply);  // a first byte whose high nibble is 0xF
-bool isAModelReply(std::string_view reply);    // at least 2 bytes, 0x09 0x06 first
+bool isAModelReply(std::string_view reply);  // at least 2 bytes, 0x09 0x06 first
 
 // A plain record: at least 7 bytes, header nibble 0xF, eight BCD digits.
 // Nothing for anything else.

@@ -118,7 +118,8 @@ private slots:
     void init()
     {
         QVERIFY(m_dir.isValid());
-        platform::SettingsStore::resetShared(m_dir.filePath(QStringLiteral("settings-%1.db").arg(++m_run)).toStdString());
+        platform::SettingsStore::resetShared(
+            m_dir.filePath(QStringLiteral("settings-%1.db").arg(++m_run)).toStdString());
         void* object = nullptr;
         QCOMPARE(KorvaneCreateComponent(kReceiverDriverClassId, &object), S_OK);
         m_driver = static_cast<IReceiverDriver*>(object);
@@ -148,8 +149,8 @@ private slots:
             for (int i = 0; i < known->count(); ++i) {
                 names << known->item(i)->text();
             }
-            QCOMPARE(names, (QStringList{"NRD535", "RA6790", "RA1792", "TRC243", "REK085", "NDX264", "TRC294",
-                                         "HF2050"}));
+            QCOMPARE(names,
+                     (QStringList{"NRD535", "RA6790", "RA1792", "TRC243", "REK085", "NDX264", "TRC294", "HF2050"}));
             QVERIFY(known->item(0)->flags() & Qt::ItemIsEnabled);
             QVERIFY(known->item(2)->flags() & Qt::ItemIsEnabled);
             QVERIFY(!child<QPushButton>(d, "add")->isEnabled());

@@ -121,7 +121,8 @@ QStringList valuesOf(const std::string& key)
     QStringList list;
     for (const auto& v : store().values(key)) {
         list << QString::fromStdString(v.name) + QLatin1Char('=') +
-                    (v.type == platform::ValueType::Number ? QString::number(v.number) : QString::fromStdString(v.text));
+                    (v.type == platform::ValueType::Number ? QString::number(v.number)
+                                                           : QString::fromStdString(v.text));
     }
     return list;
 }
@@ -450,9 +451,9 @@ private slots:
             DrvType type;
             const char* field;
         } models[] = {
-            {"NRD535", DrvNRD535, "F_Nar"}, {"RA6790", DrvRA6790, "F_FL7"}, {"RA1792", DrvRA1792, "F_FL7"},
+            {"NRD535", DrvNRD535, "F_Nar"},  {"RA6790", DrvRA6790, "F_FL7"},  {"RA1792", DrvRA1792, "F_FL7"},
             {"TRC243", DrvTRC243, "F_Roof"}, {"REK085", DrvREK085, "R_MOpt"}, {"NDX264", DrvNDX264, "F_Roof"},
-            {"TRC294", DrvTRC294, "O_SSB"}, {"HF2050", DrvHF2050, "O_ISB"},
+            {"TRC294", DrvTRC294, "O_SSB"},  {"HF2050", DrvHF2050, "O_ISB"},
         };
         for (const auto& m : models) {
             configure("All", m.instance, m.type, 1);
@@ -465,8 +466,8 @@ private slots:
         for (std::int16_t i = 0; i < receivers; ++i) {
             std::string name;
             m_driver->get_RxName(i, &name);
-            const auto* m = std::find_if(std::begin(models), std::end(models),
-                                         [&](const auto& x) { return name == x.instance; });
+            const auto* m =
+                std::find_if(std::begin(models), std::end(models), [&](const auto& x) { return name == x.instance; });
             QVERIFY(m != std::end(models));
             DialogScript script;
             const char* field = m->field;

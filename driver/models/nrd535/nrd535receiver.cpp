@@ -57,6 +57,8 @@ ConnErr Nrd535Receiver::RxOpen()
     m_fm = false;
     m_lastFilterDigit = -1;
     m_channelLoading = false;
+    m_knownStatus.reset();
+    m_writtenWhileHeld = false;
     ForgetControls();
 
     SendText("?");
@@ -153,7 +155,34 @@ std::int32_t Nrd535Receiver::RxPoll(std::uint32_t)
     for (const char* query : {"Q", "N", "M", "W", "U1"}) {
         SendText(query);
     }
+    // Last: the events it raises may reconnect or disconnect the receiver.
+    ConfirmWrittenWhileHeld();
     return 0;
+}
+
+template <class Change>
+void Nrd535Receiver::NoteWritten(Change&& change)
+{
+    if (!HeldInRemote() || !m_knownStatus) {
+        return;
+    }
+    change(*m_knownStatus);
+    m_writtenWhileHeld = true;
+}
+
+void Nrd535Receiver::ConfirmWrittenWhileHeld()
+{
+    if (!m_writtenWhileHeld || !m_knownStatus) {
+        return;
+    }
+    m_writtenWhileHeld = false;
+    if (!HeldInRemote()) {
+        // Back in local control: the polled status tells.
+        return;
+    }
+    const nrd535::Status status = *m_knownStatus;
+    ApplyStatus(status, true);
+    RxReportChanges();
 }
 
 bool Nrd535Receiver::ApplyRecord(const std::string& received)
@@ -264,6 +293,7 @@ std::int32_t Nrd535Receiver::StatusFrequency(const nrd535::Status& s, MODTYPE be
 void Nrd535Receiver::ApplyStatus(const nrd535::Status& s, bool live)
 {
     const tag_EventData before = Current();
+    m_knownStatus = s;
 
     const std::int32_t agc = nrd535::agcFromDigit(s.agc);
     if (agc >= 0) {
@@ -368,6 +398,7 @@ bool Nrd535Receiver::SendReceiverFrequency(std::int32_t receiverHz, std::int32_t
         RequestFrq(pendingBefore);
         return false;
     }
+    NoteWritten([receiverHz](nrd535::Status& s) { s.frequencyHz = receiverHz; });
     ChangeChn(-1);
     return true;
 }
@@ -427,6 +458,7 @@ MODTYPE Nrd535Receiver::SetMod(MODTYPE mod)
         RequestMod(ModNone);
         return Current().ModType;
     }
+    NoteWritten([digit](nrd535::Status& s) { s.mode = digit; });
     return static_cast<MODTYPE>(reported);
 }
 
@@ -451,6 +483,8 @@ AGCTYPE Nrd535Receiver::SetAgc(AGCTYPE agc)
     RequestAgc(static_cast<AGCTYPE>(nrd535::agcFromDigit(digit)));
     if (!SendWrapped(nrd535::agcCommand(digit))) {
         RequestAgc(AgcNone);
+    } else {
+        NoteWritten([digit](nrd535::Status& s) { s.agc = digit; });
     }
     return Current().AgcType;
 }
@@ -478,6 +512,7 @@ ATTSTATE Nrd535Receiver::SetAtt(ATTSTATE att)
         RequestAtt(AttNone);
         return AttNone;
     }
+    NoteWritten([att](nrd535::Status& s) { s.attenuator = att == AttOn1 ? 1 : 0; });
     return att;
 }
 
@@ -511,6 +546,7 @@ std::int32_t Nrd535Receiver::SetFltBW(std::int32_t hz)
             RequestFlt(-1);
             return Current().FltValue;
         }
+        NoteWritten([digit](nrd535::Status& s) { s.filter = digit; });
     }
     return width;
 }

@@ -26,6 +26,7 @@ bool isSsb(std::int32_t mod)
 Ra1792Receiver::Ra1792Receiver(DriverEvents* owner) : FamilyReceiver(owner, DrvRA1792)
 {
     SetRemoteCommands("R", "L", 20);
+    SetManualAgcGated();
     SetRecordFormat('\n', kMaxUnterminated);
     // Until a connect identifies the adapter, the ROM text is the bus's name.
     SetIdleRomID("HPIB");
@@ -373,7 +374,7 @@ AGCTYPE Ra1792Receiver::SetAgc(AGCTYPE agc)
     if (IsConnected() == 0 || agc == AgcNone || agc == Current().AgcType) {
         return Current().AgcType;
     }
-    if (agc == AgcManual && ManualAgcAllowed() == 0) {
+    if (AgcRefused(agc)) {
         return Current().AgcType;
     }
     const int code = ra1792::codeFromAgc(agc);

@@ -26,6 +26,7 @@ bool isSsb(std::int32_t mod)
 Ra6790Receiver::Ra6790Receiver(DriverEvents* owner) : FamilyReceiver(owner, DrvRA6790)
 {
     SetRemoteCommands(ra6790::kRemote, ra6790::kLocal, 20);
+    SetManualAgcGated();
     SetRecordFormat('\r', kMaxUnterminated);
 }
 
@@ -434,7 +435,7 @@ AGCTYPE Ra6790Receiver::SetAgc(AGCTYPE agc)
     if (IsConnected() == 0 || agc == AgcNone || agc == Current().AgcType) {
         return Current().AgcType;
     }
-    if (agc == AgcManual && ManualAgcAllowed() == 0) {
+    if (AgcRefused(agc)) {
         return Current().AgcType;
     }
     const int code = ra6790::codeFromAgc(agc);

@@ -268,6 +268,43 @@ TEST_F(FamilyTest, SettingsAreRefusedWholeForOneBadValue)
     EXPECT_EQ(rx.ApplySettings({{"C_Wait", 300}}).result, SettingsOutcome::Result::Unchanged);
 }
 
+// The AGC the receiver reports, without a port.
+template <class Model>
+class AgcAt : public Model {
+public:
+    using Model::Model;
+    void at(AGCTYPE agc) { this->m_current.AgcType = agc; }
+};
+
+// The next AGC skips manual AGC while R_MAgc is 0: the setter would refuse
+// it and the AGC button would stop there.
+TEST_F(FamilyTest, NextAgcOffersManualOnlyWhenItIsEnabled)
+{
+    AgcAt<Ra1792Receiver> ra1792(nullptr);
+    AgcAt<Ra6790Receiver> ra6790(nullptr);
+    for (FamilyReceiver* rx : {static_cast<FamilyReceiver*>(&ra1792), static_cast<FamilyReceiver*>(&ra6790)}) {
+        rx->RxInit(0, "Station", "Rx");
+        ASSERT_EQ(rx->ManualAgcAllowed(), 0);
+    }
+    for (AGCTYPE from : {AgcSlowManual, AgcManual}) {
+        ra1792.at(from);
+        ra6790.at(from);
+        EXPECT_EQ(ra1792.AgcNxt(), AgcFast) << from;
+        EXPECT_EQ(ra6790.AgcNxt(), AgcFast) << from;
+    }
+    ra1792.at(AgcSlow);
+    EXPECT_EQ(ra1792.AgcNxt(), AgcFastManual);
+    // The capability answer stays the receiver's.
+    EXPECT_EQ(ra1792.AgcExist(AgcManual), 1);
+
+    ASSERT_EQ(ra1792.ApplySettings({{"R_MAgc", 1}}).result, SettingsOutcome::Result::Applied);
+    ASSERT_EQ(ra6790.ApplySettings({{"R_MAgc", 1}}).result, SettingsOutcome::Result::Applied);
+    ra1792.at(AgcSlowManual);
+    ra6790.at(AgcSlowManual);
+    EXPECT_EQ(ra1792.AgcNxt(), AgcManual);
+    EXPECT_EQ(ra6790.AgcNxt(), AgcManual);
+}
+
 // A store that keeps nothing (a file the user may read but not write):
 // the new values serve this session and the file is left as it was.
 TEST_F(FamilyTest, ReadOnlyStoreKeepsTheSettingsForThisSession)

@@ -59,6 +59,7 @@ ConnErr Nrd535Receiver::RxOpen()
     m_channelLoading = false;
     m_knownStatus.reset();
     m_writtenWhileHeld = false;
+    m_askStatusOnce = false;
     ForgetControls();
 
     SendText("?");
@@ -149,7 +150,8 @@ std::int32_t Nrd535Receiver::RxPoll(std::uint32_t)
     if (!PollAllowed()) {
         return 0;
     }
-    if (!HeldInRemote()) {
+    if (!HeldInRemote() || m_askStatusOnce) {
+        m_askStatusOnce = false;
         SendText("I");
     }
     for (const char* query : {"Q", "N", "M", "W", "U1"}) {
@@ -158,6 +160,16 @@ std::int32_t Nrd535Receiver::RxPoll(std::uint32_t)
     // Last: the events it raises may reconnect or disconnect the receiver.
     ConfirmWrittenWhileHeld();
     return 0;
+}
+
+std::int32_t Nrd535Receiver::RxRemote(std::int32_t on)
+{
+    const bool wasHeld = HeldInRemote();
+    const std::int32_t result = FamilyReceiver::RxRemote(on);
+    if (!wasHeld && HeldInRemote()) {
+        m_askStatusOnce = true;
+    }
+    return result;
 }
 
 template <class Change>
@@ -604,6 +616,7 @@ RCODE Nrd535Receiver::ChnLoad(std::int16_t chn)
         m_channelLoading = false;
         return R_KO;
     }
+    m_askStatusOnce = HeldInRemote() || m_askStatusOnce;
     ChangeChn(chn);
     return R_OK;
 }

@@ -25,6 +25,7 @@ public:
     ConnErr RxOpen() override;
     void RxClose() override;
     std::int32_t RxPoll(std::uint32_t tickTime) override;
+    std::int32_t RxRemote(std::int32_t on) override;
     std::int32_t SetFltBW(std::int32_t hz) override;
     MODTYPE SetMod(MODTYPE mod) override;
     std::int32_t AgcExist(AGCTYPE agc) override;
@@ -92,6 +93,11 @@ private:
     // while held in remote; whether such writes wait for their confirmation.
     std::optional<nrd535::Status> m_knownStatus;
     bool m_writtenWhileHeld = false;
+    // Held in remote, the next poll asks for the full status once all the
+    // same: where the hold begins (a request sent before it waits for its
+    // status) and after a channel load (only the receiver knows what the
+    // channel holds).
+    bool m_askStatusOnce = false;
 };
 
 }  // namespace quorvin

@@ -265,6 +265,7 @@ TEST(Nrd535Parse, HeldInRemoteAWrittenRequestIsConfirmedAtTheNextPoll)
     rx.markConnected();
     rx.fakeWire = true;
     ASSERT_EQ(rx.RxRemote(1), 1);
+    rx.RxPoll(0);  // the full status asked once as the hold begins
     owner.events.clear();
     rx.sent.clear();
 
@@ -315,6 +316,38 @@ TEST(Nrd535Parse, HeldInRemoteAWrittenRequestIsConfirmedAtTheNextPoll)
     EXPECT_EQ(rx.Requested().FrqValue, 0xFFFFFFFFu);
     EXPECT_EQ(owner.count("Frq"), 0);
     EXPECT_EQ(owner.count("Mod 5"), 1);
+}
+
+TEST(Nrd535Parse, HeldInRemoteTheFullStatusIsAskedOnceWhereNoWriteTellsIt)
+{
+    RecordingOwner owner;
+    Fed<Nrd535Receiver> rx(&owner);
+    rx.feed("I014096500001\r");
+    rx.markConnected();
+    rx.fakeWire = true;
+    const auto statusAsked = [&] {
+        rx.sent.clear();
+        rx.RxPoll(0);
+        return rx.wasSent("I");
+    };
+    EXPECT_TRUE(statusAsked());
+    // A request sent in local control just before the hold still gets its
+    // status: asked once as the hold begins.
+    rx.RxSendFrq(7100000, ModAM, 1);
+    ASSERT_EQ(rx.RxRemote(1), 1);
+    EXPECT_TRUE(statusAsked());
+    rx.feed("I014071000001\r");
+    EXPECT_EQ(rx.Requested().FrqValue, 0xFFFFFFFFu);
+    EXPECT_FALSE(statusAsked());
+    // A channel load: only the receiver knows what the channel holds.
+    EXPECT_EQ(rx.ChnLoad(5), R_OK);
+    EXPECT_TRUE(statusAsked());
+    EXPECT_FALSE(statusAsked());
+    // Out of the hold and back: asked again as it begins.
+    ASSERT_EQ(rx.RxRemote(0), 1);
+    ASSERT_EQ(rx.RxRemote(1), 1);
+    EXPECT_TRUE(statusAsked());
+    EXPECT_FALSE(statusAsked());
 }
 
 TEST(FamilyChores, AFailedWriteInsideTheWrappingStillHandsTheReceiverBack)

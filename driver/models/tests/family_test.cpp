@@ -12,9 +12,11 @@
 #include "driver/links/seriallink.h"
 #include "driver/links/socketlink.h"
 #include "driver/models/familyprotocol.h"
+#include "driver/models/hf2050/hf2050receiver.h"
 #include "driver/models/nrd535/nrd535receiver.h"
 #include "driver/models/ra1792/ra1792receiver.h"
 #include "driver/models/ra6790/ra6790receiver.h"
+#include "driver/models/rek085/rek085receiver.h"
 #include "platform/settingsstore.h"
 
 namespace quorvin {
@@ -303,6 +305,21 @@ TEST_F(FamilyTest, NextAgcOffersManualOnlyWhenItIsEnabled)
     ra6790.at(AgcSlowManual);
     EXPECT_EQ(ra1792.AgcNxt(), AgcManual);
     EXPECT_EQ(ra6790.AgcNxt(), AgcManual);
+}
+
+// REK085 and HF2050 gate manual AGC the same way.
+TEST_F(FamilyTest, NextAgcOfTheOtherGatedModelsSkipsManualToo)
+{
+    AgcAt<Rek085Receiver> rek(nullptr);
+    AgcAt<Hf2050Receiver> hf(nullptr);
+    rek.RxInit(0, "Station", "Rx");
+    hf.RxInit(0, "Station", "Rx");
+    rek.at(AgcSlow);
+    hf.at(AgcSlow);
+    EXPECT_EQ(rek.AgcNxt(), AgcFast);
+    EXPECT_EQ(hf.AgcNxt(), AgcFast);
+    ASSERT_EQ(rek.ApplySettings({{"R_MAgc", 1}}).result, SettingsOutcome::Result::Applied);
+    EXPECT_EQ(rek.AgcNxt(), AgcManual);
 }
 
 // A store that keeps nothing (a file the user may read but not write):

@@ -559,7 +559,8 @@ SettingsOutcome FamilyReceiver::ApplySettings(const SettingValues& values)
         outcome.message = message;
         return outcome;
     };
-    for (const auto& [name, value] : values) {
+    for (const auto& entry : values) {
+        const std::string& name = entry.first;
         const auto it =
             std::find_if(fields.begin(), fields.end(), [&](const SettingField& f) { return f.name == name; });
         if (it == fields.end()) {

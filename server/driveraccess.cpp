@@ -86,7 +86,13 @@ public:
         }
         return S_OK;
     }
-    HRESULT RxFrqUpdated(std::int16_t i, std::int32_t, std::int32_t) override { return changed(i); }
+    HRESULT RxFrqUpdated(std::int16_t i, std::int32_t, std::int32_t) override
+    {
+        if (mine(i)) {
+            ++m_owner.m_frequencyReports;
+        }
+        return changed(i);
+    }
     HRESULT RxChnUpdated(std::int16_t i, std::int16_t) override { return changed(i); }
     HRESULT RxModUpdated(std::int16_t i, MODTYPE, std::int32_t) override { return changed(i); }
     HRESULT RxFltUpdated(std::int16_t i, std::int32_t) override { return changed(i); }
@@ -103,9 +109,6 @@ private:
     bool mine(std::int16_t i) const { return i == m_owner.m_index; }
     HRESULT changed(std::int16_t i)
     {
-        if (mine(i)) {
-            ++m_owner.m_reports;
-        }
         // Checked from the event loop: the driver is in the middle of
         // handling a reply now.
         if (mine(i) && !m_owner.m_waits.empty()) {
@@ -600,15 +603,19 @@ void DriverAccess::loadChannel(int chn, SetDone done)
         reply(std::move(done), isConnected() ? SetResult::Invalid : SetResult::NotConnected);
         return;
     }
-    // Done once the receiver reported after the load (the status that
-    // carries the channel's frequency), or, when the channel changed
-    // nothing, once a few polls have passed on it.
-    const std::uint64_t reportsBefore = m_reports;
+    // Done once the receiver reported the channel's frequency after the
+    // load, or, when the channel left the frequency as it was, once a few
+    // polls have passed on it. Other reports do not count: a filter or
+    // mode reply of a poll already under way may arrive before the status
+    // that carries the frequency, and a client reading it then would get
+    // the old one.
+    const std::uint64_t reportsBefore = m_frequencyReports;
     const auto quietDone = std::chrono::steady_clock::now() + std::chrono::milliseconds(1200);
     change(
         std::move(done), [] {},
         [this, chn, reportsBefore, quietDone] {
-            return channel() == chn && (m_reports > reportsBefore || std::chrono::steady_clock::now() >= quietDone);
+            return channel() == chn &&
+                   (m_frequencyReports > reportsBefore || std::chrono::steady_clock::now() >= quietDone);
         });
 }
 

@@ -102,7 +102,7 @@ private:
     std::vector<Wait> m_waits;
     QTimer m_checkTimer;
     std::map<int, int> m_attDb;  // dB of each attenuator state as the receiver reported it
-    std::uint64_t m_reports = 0;  // reports of frequency, channel, mode, filter, AGC, attenuator
+    std::uint64_t m_frequencyReports = 0;  // reports of the frequency alone
 };
 
 }  // namespace server

@@ -146,6 +146,10 @@ TEST_P(ServerEndToEnd, ClientSetsAndReadsBackThroughTheDriver)
     ASSERT_TRUE(waitUntil(
         [&] { return withSim<sim::Nrd535Sim>([](sim::Nrd535Sim& s) { return s.state().channels[5].has_value(); }); }));
     EXPECT_EQ(c.ask("E 5"), "RPRT 0");
+    // Once the recall is answered, the client reads the channel's frequency
+    // at once: the answer waited for the receiver's status, not just for
+    // the channel number.
+    EXPECT_EQ(c.ask("f"), "15400000");
     EXPECT_EQ(c.ask("e"), "5");
     EXPECT_TRUE(waitUntil([&] { return nrdFrequency() == 15400000; }));
 

@@ -11,6 +11,7 @@
 
 #include "driver/core/configstore.h"
 #include "driver/core/drivermanager.h"
+#include "driver/core/receiver.h"
 #include "driver/core/receiverdriver.h"
 #include "driver/links/serialports.h"
 #include "interfaces/component.h"
@@ -302,10 +303,24 @@ bool ModelFixture::tickUntil(const std::function<bool()>& pred, int maxTicks, in
         if (fired >= maxTicks || std::chrono::steady_clock::now() > deadline) {
             return false;
         }
+        const auto* instance = static_cast<ReceiverDriver*>(m_drv.get())->Manager().Instance(0);
+        const auto commandsBefore = instance != nullptr ? instance->receiver->CommandsSent() : 0;
+        const auto receivedBefore = m_sim->bytesReceived();
         m_ticks->ticks.fireNext();
         ++m_ticksFired;
+        // A tick that wrote to the receiver: first the simulator's thread
+        // reads it (however long a busy machine keeps that thread waiting),
+        // so a late answer never passes for a silent tick.
+        instance = static_cast<ReceiverDriver*>(m_drv.get())->Manager().Instance(0);
+        if (instance != nullptr && instance->receiver->CommandsSent() != commandsBefore) {
+            const auto readBound = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+            while (m_sim->bytesReceived() == receivedBefore && std::chrono::steady_clock::now() < readBound) {
+                QCoreApplication::processEvents(QEventLoop::AllEvents);
+                QThread::msleep(1);
+            }
+        }
         // Settled: nothing moved on the line for 20 ms (a generous bound
-        // for the simulator's thread to answer on a busy machine).
+        // for the simulator's thread to answer once it has the request).
         auto last = lineBytes();
         auto quietSince = std::chrono::steady_clock::now();
         while (std::chrono::steady_clock::now() - quietSince < std::chrono::milliseconds(20)) {
@@ -319,6 +334,12 @@ bool ModelFixture::tickUntil(const std::function<bool()>& pred, int maxTicks, in
         }
         QCoreApplication::processEvents(QEventLoop::AllEvents);
     }
+}
+
+void ModelFixture::tickTimes(int n)
+{
+    const int before = m_ticksFired;
+    tickUntil([&] { return m_ticksFired - before >= n; }, n);
 }
 
 ConnErr ModelFixture::disconnect()

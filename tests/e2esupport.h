@@ -108,6 +108,9 @@ protected:
     // (the receiver's answer, if any, is handled before the next tick),
     // until pred() holds. False after maxTicks ticks or timeoutMs.
     bool tickUntil(const std::function<bool()>& pred, int maxTicks = 200, int timeoutMs = 30000);
+    // Fires exactly n poll ticks the same way: the polls a pause of n poll
+    // periods would have seen.
+    void tickTimes(int n);
     int ticksFired() const { return m_ticksFired; }
     std::string traceFile(const std::string& name) const;
     // Simulator trace lines so far.

@@ -17,6 +17,7 @@
 #include "interfaces/component.h"
 #include "platform/componentloader.h"
 #include "platform/settingsstore.h"
+#include "platform/wait.h"
 
 namespace quorvin::e2e {
 
@@ -168,6 +169,13 @@ void QuickSleeper::sleepMs(int ms)
     std::this_thread::sleep_for(std::chrono::milliseconds(real));
 }
 
+void QuickPauses::sleepMs(int ms)
+{
+    if (ms > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
 std::string transportName(Transport t)
 {
     return t == Transport::Pty ? "Pty" : "Tcp";
@@ -205,6 +213,7 @@ ModelFixture::ModelFixture()
     // Each test its own trace directory, so the lines it checks are its own.
     setenv("KORVANE_TRACE_DIR", (m_dir + "/traces").c_str(), 1);
     m_oldSleeper = platform::setSleeper(&m_sleeper);
+    m_oldPauses = platform::setPauseSleeper(&m_pauses);
     auto loaded = platform::loadComponent(kQuorvinLibraryFile, kReceiverDriverClassId);
     EXPECT_TRUE(loaded.error.empty()) << loaded.error;
     m_drv.reset(static_cast<IReceiverDriver*>(loaded.object));
@@ -221,6 +230,7 @@ ModelFixture::~ModelFixture()
     }
     QCoreApplication::processEvents();
     m_sim.reset();
+    platform::setPauseSleeper(m_oldPauses);
     platform::setSleeper(m_oldSleeper);
     if (m_hadTraceDir) {
         setenv("KORVANE_TRACE_DIR", m_oldTraceDir.c_str(), 1);
@@ -340,6 +350,11 @@ void ModelFixture::tickTimes(int n)
 {
     const int before = m_ticksFired;
     tickUntil([&] { return m_ticksFired - before >= n; }, n);
+}
+
+void ModelFixture::keepPauses()
+{
+    platform::setPauseSleeper(m_oldPauses);
 }
 
 ConnErr ModelFixture::disconnect()

@@ -209,12 +209,13 @@ TEST_P(Trc294EndToEnd, AModelWithOptionsAndItsPanel)
     EXPECT_FALSE(simRemote());
 
     std::int32_t result = 0;
+    // The panel text follows the remote message: both have arrived once the
+    // panel shows it.
+    const auto display = [&] { return state([](const sim::Trc294State& s) { return s.display; }); };
     ASSERT_EQ(m_drv->RxRemote(0, -1, &result), S_OK);
-    EXPECT_TRUE(waitUntil([&] { return simRemote(); }));
-    EXPECT_EQ(state([](const sim::Trc294State& s) { return s.display; }), "TRC294A LOCKED  ");
+    EXPECT_TRUE(waitUntil([&] { return simRemote() && display() == "TRC294A LOCKED  "; })) << display();
     ASSERT_EQ(m_drv->RxRemote(0, 0, &result), S_OK);
-    EXPECT_TRUE(waitUntil([&] { return !simRemote(); }));
-    EXPECT_EQ(state([](const sim::Trc294State& s) { return s.display; }), "TRC294A UNLOCKED");
+    EXPECT_TRUE(waitUntil([&] { return !simRemote() && display() == "TRC294A UNLOCKED"; })) << display();
 
     EXPECT_EQ(disconnect(), ConnectNoError);
     EXPECT_TRUE(

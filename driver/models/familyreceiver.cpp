@@ -236,7 +236,7 @@ AGCTYPE FamilyReceiver::AgcNxt()
 {
     std::uint32_t mask = 0;
     for (int a = 0; a < 8; ++a) {
-        if (AgcExist(static_cast<AGCTYPE>(a)) != 0) {
+        if (AgcExist(static_cast<AGCTYPE>(a)) != 0 && !AgcRefused(static_cast<AGCTYPE>(a))) {
             mask |= bitOf(a);
         }
     }
@@ -559,7 +559,8 @@ SettingsOutcome FamilyReceiver::ApplySettings(const SettingValues& values)
         outcome.message = message;
         return outcome;
     };
-    for (const auto& [name, value] : values) {
+    for (const auto& entry : values) {
+        const std::string& name = entry.first;
         const auto it =
             std::find_if(fields.begin(), fields.end(), [&](const SettingField& f) { return f.name == name; });
         if (it == fields.end()) {

@@ -242,6 +242,29 @@ bool loadFigures(int rows)
     return true;
 }
 
+// Google Benchmark's CSV reporter takes its counter columns from the first
+// benchmark it reports and aborts on a counter it has not seen before; the
+// benchmarks here count different things, so their runs are held back and
+// reported together at the end (a counter a benchmark lacks is an empty cell).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+class WholeCsvReporter : public benchmark::CSVReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override { m_runs.insert(m_runs.end(), runs.begin(), runs.end()); }
+    void Finalize() override
+    {
+        if (!m_runs.empty()) {
+            CSVReporter::ReportRuns(m_runs);
+            m_runs.clear();
+        }
+        CSVReporter::Finalize();
+    }
+
+private:
+    std::vector<Run> m_runs;
+};
+#pragma GCC diagnostic pop
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -249,9 +272,18 @@ int main(int argc, char** argv)
     std::vector<int> rows;
     std::string writePath;
     bool figures = false;
+    bool csvDisplay = false;
+    bool csvFile = false;
+    bool fileOut = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg.rfind("--write-csv=", 0) == 0) {
+        if (arg == "--benchmark_format=csv") {
+            csvDisplay = true;
+        } else if (arg == "--benchmark_out_format=csv") {
+            csvFile = true;
+        } else if (arg.rfind("--benchmark_out=", 0) == 0) {
+            fileOut = arg.size() > 16;
+        } else if (arg.rfind("--write-csv=", 0) == 0) {
             writePath = arg.substr(12);
         } else if (arg.rfind("--rows=", 0) == 0) {
             rows.push_back(std::atoi(arg.c_str() + 7));
@@ -274,7 +306,9 @@ int main(int argc, char** argv)
         return ok ? 0 : 1;
     }
     benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
+    WholeCsvReporter display;
+    WholeCsvReporter file;
+    benchmark::RunSpecifiedBenchmarks(csvDisplay ? &display : nullptr, csvFile && fileOut ? &file : nullptr);
     benchmark::Shutdown();
     return 0;
 }

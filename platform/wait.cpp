@@ -9,9 +9,25 @@
 
 namespace platform {
 
+namespace {
+Sleeper* g_pauseSleeper = nullptr;
+}
+
 void sleepMs(int ms)
 {
     sleeper().sleepMs(ms);
+}
+
+void pauseMs(int ms)
+{
+    (g_pauseSleeper != nullptr ? *g_pauseSleeper : sleeper()).sleepMs(ms);
+}
+
+Sleeper* setPauseSleeper(Sleeper* replacement)
+{
+    Sleeper* old = g_pauseSleeper;
+    g_pauseSleeper = replacement;
+    return old;
 }
 
 void processPendingEvents()

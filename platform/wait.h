@@ -6,8 +6,20 @@
 
 namespace platform {
 
+class Sleeper;
+
 // Sleeps through the injectable sleeper.
 void sleepMs(int ms);
+
+// A pause the receiver needs between commands (between the characters of a
+// frame, after a frame, between the steps of a dialogue), as opposed to a
+// wait for its answer. Sleeps through the injectable sleeper like any wait,
+// unless a pause sleeper is installed: the end-to-end tests shorten the
+// pauses, which their simulated receivers do not need.
+void pauseMs(int ms);
+// Installs a sleeper for pauses only (nullptr: pauses sleep as any wait);
+// returns the old one.
+Sleeper* setPauseSleeper(Sleeper* replacement);
 
 // Delivers pending events except user input (keys, mouse) so that socket
 // and timer notifications arrive during a wait. Does nothing without a

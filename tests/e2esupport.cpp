@@ -11,11 +11,13 @@
 
 #include "driver/core/configstore.h"
 #include "driver/core/drivermanager.h"
+#include "driver/core/receiver.h"
 #include "driver/core/receiverdriver.h"
 #include "driver/links/serialports.h"
 #include "interfaces/component.h"
 #include "platform/componentloader.h"
 #include "platform/settingsstore.h"
+#include "platform/wait.h"
 
 namespace quorvin::e2e {
 
@@ -167,6 +169,13 @@ void QuickSleeper::sleepMs(int ms)
     std::this_thread::sleep_for(std::chrono::milliseconds(real));
 }
 
+void QuickPauses::sleepMs(int ms)
+{
+    if (ms > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
 std::string transportName(Transport t)
 {
     return t == Transport::Pty ? "Pty" : "Tcp";
@@ -204,6 +213,7 @@ ModelFixture::ModelFixture()
     // Each test its own trace directory, so the lines it checks are its own.
     setenv("KORVANE_TRACE_DIR", (m_dir + "/traces").c_str(), 1);
     m_oldSleeper = platform::setSleeper(&m_sleeper);
+    m_oldPauses = platform::setPauseSleeper(&m_pauses);
     auto loaded = platform::loadComponent(kQuorvinLibraryFile, kReceiverDriverClassId);
     EXPECT_TRUE(loaded.error.empty()) << loaded.error;
     m_drv.reset(static_cast<IReceiverDriver*>(loaded.object));
@@ -220,6 +230,7 @@ ModelFixture::~ModelFixture()
     }
     QCoreApplication::processEvents();
     m_sim.reset();
+    platform::setPauseSleeper(m_oldPauses);
     platform::setSleeper(m_oldSleeper);
     if (m_hadTraceDir) {
         setenv("KORVANE_TRACE_DIR", m_oldTraceDir.c_str(), 1);
@@ -302,10 +313,24 @@ bool ModelFixture::tickUntil(const std::function<bool()>& pred, int maxTicks, in
         if (fired >= maxTicks || std::chrono::steady_clock::now() > deadline) {
             return false;
         }
+        const auto* instance = static_cast<ReceiverDriver*>(m_drv.get())->Manager().Instance(0);
+        const auto commandsBefore = instance != nullptr ? instance->receiver->CommandsSent() : 0;
+        const auto receivedBefore = m_sim->bytesReceived();
         m_ticks->ticks.fireNext();
         ++m_ticksFired;
+        // A tick that wrote to the receiver: first the simulator's thread
+        // reads it (however long a busy machine keeps that thread waiting),
+        // so a late answer never passes for a silent tick.
+        instance = static_cast<ReceiverDriver*>(m_drv.get())->Manager().Instance(0);
+        if (instance != nullptr && instance->receiver->CommandsSent() != commandsBefore) {
+            const auto readBound = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+            while (m_sim->bytesReceived() == receivedBefore && std::chrono::steady_clock::now() < readBound) {
+                QCoreApplication::processEvents(QEventLoop::AllEvents);
+                QThread::msleep(1);
+            }
+        }
         // Settled: nothing moved on the line for 20 ms (a generous bound
-        // for the simulator's thread to answer on a busy machine).
+        // for the simulator's thread to answer once it has the request).
         auto last = lineBytes();
         auto quietSince = std::chrono::steady_clock::now();
         while (std::chrono::steady_clock::now() - quietSince < std::chrono::milliseconds(20)) {
@@ -319,6 +344,17 @@ bool ModelFixture::tickUntil(const std::function<bool()>& pred, int maxTicks, in
         }
         QCoreApplication::processEvents(QEventLoop::AllEvents);
     }
+}
+
+void ModelFixture::tickTimes(int n)
+{
+    const int before = m_ticksFired;
+    tickUntil([&] { return m_ticksFired - before >= n; }, n);
+}
+
+void ModelFixture::keepPauses()
+{
+    platform::setPauseSleeper(m_oldPauses);
 }
 
 ConnErr ModelFixture::disconnect()

@@ -79,6 +79,13 @@ public:
     void sleepMs(int ms) override;
 };
 
+// The pauses the receivers need between commands take 1 ms: the simulators
+// do not need them, and a test then spends its time on the exchange itself.
+class QuickPauses : public platform::Sleeper {
+public:
+    void sleepMs(int ms) override;
+};
+
 enum class Transport { Pty, Tcp };
 std::string transportName(Transport t);
 
@@ -108,7 +115,13 @@ protected:
     // (the receiver's answer, if any, is handled before the next tick),
     // until pred() holds. False after maxTicks ticks or timeoutMs.
     bool tickUntil(const std::function<bool()>& pred, int maxTicks = 200, int timeoutMs = 30000);
+    // Fires exactly n poll ticks the same way: the polls a pause of n poll
+    // periods would have seen.
+    void tickTimes(int n);
     int ticksFired() const { return m_ticksFired; }
+    // The receivers' pauses at their full length, for a test whose counts
+    // depend on what happens during them.
+    void keepPauses();
     std::string traceFile(const std::string& name) const;
     // Simulator trace lines so far.
     std::vector<std::string> simTrace();
@@ -121,6 +134,8 @@ protected:
     std::string m_dir;
     QuickSleeper m_sleeper;
     platform::Sleeper* m_oldSleeper = nullptr;
+    QuickPauses m_pauses;
+    platform::Sleeper* m_oldPauses = nullptr;
     std::string m_oldTraceDir;
     bool m_hadTraceDir = false;
     std::unique_ptr<sim::SimServer> m_sim;

@@ -224,9 +224,11 @@ TEST_P(Ra6790EndToEnd, FaultsAfterConnect)
     plan.garbageBytes = "Q?Z\r";
     m_sim->setFaults(plan);
     configure(DrvRA6790, 0, 150, 10);
+    // Counting replies and silent ticks: the ticks come from the test.
+    useManualTicks();
     ASSERT_EQ(connect(), ConnectNoError);
     // Garbage: data errors, never a time-out.
-    ASSERT_TRUE(waitUntil([&] { return m_log.count("DataError") >= 12; }, 15000));
+    ASSERT_TRUE(tickUntil([&] { return m_log.count("DataError") >= 12; }));
     EXPECT_FALSE(m_log.has("ConnState", {ConnectRxTimeOut}));
     // Truncated replies: no frame is taken for a status.
     plan = {};
@@ -234,13 +236,13 @@ TEST_P(Ra6790EndToEnd, FaultsAfterConnect)
     plan.truncateTo = 8;
     m_sim->setFaults(plan);
     const int frq = m_log.count("Frq");
-    pump(600);
+    tickTimes(4);
     EXPECT_EQ(m_log.count("Frq"), frq);
     // Silence: the time-out after the retry count.
     plan = {};
     plan.silenceAfter = 0;
     m_sim->setFaults(plan);
-    ASSERT_TRUE(waitUntil([&] { return m_log.has("ConnState", {ConnectRxTimeOut}); }, 15000));
+    ASSERT_TRUE(tickUntil([&] { return m_log.has("ConnState", {ConnectRxTimeOut}); }));
     std::int32_t connected = -1;
     m_drv->get_RxIsConnected(0, &connected);
     EXPECT_EQ(connected, 0);

@@ -25,7 +25,8 @@ protected:
         startSim("REK085", options);
         configure(DrvREK085, dbg);
         ASSERT_EQ(connect(), ConnectNoError);
-        ASSERT_TRUE(waitUntil([&] { return m_log.count("Agc") > 0; })) << "no status after connect";
+        const auto status = [&] { return m_log.count("Agc") > 0; };
+        ASSERT_TRUE(m_ticks ? tickUntil(status) : waitUntil(status)) << "no status after connect";
         std::int32_t result = 0;
         ASSERT_EQ(m_drv->RxRemote(0, -1, &result), S_OK);
         ASSERT_EQ(result, 1);
@@ -217,12 +218,14 @@ TEST_P(Rek085EndToEnd, ConnectFailures)
 
 TEST_P(Rek085EndToEnd, FaultsAfterConnect)
 {
+    // Counting replies and silent ticks: the ticks come from the test.
+    useManualTicks();
     connectAndSettle();
     sim::FaultPlan plan;
     plan.garbageAfter = 0;
     plan.garbageBytes = "Q?Z garbage garbage\r";
     m_sim->setFaults(plan);
-    ASSERT_TRUE(waitUntil([&] { return m_log.count("DataError") >= 12; }, 15000));
+    ASSERT_TRUE(tickUntil([&] { return m_log.count("DataError") >= 12; }));
     EXPECT_TRUE(m_log.has("DataError", {ConnectRxFramError}));
     EXPECT_FALSE(m_log.has("ConnState", {ConnectRxTimeOut}));
     plan = {};
@@ -230,12 +233,12 @@ TEST_P(Rek085EndToEnd, FaultsAfterConnect)
     plan.truncateTo = 20;
     m_sim->setFaults(plan);
     const int frq = m_log.count("Frq");
-    pump(600);
+    tickTimes(4);
     EXPECT_EQ(m_log.count("Frq"), frq);
     plan = {};
     plan.silenceAfter = 0;
     m_sim->setFaults(plan);
-    ASSERT_TRUE(waitUntil([&] { return m_log.has("ConnState", {ConnectRxTimeOut}); }, 15000));
+    ASSERT_TRUE(tickUntil([&] { return m_log.has("ConnState", {ConnectRxTimeOut}); }));
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, Rek085EndToEnd, ::testing::Values(Transport::Pty, Transport::Tcp),

@@ -209,12 +209,13 @@ TEST_P(Trc294EndToEnd, AModelWithOptionsAndItsPanel)
     EXPECT_FALSE(simRemote());
 
     std::int32_t result = 0;
+    // The panel text follows the remote message: both have arrived once the
+    // panel shows it.
+    const auto display = [&] { return state([](const sim::Trc294State& s) { return s.display; }); };
     ASSERT_EQ(m_drv->RxRemote(0, -1, &result), S_OK);
-    EXPECT_TRUE(waitUntil([&] { return simRemote(); }));
-    EXPECT_EQ(state([](const sim::Trc294State& s) { return s.display; }), "TRC294A LOCKED  ");
+    EXPECT_TRUE(waitUntil([&] { return simRemote() && display() == "TRC294A LOCKED  "; })) << display();
     ASSERT_EQ(m_drv->RxRemote(0, 0, &result), S_OK);
-    EXPECT_TRUE(waitUntil([&] { return !simRemote(); }));
-    EXPECT_EQ(state([](const sim::Trc294State& s) { return s.display; }), "TRC294A UNLOCKED");
+    EXPECT_TRUE(waitUntil([&] { return !simRemote() && display() == "TRC294A UNLOCKED"; })) << display();
 
     EXPECT_EQ(disconnect(), ConnectNoError);
     EXPECT_TRUE(
@@ -235,6 +236,8 @@ TEST_P(Trc294EndToEnd, AModelWithOptionsAndItsPanel)
 
 TEST_P(Trc294EndToEnd, ACorruptedChecksumOrLengthIsRefused)
 {
+    // Counting refused frames: the ticks come from the test.
+    useManualTicks();
     for (int at : {-1, 0}) {
         m_log.clear();
         sim::ModelOptions o;
@@ -246,11 +249,11 @@ TEST_P(Trc294EndToEnd, ACorruptedChecksumOrLengthIsRefused)
         m_sim->setFaults(plan);
         configure(DrvTRC294, 0, 150, 10);
         ASSERT_EQ(connect(), ConnectNoError);
-        ASSERT_TRUE(waitUntil([&] { return m_log.count("DataError") >= 2; }, 15000)) << at;
+        ASSERT_TRUE(tickUntil([&] { return m_log.count("DataError") >= 2; })) << at;
         EXPECT_TRUE(m_log.has("DataError", {ConnectRxFramError}));
         EXPECT_EQ(m_log.count("Frq"), 1) << at;
         ASSERT_EQ(m_drv->put_RxFrq(0, NONE, 30000000), S_OK);
-        pump(600);
+        tickTimes(4);
         EXPECT_EQ(m_log.count("Frq"), 1) << "a refused frame was parsed";
         EXPECT_FALSE(m_log.has("ConnState", {ConnectRxTimeOut}));
         disconnect();
@@ -294,9 +297,11 @@ TEST_P(Trc294EndToEnd, SilenceGarbageAndCutRecordsAfterConnect)
     plan.truncateTo = 4;
     m_sim->setFaults(plan);
     configure(DrvTRC294, 0, 150, 10);
+    // Counting replies and silent ticks: the ticks come from the test.
+    useManualTicks();
     ASSERT_EQ(connect(), ConnectNoError);
-    ASSERT_TRUE(waitUntil([&] { return m_log.has("DataError", {ConnectRxFramError}); }));
-    ASSERT_TRUE(waitUntil([&] { return m_log.count("DataError") >= 2; }));
+    ASSERT_TRUE(tickUntil([&] { return m_log.has("DataError", {ConnectRxFramError}); }));
+    ASSERT_TRUE(tickUntil([&] { return m_log.count("DataError") >= 2; }));
     EXPECT_LE(m_log.count("Frq"), 1);
 
     plan = {};
@@ -304,13 +309,13 @@ TEST_P(Trc294EndToEnd, SilenceGarbageAndCutRecordsAfterConnect)
     plan.garbageBytes = "garbage";
     m_sim->setFaults(plan);
     m_log.clear();
-    ASSERT_TRUE(waitUntil([&] { return m_log.count("DataError") >= 12; }, 15000));
+    ASSERT_TRUE(tickUntil([&] { return m_log.count("DataError") >= 12; }));
     EXPECT_FALSE(m_log.has("ConnState", {ConnectRxTimeOut}));
 
     plan = {};
     plan.silenceAfter = 0;
     m_sim->setFaults(plan);
-    ASSERT_TRUE(waitUntil([&] { return m_log.has("ConnState", {ConnectRxTimeOut}); }, 15000));
+    ASSERT_TRUE(tickUntil([&] { return m_log.has("ConnState", {ConnectRxTimeOut}); }));
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, Trc294EndToEnd, ::testing::Values(Transport::Pty, Transport::Tcp),

@@ -25,6 +25,7 @@
 #include "controller/core/receiverservers.h"
 #include "fakedriver.h"
 #include "platform/settingsstore.h"
+#include "ra1792sim.h"
 #include "server/rigctlserver.h"
 #include "tests/support/dialogscript.h"
 #include "windowtestsupport.h"
@@ -253,17 +254,45 @@ private:
         return true;
     }
 
-    // Clicks a mode button until its caption comes back to where it began;
-    // the captions seen, in order.
+    // The AGC the simulated RA1792 of receiver r was last set to.
+    std::pair<int, int> ra1792Agc(std::int16_t r)
+    {
+        return m_rx[static_cast<std::size_t>(r)].server->withLine([](sim::SimLine& line) {
+            const sim::Ra1792State& s = line.as<sim::Ra1792Sim>()->state();
+            return std::pair<int, int>{s.agc, s.gain};
+        });
+    }
+
+    // Clicks a mode button of an RA1792 until its caption comes back to
+    // where it began; the captions seen, in order.
     QStringList stepAround(ModeButtons::Code code)
     {
         QPushButton* b = m_w->modeButtons()->button(code);
+        const std::int16_t r = m_w->currentReceiver();
+        SimReceiver& rx = m_rx[static_cast<std::size_t>(r)];
         const QString first = b->text();
         QStringList seen{first};
         for (int i = 0; i < 16; ++i) {
             const QString before = b->text();
+            const auto agcBefore = ra1792Agc(r);
             b->click();
-            if (!QTest::qWaitFor([&] { return b->text() != before; }, kSlow)) {
+            // An AGC step the driver refuses sends nothing (every accepted
+            // one sets another AGC): once five more poll replies came (every
+            // byte sent before them has reached the receiver) and its AGC
+            // is as before, no new caption is coming.
+            const int until = rx.server->repliesSent() + 5;
+            bool refused = false;
+            const bool changed = QTest::qWaitFor(
+                [&] {
+                    if (b->text() != before) {
+                        return true;
+                    }
+                    refused =
+                        code == ModeButtons::Agc && rx.server->repliesSent() >= until && ra1792Agc(r) == agcBefore;
+                    return refused;
+                },
+                kSlow);
+            if (!changed || refused) {
                 MODTYPE m = ModNone;
                 m_w->driver()->get_RxMod(m_w->currentReceiver(), &m);
                 std::int32_t remote = 0, connected = 0;

@@ -274,13 +274,13 @@ bool SerialLink::Write(const std::string& bytes, int charDelayMs, int afterDelay
             if (!m_backend->write(std::string(1, byte))) {
                 return fail(LinkOtherError);
             }
-            platform::sleepMs(charDelayMs);
+            platform::pauseMs(charDelayMs);
         }
     } else if (!m_backend->write(bytes)) {
         return fail(LinkOtherError);
     }
     if (afterDelayMs > 0) {
-        platform::sleepMs(afterDelayMs);
+        platform::pauseMs(afterDelayMs);
     }
     m_lastError = LinkOk;
     return true;

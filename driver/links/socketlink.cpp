@@ -248,13 +248,13 @@ bool SocketLink::Write(const std::string& bytes, int charDelayMs, int afterDelay
             if (!connected() || !send(&byte, 1)) {
                 return fail(LinkOtherError);
             }
-            platform::sleepMs(charDelayMs);
+            platform::pauseMs(charDelayMs);
         }
     } else if (!bytes.empty() && !send(bytes.data(), static_cast<qint64>(bytes.size()))) {
         return fail(LinkOtherError);
     }
     if (afterDelayMs > 0) {
-        platform::sleepMs(afterDelayMs);
+        platform::pauseMs(afterDelayMs);
     }
     m_lastError = LinkOk;
     return true;

@@ -728,7 +728,7 @@ ReplyComplete FamilyReceiver::NoReply()
 
 void FamilyReceiver::Pause(int ms)
 {
-    platform::sleepMs(ms);
+    platform::pauseMs(ms);
 }
 
 ConnErr FamilyReceiver::FailConnect(ConnErr code, std::string_view traceText)

@@ -14,11 +14,24 @@ void sleepMs(int ms)
     sleeper().sleepMs(ms);
 }
 
+namespace {
+
+int g_pumping = 0;
+
+}  // namespace
+
 void processPendingEvents()
 {
     if (QCoreApplication::instance() != nullptr) {
+        ++g_pumping;
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        --g_pumping;
     }
+}
+
+int pumpingDepth()
+{
+    return g_pumping;
 }
 
 void waitStep(int stepMs)

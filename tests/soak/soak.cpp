@@ -65,7 +65,7 @@ constexpr double kReportGrace = 4.0;
 constexpr auto kVerifyBound = std::chrono::seconds(60);
 // How long a fault that must be reported is kept up while it is not.
 constexpr auto kExposureBound = std::chrono::seconds(25);
-constexpr auto kRequestBound = std::chrono::seconds(12);
+constexpr double kRequestBound = 12.0;  // seconds of free time
 
 double secondsSince(Clock::time_point start, Clock::time_point now = Clock::now())
 {
@@ -129,6 +129,7 @@ struct Request {
     std::int32_t value;
     Clock::time_point made;
     bool forwarded = false;  // forwarding was on meanwhile: another receiver may have moved it
+    double freeAtMade = 0;  // the client's free time when it was made
 };
 
 struct Receiver {
@@ -169,6 +170,7 @@ struct Receiver {
     int lastChannelStatus = -1000;
     std::deque<Request> requests;
     Clock::time_point cleanAndUpSince;
+    double freeAtUp = 0;
     bool up = false;
 };
 
@@ -747,7 +749,7 @@ void Soak::stepClient(Clock::time_point now)
     if (!isConnected(i)) {
         return;
     }
-    Request request{Request::Frequency, 0, now, m_forward != -1};
+    Request request{Request::Frequency, 0, now, m_forward != -1, m_freeTime};
     if (action <= 55) {
         // Tune to a whole kilohertz inside the receiver's range (every
         // model's step divides it).
@@ -819,6 +821,7 @@ void Soak::checkRequests(int i, Clock::time_point now, bool final)
     if (!rx.up) {
         rx.up = true;
         rx.cleanAndUpSince = now;
+        rx.freeAtUp = m_freeTime;
     }
     // The state the driver reports now answers what was asked of it.
     std::int32_t hz = 0;
@@ -833,7 +836,9 @@ void Soak::checkRequests(int i, Clock::time_point now, bool final)
             it = rx.requests.erase(it);
             continue;
         }
-        const auto waited = now - std::max(it->made, rx.cleanAndUpSince);
+        // Waited in time the event loop ran (while another receiver's
+        // dialogue holds it, no receiver is polled and nothing is confirmed).
+        const double waited = m_freeTime - std::max(it->freeAtMade, rx.freeAtUp);
         if (waited > kRequestBound || final) {
             const char* kind = it->kind == Request::Frequency ? "frequency"
                                : it->kind == Request::Mode    ? "mode"
@@ -971,7 +976,7 @@ void Soak::settle()
             }
         }
     }
-    const auto deadline = now + kRecoveryBound + kRequestBound;
+    const auto deadline = now + kRecoveryBound + std::chrono::seconds(static_cast<int>(kRequestBound));
     QTimer timer;
     timer.setInterval(20);
     QObject::connect(&timer, &QTimer::timeout, [&] {

@@ -10,8 +10,11 @@
 namespace platform {
 
 namespace {
+
 Sleeper* g_pauseSleeper = nullptr;
-}
+int g_pumping = 0;
+
+}  // namespace
 
 void sleepMs(int ms)
 {
@@ -33,8 +36,15 @@ Sleeper* setPauseSleeper(Sleeper* replacement)
 void processPendingEvents()
 {
     if (QCoreApplication::instance() != nullptr) {
+        ++g_pumping;
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        --g_pumping;
     }
+}
+
+int pumpingDepth()
+{
+    return g_pumping;
 }
 
 void waitStep(int stepMs)

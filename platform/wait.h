@@ -26,6 +26,11 @@ Sleeper* setPauseSleeper(Sleeper* replacement);
 // running Qt application object.
 void processPendingEvents();
 
+// How many processPendingEvents calls are on the stack: non-zero while a
+// wait delivers events. Poll timers use it to keep one receiver's tick out
+// of another receiver's wait.
+int pumpingDepth();
+
 // One wait step: deliver pending non-input events, then sleep stepMs.
 void waitStep(int stepMs);
 

@@ -119,6 +119,35 @@ bool SimServer::openPty(std::string* error)
     return true;
 }
 
+bool SimServer::reopenPty(std::string* error)
+{
+    if (!m_hungUp.load() || m_listenFd >= 0 || m_devicePath.empty()) {
+        if (error) {
+            *error = "no hung-up pty to reopen";
+        }
+        return false;
+    }
+    const bool wasServing = m_serving.load();
+    stop();
+    if (!openPty(error)) {
+        if (wasServing) {
+            start();  // stays hung up; a later reopen may succeed
+        }
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_injector.newConnection();
+        m_line.resetInput();
+        trace("reopened as " + m_devicePath);
+    }
+    m_hungUp = false;
+    if (wasServing) {
+        start();
+    }
+    return true;
+}
+
 bool SimServer::listenTcp(std::uint16_t port, std::string* error)
 {
     if (m_masterFd >= 0 || m_listenFd >= 0) {

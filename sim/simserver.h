@@ -55,6 +55,13 @@ public:
     bool openPty(std::string* error = nullptr);
     // Listens on 127.0.0.1:port; port 0 takes any free port (see port()).
     bool listenTcp(std::uint16_t port, std::string* error = nullptr);
+    // After a hang-up of a pty: a fresh pty (devicePath() names it; the
+    // system may give it the old name again) serving the
+    // same receivers with their state, as when an unplugged adapter comes
+    // back under another name. Serving resumes as it was (thread or step());
+    // the fault plan stays and counts afresh. False when the line is no
+    // pty or is not hung up.
+    bool reopenPty(std::string* error = nullptr);
 
     // Serves in a background thread until stop() or destruction.
     bool start();

@@ -319,6 +319,28 @@ TEST_P(Ra1792EndToEnd, GarbageGivesDataErrorsAndNoTimeOut)
     EXPECT_EQ(m_log.count("Frq"), 1);
 }
 
+TEST_P(Ra1792EndToEnd, CutRepliesAreReportedAndPollingGoesOnAfterThem)
+{
+    startSim("RA1792");
+    configure(DrvRA1792, 0, 150, 10);
+    useManualTicks();
+    ASSERT_EQ(connect(), ConnectNoError);
+    ASSERT_TRUE(tickUntil([&] { return m_log.has("ConnState", {ConnectNoError}); }));
+    sim::FaultPlan plan;
+    plan.truncateAfter = 0;
+    plan.truncateTo = 3;  // "F17": a status without its end
+    m_sim->setFaults(plan);
+    // A reply that never ends is an unusable frame, reported within a few
+    // polls (not only once the glued pieces overflow the buffer), and the
+    // pieces are not read as a status.
+    EXPECT_TRUE(tickUntil([&] { return m_log.count("DataError") > 0; }, 8)) << "cut replies went unreported";
+    EXPECT_FALSE(m_log.connectionLost());
+    EXPECT_EQ(m_log.count("Frq"), 1);
+    m_sim->setFaults({});
+    ASSERT_EQ(m_drv->put_RxFrq(0, NONE, 6100000), S_OK);
+    EXPECT_TRUE(tickUntil([&] { return m_log.has("Frq", {6100000}); }, 20));
+}
+
 INSTANTIATE_TEST_SUITE_P(Links, Ra1792EndToEnd, ::testing::Values(Transport::Pty, Transport::Tcp),
                          [](const auto& info) { return transportName(info.param); });
 

@@ -3,6 +3,8 @@
 // the simulator never gives (DEL bytes after "S2") comes from a raw peer.
 #include <gtest/gtest.h>
 
+#include <QTimer>
+
 #include <atomic>
 #include <fstream>
 #include <sstream>
@@ -265,6 +267,27 @@ TEST_P(Ra6790Tcp, HangUpGivesAConnectionEvent)
     std::int32_t connected = -1;
     m_drv->get_RxIsConnected(0, &connected);
     EXPECT_EQ(connected, 0);
+}
+
+TEST_P(Ra6790Tcp, ACallFromAnEventDuringAFramesWriteDoesNotSplitTheFrame)
+{
+    // Over TCP a frame goes out a byte at a time, pending events delivered
+    // between the bytes; a client's timer or link handler that tunes from
+    // there must not put its frame inside the one being written (the
+    // receiver would take neither).
+    startSim("RA6790");
+    configure(DrvRA6790, 0);
+    useManualTicks();
+    ASSERT_EQ(connect(), ConnectNoError);
+    ASSERT_TRUE(tickUntil([&] { return m_log.count("Agc") > 0; }));
+    bool called = false;
+    QTimer::singleShot(0, [&] {
+        called = true;
+        m_drv->put_RxFrq(0, NONE, 6100000);
+    });
+    ASSERT_TRUE(tickUntil([&] { return called; }, 3));
+    EXPECT_TRUE(tickUntil([&] { return simState().frequency == 6100000; }, 10)) << "the receiver never took the frame";
+    EXPECT_TRUE(tickUntil([&] { return m_log.has("Frq", {6100000}); }, 10));
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, Ra6790Tcp, ::testing::Values(Transport::Tcp),

@@ -318,6 +318,24 @@ TEST_P(Trc294EndToEnd, SilenceGarbageAndCutRecordsAfterConnect)
     ASSERT_TRUE(tickUntil([&] { return m_log.has("ConnState", {ConnectRxTimeOut}); }));
 }
 
+TEST_P(Trc294EndToEnd, AModeSetRightAfterATuneKeepsTheNewFrequency)
+{
+    // Frequency and mode travel in one message: a mode set before the
+    // receiver confirmed a new frequency must carry that frequency, not
+    // tune the receiver back (the request would then stay pending for ever).
+    connectAndSettle();
+    MODTYPE mod = ModNone;
+    m_drv->get_RxMod(0, &mod);
+    const MODTYPE other = mod == ModFM ? ModAM : ModFM;
+    ASSERT_EQ(m_drv->put_RxFrq(0, NONE, 45503000), S_OK);
+    ASSERT_EQ(m_drv->put_RxMod(0, other), S_OK);  // no event handled in between
+    EXPECT_TRUE(waitUntil([&] { return m_log.has("Frq", {45503000}) && m_log.has("Mod", {other}); }));
+    EXPECT_EQ(simFrequency(), 45503000);
+    std::int32_t hz = 0;
+    m_drv->get_RxFrq(0, NONE, &hz);
+    EXPECT_EQ(hz, 45503000);
+}
+
 INSTANTIATE_TEST_SUITE_P(Links, Trc294EndToEnd, ::testing::Values(Transport::Pty, Transport::Tcp),
                          [](const auto& info) { return transportName(info.param); });
 

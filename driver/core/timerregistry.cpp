@@ -2,6 +2,7 @@
 // hands each tick to the shared dispatch.
 #include "timerregistry.h"
 
+#include <QMetaObject>
 #include <QObject>
 #include <QTimerEvent>
 
@@ -9,6 +10,7 @@
 
 #include "driver/core/activity.h"
 #include "platform/clock.h"
+#include "platform/wait.h"
 
 namespace quorvin {
 
@@ -118,6 +120,31 @@ void TimerRegistry::dispatch(std::uint32_t timerId)
     TimerTarget* target = targetOf(timerId);
     if (target == nullptr) {
         stopAtOrigin(timerId);
+        return;
+    }
+    // A tick that comes due while a receiver waits for its own reply (the
+    // wait delivers link notifications) is held until the driver code that
+    // waits has returned: its poll would wait in turn inside that wait, and
+    // nested waits hold every receiver and the client for as long as all of
+    // them together. A timer owes at most one such tick.
+    if (platform::pumpingDepth() > 0) {
+        if (std::find(m_owed.begin(), m_owed.end(), timerId) == m_owed.end()) {
+            m_owed.push_back(timerId);
+            // Run from the event loop once no driver code is on the stack:
+            // a held tick that waits in turn holds others, which must not
+            // pile up in front of the client for ever.
+            ActivityScope::whenIdle([this, timerId] {
+                QMetaObject::invokeMethod(
+                    m_host,
+                    [this, timerId] {
+                        std::erase(m_owed, timerId);
+                        if (targetOf(timerId) != nullptr) {
+                            dispatch(timerId);
+                        }
+                    },
+                    Qt::QueuedConnection);
+            });
+        }
         return;
     }
     ActivityScope scope;

@@ -65,6 +65,8 @@ private:
     // The source each running timer came from, so it is stopped there.
     std::vector<std::pair<std::uint32_t, TickSource*>> m_origins;
     std::vector<std::pair<std::uint32_t, TimerTarget*>> m_entries;
+    // Timers whose tick came inside a receiver's wait and is still to run.
+    std::vector<std::uint32_t> m_owed;
 };
 
 // Ticks fired by hand, on a virtual millisecond count: advance(ms) fires

@@ -421,6 +421,7 @@ std::int32_t FamilyReceiver::RxParse()
             }
             record = std::move(*ended);
         }
+        ++m_recordsTaken;
         if (!ApplyRecord(record)) {
             result = -1;
         }
@@ -675,11 +676,29 @@ bool FamilyReceiver::SendTraced(const std::string& frame, std::string_view mnemo
         text += '\n';
         TraceSent(text);
     }
+    if (m_writing) {
+        // Asked for from an event delivered while another frame is being
+        // written (a client's timer or link handler): it goes out whole,
+        // right after that frame, never inside it.
+        m_queuedFrames.push_back({frame, charDelayMs, afterDelayMs});
+        return true;
+    }
     // The busy flag stands while the frame is written: a link that runs
     // pending events between characters may let a poll tick in, and that
     // tick must not put its own frame inside this one.
     const BusyScope busy(*this);
-    return SendCommand(frame, charDelayMs, afterDelayMs);
+    m_writing = true;
+    bool sent = SendCommand(frame, charDelayMs, afterDelayMs);
+    while (!m_queuedFrames.empty()) {
+        const QueuedFrame next = std::move(m_queuedFrames.front());
+        m_queuedFrames.pop_front();
+        // Once the link failed, what waits is not sent either.
+        if (sent) {
+            sent = SendCommand(next.bytes, next.charDelayMs, next.afterDelayMs);
+        }
+    }
+    m_writing = false;
+    return sent;
 }
 
 std::string FamilyReceiver::ReadTraced(int delayMs, const ReplyComplete& complete)
@@ -752,7 +771,28 @@ bool FamilyReceiver::PollAllowed()
     if (GiveUpPending()) {
         return false;
     }
+    if (IsConnected() != 0 && DropUnendedReply()) {
+        return false;
+    }
     return IsLinkOpen() != 0;
+}
+
+bool FamilyReceiver::DropUnendedReply()
+{
+    // A reply cut short (a line that lost its end) would wait for an end
+    // that never comes, and the next reply would be glued to it and read as
+    // one. Bytes still unfinished a whole poll later, with no record taken
+    // meanwhile, are dropped and reported as an unusable frame.
+    const bool stale = m_unfinishedAtPoll && !m_rxBuffer.empty() && m_recordsTaken == m_recordsAtPoll;
+    m_unfinishedAtPoll = !m_rxBuffer.empty() && !stale;
+    m_recordsAtPoll = m_recordsTaken;
+    if (!stale) {
+        return false;
+    }
+    m_rxBuffer.clear();
+    TraceError("unended reply dropped\n");
+    ReportDataError(DataErrFrame);
+    return true;
 }
 
 bool FamilyReceiver::GiveUpPending()

@@ -38,6 +38,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <functional>
 #include <initializer_list>
 #include <optional>
@@ -282,6 +283,9 @@ protected:
     // Whether a poll tick may send its requests now: not during a dialogue,
     // not after giving up a pending attempt, only on an open link.
     bool PollAllowed();
+    // Drops what is left of a reply that never ended (see PollAllowed);
+    // true when it did, after reporting it.
+    bool DropUnendedReply();
 
     // Polls while the attempt is pending (the receiver has not yet sent its
     // first answer since the connect dialogue); true when the attempt was
@@ -348,6 +352,20 @@ private:
     bool m_traceOpen = false;
     bool m_inDialogue = false;
     int m_pendingTicks = 0;
+    // A frame is being written; frames asked for meanwhile wait their turn.
+    struct QueuedFrame {
+        std::string bytes;
+        int charDelayMs;
+        int afterDelayMs;
+    };
+    bool m_writing = false;
+    std::deque<QueuedFrame> m_queuedFrames;
+    // Unfinished bytes in the receive buffer at the last poll, and the
+    // records taken so far: bytes that wait a whole poll period without any
+    // record being completed belong to a reply that never ended.
+    bool m_unfinishedAtPoll = false;
+    std::uint64_t m_recordsTaken = 0;
+    std::uint64_t m_recordsAtPoll = 0;
     std::string m_remoteOn;
     std::string m_remoteOff;
     int m_remotePauseMs = 0;

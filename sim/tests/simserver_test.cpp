@@ -259,6 +259,40 @@ TEST(SimServerFaults, HangUpOnAPtyTakesTheDeviceAway)
     EXPECT_TRUE(waitFor([&] { return server.isHungUp(); }));
 }
 
+TEST(SimServerFaults, AHungUpPtyComesBackUnderANewNameWithItsReceivers)
+{
+    sim::SimServer server(lineOf("NRD535"));
+    ASSERT_TRUE(server.openPty());
+    std::string error;
+    EXPECT_FALSE(server.reopenPty(&error)) << "a pty still up is not reopened";
+    sim::FaultPlan plan;
+    plan.hangUpAfter = 0;
+    server.setFaults(plan);
+    server.start();
+    const std::string first = server.devicePath();
+    server.withLine([](sim::SimLine& line) { line.as<sim::Nrd535Sim>()->state().frequency = 7050000; });
+    {
+        Client c = Client::device(first);
+        c.send("?\r");
+        EXPECT_EQ(c.read(100), "");
+        ASSERT_TRUE(waitFor([&] { return server.isHungUp(); }));
+    }
+
+    server.setFaults({});
+    ASSERT_TRUE(server.reopenPty(&error)) << error;
+    EXPECT_FALSE(server.isHungUp());
+    Client c = Client::device(server.devicePath());
+    ASSERT_TRUE(c.isOpen());
+    c.send("?\r");
+    EXPECT_EQ(c.readLines('\r', 1), "NRD-535\r");
+    EXPECT_EQ(server.withLine([](sim::SimLine& line) { return line.as<sim::Nrd535Sim>()->state().frequency; }),
+              7050000);
+
+    sim::SimServer tcp(lineOf("NRD535"));
+    ASSERT_TRUE(tcp.listenTcp(0));
+    EXPECT_FALSE(tcp.reopenPty(&error)) << "a TCP line has no pty to reopen";
+}
+
 TEST(SimServerFaults, DelayHoldsRepliesBack)
 {
     TraceLog log;

@@ -8,6 +8,7 @@
 
 #include "driver/core/drivermanager.h"
 #include "driver/core/timerregistry.h"
+#include "platform/wait.h"
 #include "testsupport.h"
 
 namespace quorvin::test {
@@ -258,6 +259,62 @@ TEST_F(PollingTest, PollTimersTickThroughTheEventLoop)
         EXPECT_EQ(TimerRegistry::instance().targetOf(quick.TimerId()), &quick);
     }
     EXPECT_EQ(TimerRegistry::instance().count(), before);
+}
+
+// Plain timer targets for the test below: one waits for its receiver the
+// way the links do (pending events delivered in 10 ms steps), the other
+// counts its ticks and whether one came inside that wait.
+struct WaitingTarget : TimerTarget {
+    bool waiting = false;
+    int ticks = 0;
+    std::int32_t OnTimer(std::uint32_t) override
+    {
+        ++ticks;
+        waiting = true;
+        for (int step = 0; step < 30; ++step) {
+            platform::waitStep(10);
+        }
+        waiting = false;
+        return 0;
+    }
+};
+struct CountingTarget : TimerTarget {
+    const WaitingTarget* other = nullptr;
+    int ticks = 0;
+    int ticksInsideTheWait = 0;
+    std::int32_t OnTimer(std::uint32_t) override
+    {
+        ++ticks;
+        ticksInsideTheWait += other->waiting ? 1 : 0;
+        return 0;
+    }
+};
+
+TEST(TimerRegistryTest, NoPollTickRunsInsideAnotherReceiversWait)
+{
+    // A receiver that waits for a slow or cut reply lets link notifications
+    // through, but another receiver's poll must not start (and wait in its
+    // turn) inside that wait: nested waits would hold every receiver, and
+    // the client, for as long as the deepest of them.
+    WaitingTarget slow;
+    CountingTarget other;
+    other.other = &slow;
+    auto& registry = TimerRegistry::instance();
+    const std::uint32_t slowId = registry.start(&slow, 50);
+    const std::uint32_t otherId = registry.start(&other, 5);
+    QElapsedTimer guard;
+    guard.start();
+    while (slow.ticks < 4 && guard.elapsed() < 20000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    registry.stop(slowId);
+    registry.stop(otherId);
+    EXPECT_GE(slow.ticks, 3);
+    EXPECT_EQ(other.ticksInsideTheWait, 0);
+    // The tick held back by a wait runs once the wait is over: the other
+    // receiver keeps polling at least once per wait, and not more often than
+    // its timer ticks.
+    EXPECT_GE(other.ticks, slow.ticks - 1);
 }
 
 TEST_F(PollingTest, ManualTicksFireEachTimerOnItsPeriodInTimeOrder)

@@ -393,9 +393,10 @@ MODTYPE Trc294Receiver::SetMod(MODTYPE mod)
         return Current().ModType;
     }
     // Frequency and mode travel together: the frequency is kept, cut to the
-    // new mode's step.
+    // new mode's step. A frequency still waiting for its confirmation is the
+    // one kept: the receiver's last report would tune it back.
     RequestMod(mod);
-    if (!SendWrapped(trc294::tuneMessage(static_cast<std::int32_t>(Current().FrqValue), code))) {
+    if (!SendWrapped(trc294::tuneMessage(static_cast<std::int32_t>(EffectiveFrq()), code))) {
         RequestMod(ModNone);
         return Current().ModType;
     }

@@ -128,6 +128,46 @@ TEST_P(Nrd535EndToEnd, ConnectReportsEveryFieldOnceThenControls)
     EXPECT_TRUE(waitUntil([&] { return !simRemote(); }));
 }
 
+TEST_P(Nrd535EndToEnd, HeldInRemoteTheRequestsAreReportedAsTheReceiverTakesThem)
+{
+    // No full status is polled while held in remote; what the receiver
+    // took must still reach the client, once.
+    connectAndSettle();
+    Receiver& rx = receiver();
+    std::int32_t result = 0;
+    ASSERT_EQ(m_drv->RxRemote(0, 1, &result), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return simRemote(); }));
+    ASSERT_EQ(m_drv->put_RxFrq(0, NONE, 7100000), S_OK);
+    ASSERT_EQ(m_drv->put_RxMod(0, ModLSB), S_OK);
+    ASSERT_EQ(m_drv->put_RxAgcSts(0, AgcSlow), S_OK);
+    ASSERT_EQ(m_drv->put_RxAttSts(0, AttOn1), S_OK);
+    ASSERT_EQ(m_drv->put_RxFltBW(0, 12000), S_OK);
+    ASSERT_TRUE(waitUntil([&] {
+        return m_log.has("Frq", {7100000}) && m_log.has("Mod", {ModLSB}) && m_log.has("Agc", {AgcSlow}) &&
+               m_log.has("Att", {AttOn1, -20}) && m_log.has("Flt", {12000});
+    }));
+    EXPECT_EQ(state([](const sim::Nrd535State& s) { return s.frequency; }), 7100000);
+    EXPECT_EQ(state([](const sim::Nrd535State& s) { return s.mode; }), 3);
+    EXPECT_EQ(state([](const sim::Nrd535State& s) { return s.agc; }), 0);
+    EXPECT_EQ(state([](const sim::Nrd535State& s) { return s.attenuator; }), 1);
+    EXPECT_EQ(state([](const sim::Nrd535State& s) { return s.filter; }), 3);
+    std::int32_t hz = 0;
+    ASSERT_EQ(m_drv->get_RxFrq(0, NONE, &hz), S_OK);
+    EXPECT_EQ(hz, 7100000);
+    EXPECT_EQ(rx.Requested().FrqValue, 0xFFFFFFFFu);
+    EXPECT_EQ(rx.Requested().ModType, ModNone);
+    const int replies = m_sim->repliesSent();
+    ASSERT_TRUE(waitUntil([&] { return m_sim->repliesSent() >= replies + 10; }));
+    EXPECT_EQ(m_log.count("Frq"), 2);
+    EXPECT_TRUE(simRemote());
+
+    // Back in local control the polled status goes on as before.
+    ASSERT_EQ(m_drv->RxRemote(0, 0, &result), S_OK);
+    ASSERT_EQ(m_drv->put_RxFrq(0, NONE, 9500000), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return m_log.has("Frq", {9500000}); }));
+    EXPECT_EQ(rx.Requested().FrqValue, 0xFFFFFFFFu);
+}
+
 TEST_P(Nrd535EndToEnd, MemoryChannelsWriteDumpClearLoad)
 {
     connectAndSettle();

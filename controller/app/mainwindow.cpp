@@ -409,6 +409,17 @@ void MainWindow::startConnecting()
     QTimer::singleShot(0, this, [this, round = m_connectRound] { connectNext(round); });
 }
 
+void MainWindow::showConnecting(std::int16_t index)
+{
+    if (index != m_receiver) {
+        return;
+    }
+    m_display->mask()->setText(QString::fromLatin1(kConnecting));
+    m_display->mask()->setStyleSheet(QStringLiteral("color: #ffc080; background: black;"));
+    m_display->mask()->show();
+    m_display->mask()->repaint();
+}
+
 void MainWindow::connectNext(unsigned round)
 {
     if (round != m_connectRound || m_closed || m_abandon || !m_driver) {
@@ -419,13 +430,7 @@ void MainWindow::connectNext(unsigned round)
         return;
     }
     ++m_connectNext;
-    if (i == m_receiver) {
-        // The dialogue may wait without painting: the text goes up now.
-        m_display->mask()->setText(QString::fromLatin1(kConnecting));
-        m_display->mask()->setStyleSheet(QStringLiteral("color: #ffc080; background: black;"));
-        m_display->mask()->show();
-        m_display->mask()->repaint();
-    }
+    showConnecting(i);
     ConnErr result = ConnectNoError;
     m_driver->RxConnect(i, -1, &result);
     if (result == ConnectObjectError) {

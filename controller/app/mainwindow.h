@@ -105,6 +105,9 @@ private:
     // dialogue lets no user input in while it waits for its receiver).
     void startConnecting();
     void connectNext(unsigned round);
+    // "Connecting..." over the display of the selected receiver, painted at
+    // once: a connect dialogue may wait without painting.
+    void showConnecting(std::int16_t index);
     void layoutTabs();
     void resetLabels();
     void applyOnTop();

@@ -296,6 +296,7 @@ void MainWindow::onUpdateTick()
     const std::int16_t cursor = m_retryCursor;
     if (cursor < count && m_linkError[static_cast<std::size_t>(cursor)]) {
         m_linkError[static_cast<std::size_t>(cursor)] = false;
+        showConnecting(cursor);
         ConnErr result = ConnectNoError;
         m_driver->RxConnect(cursor, -1, &result);
         QCoreApplication::processEvents();

@@ -536,6 +536,74 @@ private slots:
         w->close();
     }
 
+    void retryAfterAnErrorShowsConnecting()
+    {
+        // The retry of a receiver in error says "Connecting..." while it
+        // runs, as the start-up does. The TCP link lets timers through
+        // during the connect dialogue, so the text can be watched there.
+        const std::string config = unique("Retry");
+        std::vector<SimReceiver> rx;
+        rx.push_back({"RA1792", "RA1792:1", DrvRA1792, sim::SimServer::Tcp, nullptr});
+        startAndConfigure(config, rx);
+        RecordingMessages m;
+        auto w = started(m, config);
+        QVERIFY(w);
+        QTRY_COMPARE_WITH_TIMEOUT(connectedCount(*w), 1, kSlow);
+        auto* mask = w->findChild<QLabel*>(QStringLiteral("RxMask"));
+        QTRY_VERIFY_WITH_TIMEOUT(!mask->isVisible(), kSlow);
+        sim::FaultPlan silence;
+        silence.silenceAfter = 0;
+        rx[0].server->setFaults(silence);
+        QTRY_VERIFY_WITH_TIMEOUT(w->linkError(0), kSlow);
+        const int before = rx[0].server->connections();
+        rx[0].server->setFaults(sim::FaultPlan{});
+        // Samples of the text while the retry's connection is open and the
+        // receiver not yet connected again.
+        QStringList seen;
+        QTimer sampler;
+        sampler.setInterval(0);
+        connect(&sampler, &QTimer::timeout, this, [&] {
+            std::int32_t connected = 0;
+            if (rx[0].server->connections() > before && !w->linkError(0)) {
+                w->driver()->get_RxIsConnected(0, &connected);
+                if (connected == 0) {
+                    seen << mask->text();
+                }
+            }
+        });
+        sampler.start();
+        QTRY_COMPARE_WITH_TIMEOUT(connectedCount(*w), 1, kSlow);
+        sampler.stop();
+        QVERIFY2(!seen.isEmpty(), "no sample during the retry");
+        QCOMPARE(seen.first(), QString::fromLatin1(kConnecting));
+        QTRY_VERIFY_WITH_TIMEOUT(!mask->isVisible(), kSlow);
+        w->close();
+    }
+
+    void heldNrd535FollowsATypedFrequency()
+    {
+        // Held in remote the NRD535 is not asked for its full status: the
+        // typed frequency must still reach the display and the driver.
+        const std::string config = unique("HeldNrd");
+        auto rx = receivers(false);
+        startAndConfigure(config, rx);
+        RecordingMessages m;
+        auto w = started(m, config);
+        QVERIFY(w);
+        QTRY_COMPARE_WITH_TIMEOUT(connectedCount(*w), 1, kSlow);
+        takeRemote(*w);
+        QTRY_VERIFY_WITH_TIMEOUT(w->digits().locked() == false, kSlow);
+        typeText(*w, QStringLiteral("7100\r"));
+        QTRY_COMPARE_WITH_TIMEOUT(simFrequency(rx[0]), 7100000, kSlow);
+        std::int32_t now = 0;
+        QTRY_VERIFY2_WITH_TIMEOUT((w->driver()->get_RxFrq(0, NONE, &now), now == 7100000),
+                                  qPrintable(QString::number(now) + QLatin1Char(' ') + digitsOf(*w)), kSlow);
+        // Several polls later the display still shows it.
+        QVERIFY(pollsPass(rx[0], 12));
+        QCOMPARE(digitsOf(*w), QStringLiteral("  7100000"));
+        w->close();
+    }
+
     void eventsOfUnknownReceiversAreDropped()
     {
         const std::string config = unique("Index");

@@ -99,12 +99,17 @@ int CommChannel::Configure(const std::string& title)
         return 0;
     }
     const std::string name = title.empty() ? m_instanceKey : title;
-    bool changed = false;
+    LinkSettingsEnd end = LinkSettingsEnd::Cancelled;
     if (chosen == SocketType) {
-        changed = dialogs->socketSettings != nullptr && dialogs->socketSettings(*m_socket, name);
+        end = dialogs->socketSettings != nullptr ? dialogs->socketSettings(*m_socket, name) : end;
     } else {
-        changed = dialogs->serialSettings != nullptr && dialogs->serialSettings(*m_serial, name);
+        end = dialogs->serialSettings != nullptr ? dialogs->serialSettings(*m_serial, name) : end;
     }
+    if (end == LinkSettingsEnd::Cancelled) {
+        // Cancel leaves the stored type and the open link as they were.
+        return 0;
+    }
+    bool changed = end == LinkSettingsEnd::Saved;
     // Choosing the other link is a change even when its settings stay.
     if (chosen != m_type) {
         m_type = chosen;

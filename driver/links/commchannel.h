@@ -73,7 +73,8 @@ public:
     // both titled with `title` (the instance name; empty uses the instance
     // key). Returns 1 when the caller should reopen the channel with new
     // settings, 0 when nothing changed or the operator cancelled. A changed
-    // type is saved (C_Type) and the other link is closed.
+    // type is saved (C_Type) and the other link is closed, once the chosen
+    // link's settings ended with OK; Cancel in either dialog changes nothing.
     int Configure(const std::string& title);
 
     bool Open(bool open);

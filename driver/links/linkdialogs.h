@@ -9,15 +9,20 @@
 
 namespace quorvin {
 
+// How a link's settings dialog ended.
+enum class LinkSettingsEnd {
+    Cancelled,  // Cancel (or closed): nothing may change
+    Unchanged,  // OK with the settings as they were: nothing saved
+    Saved,  // OK with changes: the link holds and has saved them
+};
+
 struct LinkDialogs {
     // "Communication channel selection": shows `type`, writes the choice
     // back; true when the operator pressed "&Next".
     bool (*selectChannel)(CommChannel::Type& type);
-    // "<instance> Serial settings" / "<instance> Socket settings": true when
-    // the operator pressed OK with something changed (the link then holds
-    // and has saved the new settings).
-    bool (*serialSettings)(SerialLink& link, const std::string& instanceName);
-    bool (*socketSettings)(SocketLink& link, const std::string& instanceName);
+    // "<instance> Serial settings" / "<instance> Socket settings".
+    LinkSettingsEnd (*serialSettings)(SerialLink& link, const std::string& instanceName);
+    LinkSettingsEnd (*socketSettings)(SocketLink& link, const std::string& instanceName);
 };
 
 // Installs the dialogs (nullptr removes them); returns the previous ones.

@@ -236,7 +236,7 @@ AGCTYPE FamilyReceiver::AgcNxt()
 {
     std::uint32_t mask = 0;
     for (int a = 0; a < 8; ++a) {
-        if (AgcExist(static_cast<AGCTYPE>(a)) != 0) {
+        if (AgcExist(static_cast<AGCTYPE>(a)) != 0 && !AgcRefused(static_cast<AGCTYPE>(a))) {
             mask |= bitOf(a);
         }
     }

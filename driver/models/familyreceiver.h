@@ -129,6 +129,9 @@ public:
     std::int16_t WaitMs() const { return m_wait; }
     std::int32_t TestLink() const { return m_testLink; }
     std::int32_t ManualAgcAllowed() const { return m_manualAgc; }
+    // Whether the AGC setter refuses this value: manual AGC on a model that
+    // takes it only with R_MAgc set. The next AGC skips what is refused.
+    bool AgcRefused(AGCTYPE agc) const { return m_manualAgcGated && agc == AgcManual && m_manualAgc == 0; }
     // Slots offered outside USB, LSB and ISB, widest last (table slot indices).
     std::vector<int> OfferedSlots() const;
 
@@ -161,6 +164,8 @@ protected:
     // The byte that ends a reply record, and how many bytes may wait
     // without it before the buffer counts as garbage.
     void SetRecordFormat(char end, std::size_t maxUnterminated);
+    // The model's AGC setter takes manual AGC only while R_MAgc is set.
+    void SetManualAgcGated() { m_manualAgcGated = true; }
 
     // For framings without an end byte (a length byte, a start and an end
     // byte): the model's finder looks at the front of the receive buffer and
@@ -350,6 +355,7 @@ private:
     std::size_t m_maxUnterminated = 40;
     RecordFinder m_recordFinder;
     std::int32_t m_smLocal = -1;
+    bool m_manualAgcGated = false;
 };
 
 }  // namespace quorvin

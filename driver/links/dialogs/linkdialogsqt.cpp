@@ -33,22 +33,31 @@ bool selectChannel(CommChannel::Type& type)
     return true;
 }
 
-bool serialSettings(SerialLink& link, const std::string& instanceName)
+template <class Dialog>
+LinkSettingsEnd runSettings(Dialog& dialog)
 {
-    if (!canShowDialogs()) {
-        return false;
+    if (dialog.exec() == QDialog::Accepted) {
+        return LinkSettingsEnd::Saved;
     }
-    SerialSettingsDialog dialog(link, QString::fromStdString(instanceName), QApplication::activeWindow());
-    return dialog.exec() == QDialog::Accepted;
+    return dialog.confirmedUnchanged() ? LinkSettingsEnd::Unchanged : LinkSettingsEnd::Cancelled;
 }
 
-bool socketSettings(SocketLink& link, const std::string& instanceName)
+LinkSettingsEnd serialSettings(SerialLink& link, const std::string& instanceName)
 {
     if (!canShowDialogs()) {
-        return false;
+        return LinkSettingsEnd::Cancelled;
+    }
+    SerialSettingsDialog dialog(link, QString::fromStdString(instanceName), QApplication::activeWindow());
+    return runSettings(dialog);
+}
+
+LinkSettingsEnd socketSettings(SocketLink& link, const std::string& instanceName)
+{
+    if (!canShowDialogs()) {
+        return LinkSettingsEnd::Cancelled;
     }
     SocketSettingsDialog dialog(link, QString::fromStdString(instanceName), QApplication::activeWindow());
-    return dialog.exec() == QDialog::Accepted;
+    return runSettings(dialog);
 }
 
 const LinkDialogs kDialogs{&selectChannel, &serialSettings, &socketSettings};

@@ -181,6 +181,7 @@ void SerialSettingsDialog::accept()
 {
     const SerialLink::Settings chosen = chosenSettings();
     if (chosen == m_link.settings()) {
+        m_confirmedUnchanged = true;
         reject();
         return;
     }

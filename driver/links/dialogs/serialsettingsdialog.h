@@ -24,10 +24,15 @@ public:
     // What the controls say now.
     SerialLink::Settings chosenSettings() const;
 
+    // OK was pressed with nothing changed (the dialog still ends as
+    // cancelled: nothing was saved).
+    bool confirmedUnchanged() const { return m_confirmedUnchanged; }
+
 public slots:
     void accept() override;
 
 private:
+    bool m_confirmedUnchanged = false;
     SerialLink& m_link;
     std::array<QRadioButton*, 12> m_ports{};
     std::array<QRadioButton*, 5> m_speeds{};

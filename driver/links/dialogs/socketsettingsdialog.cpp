@@ -73,6 +73,7 @@ void SocketSettingsDialog::accept()
         }
     }
     if (!changed) {
+        m_confirmedUnchanged = true;
         reject();
         return;
     }

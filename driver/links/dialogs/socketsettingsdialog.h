@@ -19,10 +19,15 @@ class SocketSettingsDialog : public QDialog {
 public:
     SocketSettingsDialog(SocketLink& link, const QString& instanceName, QWidget* parent = nullptr);
 
+    // OK was pressed with nothing changed (the dialog still ends as
+    // cancelled: nothing was saved).
+    bool confirmedUnchanged() const { return m_confirmedUnchanged; }
+
 public slots:
     void accept() override;
 
 private:
+    bool m_confirmedUnchanged = false;
     SocketLink& m_link;
     QLineEdit* m_address;
     QLineEdit* m_port;

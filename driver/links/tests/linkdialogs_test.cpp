@@ -24,6 +24,7 @@
 #include "platform/reporter.h"
 #include "platform/settingsstore.h"
 #include "scriptedbackend.h"
+#include "tests/support/dialogscript.h"
 #include "testsupport.h"
 
 using namespace quorvin;
@@ -272,6 +273,49 @@ private slots:
         QCOMPARE(channel.type(), CommChannel::SocketType);
         QCOMPARE(platform::SettingsStore::shared().readNumber(kKey, "C_Type", 0), 1);
         QCOMPARE(channel.socket().port(), 5555);
+        setLinkDialogs(nullptr);
+    }
+
+    void cancelledSettingsChangeNothingAndOkTakesTheOtherLink()
+    {
+        using korvane::test::DialogScript;
+        auto& store = platform::SettingsStore::shared();
+        CommChannel channel(&m_owner, std::make_unique<ScriptedBackend>(m_script), std::make_unique<FixedPinger>(-1));
+        channel.Load("Main", "RX1");
+        QVERIFY(channel.Open(true));
+        const int port = channel.socket().port();
+        installLinkDialogs();
+        const auto chooseSocket = [](QWidget& d) {
+            child<QRadioButton>(d, "socket")->setChecked(true);
+            child<QPushButton>(d, "next")->click();
+        };
+        {
+            // The other link chosen, its settings edited, then Cancel.
+            DialogScript script;
+            script.then(QStringLiteral("Communication channel selection"), chooseSocket)
+                .then(QStringLiteral("RX1 Socket settings"), [](QWidget& d) {
+                    child<QLineEdit>(d, "tcpPort")->setText(QStringLiteral("5555"));
+                    child<QPushButton>(d, "cancel")->click();
+                });
+            QCOMPARE(channel.Configure("RX1"), 0);
+            QVERIFY(script.done());
+        }
+        QCOMPARE(channel.type(), CommChannel::SerialType);
+        QCOMPARE(store.readNumber(kKey, "C_Type", 7), 7);
+        QCOMPARE(channel.socket().port(), port);
+        QVERIFY(channel.IsOpen());
+        {
+            // OK on settings that already suit: the choice of the link is
+            // the change.
+            DialogScript script;
+            script.then(QStringLiteral("Communication channel selection"), chooseSocket)
+                .then(QStringLiteral("RX1 Socket settings"), [](QWidget& d) { child<QPushButton>(d, "ok")->click(); });
+            QCOMPARE(channel.Configure("RX1"), 1);
+            QVERIFY(script.done());
+        }
+        QCOMPARE(channel.type(), CommChannel::SocketType);
+        QCOMPARE(store.readNumber(kKey, "C_Type", 7), 1);
+        QVERIFY(!channel.serial().IsOpen());
         setLinkDialogs(nullptr);
     }
 

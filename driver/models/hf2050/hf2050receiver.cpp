@@ -39,6 +39,7 @@ std::string withoutLineEnd(const std::string& record)
 Hf2050Receiver::Hf2050Receiver(DriverEvents* owner) : FamilyReceiver(owner, DrvHF2050)
 {
     SetRecordFormat('\n', kMaxUnterminated);
+    SetManualAgcGated();
 }
 
 int Hf2050Receiver::Unit()
@@ -382,7 +383,7 @@ AGCTYPE Hf2050Receiver::SetAgc(AGCTYPE agc)
     if (IsConnected() == 0 || agc == AgcNone || agc == Current().AgcType) {
         return Current().AgcType;
     }
-    if (agc == AgcManual && ManualAgcAllowed() == 0) {
+    if (AgcRefused(agc)) {
         return Current().AgcType;
     }
     const std::string_view word = hf2050::agcWord(agc);

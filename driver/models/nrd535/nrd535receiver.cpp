@@ -57,6 +57,9 @@ ConnErr Nrd535Receiver::RxOpen()
     m_fm = false;
     m_lastFilterDigit = -1;
     m_channelLoading = false;
+    m_knownStatus.reset();
+    m_writtenWhileHeld = false;
+    m_askStatusOnce = false;
     ForgetControls();
 
     SendText("?");
@@ -147,13 +150,51 @@ std::int32_t Nrd535Receiver::RxPoll(std::uint32_t)
     if (!PollAllowed()) {
         return 0;
     }
-    if (!HeldInRemote()) {
+    if (!HeldInRemote() || m_askStatusOnce) {
+        m_askStatusOnce = false;
         SendText("I");
     }
     for (const char* query : {"Q", "N", "M", "W", "U1"}) {
         SendText(query);
     }
+    // Last: the events it raises may reconnect or disconnect the receiver.
+    ConfirmWrittenWhileHeld();
     return 0;
+}
+
+std::int32_t Nrd535Receiver::RxRemote(std::int32_t on)
+{
+    const bool wasHeld = HeldInRemote();
+    const std::int32_t result = FamilyReceiver::RxRemote(on);
+    if (!wasHeld && HeldInRemote()) {
+        m_askStatusOnce = true;
+    }
+    return result;
+}
+
+template <class Change>
+void Nrd535Receiver::NoteWritten(Change&& change)
+{
+    if (!HeldInRemote() || !m_knownStatus) {
+        return;
+    }
+    change(*m_knownStatus);
+    m_writtenWhileHeld = true;
+}
+
+void Nrd535Receiver::ConfirmWrittenWhileHeld()
+{
+    if (!m_writtenWhileHeld || !m_knownStatus) {
+        return;
+    }
+    m_writtenWhileHeld = false;
+    if (!HeldInRemote()) {
+        // Back in local control: the polled status tells.
+        return;
+    }
+    const nrd535::Status status = *m_knownStatus;
+    ApplyStatus(status, true);
+    RxReportChanges();
 }
 
 bool Nrd535Receiver::ApplyRecord(const std::string& received)
@@ -264,6 +305,7 @@ std::int32_t Nrd535Receiver::StatusFrequency(const nrd535::Status& s, MODTYPE be
 void Nrd535Receiver::ApplyStatus(const nrd535::Status& s, bool live)
 {
     const tag_EventData before = Current();
+    m_knownStatus = s;
 
     const std::int32_t agc = nrd535::agcFromDigit(s.agc);
     if (agc >= 0) {
@@ -368,6 +410,7 @@ bool Nrd535Receiver::SendReceiverFrequency(std::int32_t receiverHz, std::int32_t
         RequestFrq(pendingBefore);
         return false;
     }
+    NoteWritten([receiverHz](nrd535::Status& s) { s.frequencyHz = receiverHz; });
     ChangeChn(-1);
     return true;
 }
@@ -427,6 +470,7 @@ MODTYPE Nrd535Receiver::SetMod(MODTYPE mod)
         RequestMod(ModNone);
         return Current().ModType;
     }
+    NoteWritten([digit](nrd535::Status& s) { s.mode = digit; });
     return static_cast<MODTYPE>(reported);
 }
 
@@ -451,6 +495,8 @@ AGCTYPE Nrd535Receiver::SetAgc(AGCTYPE agc)
     RequestAgc(static_cast<AGCTYPE>(nrd535::agcFromDigit(digit)));
     if (!SendWrapped(nrd535::agcCommand(digit))) {
         RequestAgc(AgcNone);
+    } else {
+        NoteWritten([digit](nrd535::Status& s) { s.agc = digit; });
     }
     return Current().AgcType;
 }
@@ -478,6 +524,7 @@ ATTSTATE Nrd535Receiver::SetAtt(ATTSTATE att)
         RequestAtt(AttNone);
         return AttNone;
     }
+    NoteWritten([att](nrd535::Status& s) { s.attenuator = att == AttOn1 ? 1 : 0; });
     return att;
 }
 
@@ -511,6 +558,7 @@ std::int32_t Nrd535Receiver::SetFltBW(std::int32_t hz)
             RequestFlt(-1);
             return Current().FltValue;
         }
+        NoteWritten([digit](nrd535::Status& s) { s.filter = digit; });
     }
     return width;
 }
@@ -568,6 +616,7 @@ RCODE Nrd535Receiver::ChnLoad(std::int16_t chn)
         m_channelLoading = false;
         return R_KO;
     }
+    m_askStatusOnce = HeldInRemote() || m_askStatusOnce;
     ChangeChn(chn);
     return R_OK;
 }

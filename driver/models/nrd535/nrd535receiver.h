@@ -10,6 +10,7 @@
 // clock; the variable bandwidth exists only with the H option.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "driver/models/familyreceiver.h"
@@ -24,6 +25,7 @@ public:
     ConnErr RxOpen() override;
     void RxClose() override;
     std::int32_t RxPoll(std::uint32_t tickTime) override;
+    std::int32_t RxRemote(std::int32_t on) override;
     std::int32_t SetFltBW(std::int32_t hz) override;
     MODTYPE SetMod(MODTYPE mod) override;
     std::int32_t AgcExist(AGCTYPE agc) override;
@@ -73,6 +75,13 @@ private:
     void ReportChannel(const nrd535::ChannelRecord& record);
     // The refresh after connect: the BFO, which no poll asks for.
     void RefreshStatus();
+    // Held in remote the poll asks for no full status and the front panel is
+    // locked: a command that was written is what the receiver now holds.
+    // Each one changes the receiver's status as the driver knows it; the
+    // next poll applies that status as if the receiver had sent it.
+    template <class Change>
+    void NoteWritten(Change&& change);
+    void ConfirmWrittenWhileHeld();
 
     bool m_hOption = false;
     bool m_fm = false;
@@ -80,6 +89,15 @@ private:
     bool m_varBandwidth = false;
     std::int32_t m_storedBandwidth = 0;
     bool m_channelLoading = false;
+    // The last full status the receiver sent, with what was written since
+    // while held in remote; whether such writes wait for their confirmation.
+    std::optional<nrd535::Status> m_knownStatus;
+    bool m_writtenWhileHeld = false;
+    // Held in remote, the next poll asks for the full status once all the
+    // same: where the hold begins (a request sent before it waits for its
+    // status) and after a channel load (only the receiver knows what the
+    // channel holds).
+    bool m_askStatusOnce = false;
 };
 
 }  // namespace quorvin

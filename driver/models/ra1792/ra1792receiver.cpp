@@ -16,16 +16,12 @@ constexpr std::size_t kMaxUnterminated = 40;
 constexpr std::int32_t kRttyBfo = -2210;
 constexpr std::int32_t kFaxBfo = -1900;
 
-bool isSsb(std::int32_t mod)
-{
-    return mod == ModUSB || mod == ModLSB || mod == ModISB;
-}
-
 }  // namespace
 
-Ra1792Receiver::Ra1792Receiver(DriverEvents* owner) : FamilyReceiver(owner, DrvRA1792)
+Ra1792Receiver::Ra1792Receiver(DriverEvents* owner) : RaReceiver(owner, DrvRA1792)
 {
     SetRemoteCommands("R", "L", 20);
+    SetManualAgcGated();
     SetRecordFormat('\n', kMaxUnterminated);
     // Until a connect identifies the adapter, the ROM text is the bus's name.
     SetIdleRomID("HPIB");
@@ -218,9 +214,14 @@ void Ra1792Receiver::RecordsDone()
     SendFrequency(static_cast<std::int32_t>(std::clamp<std::int64_t>(hz, m_info->frqMin, m_info->frqMax)));
 }
 
-std::int32_t Ra1792Receiver::SsbWidth(MODTYPE mod) const
+std::int32_t Ra1792Receiver::SidebandWidth(MODTYPE mod) const
 {
     return FilterWidth(mod == ModLSB ? 0 : 1);
+}
+
+std::string Ra1792Receiver::FilterCommand(int slot, std::int32_t) const
+{
+    return ra1792::filterCommand(static_cast<unsigned>(ra1792::filterCodeFromSlot(slot, m_info->firstSlot)));
 }
 
 void Ra1792Receiver::ApplyStatus(const ra1792::Status& s, bool live)
@@ -260,7 +261,7 @@ void Ra1792Receiver::ApplyStatus(const ra1792::Status& s, bool live)
         m_retuneForMode = true;
     }
     if (isSsb(now)) {
-        ChangeFlt(SsbWidth(now));
+        ChangeFlt(SidebandWidth(now));
     } else if (s.filterCode) {
         ChangeFlt(FilterWidth(
             static_cast<std::int16_t>(ra1792::slotFromFilterCode(*s.filterCode, m_info->firstSlot, m_info->offered))));
@@ -276,176 +277,7 @@ void Ra1792Receiver::ApplyStatus(const ra1792::Status& s, bool live)
     ChangeChn(-1);
 }
 
-// ---- Setters ------------------------------------------------------------------------
-
-bool Ra1792Receiver::SendFrequency(std::int32_t receiverHz)
-{
-    if (receiverHz < m_info->frqMin || receiverHz > m_info->frqMax) {
-        return false;
-    }
-    const std::uint32_t pendingBefore = Requested().FrqValue;
-    RequestFrq(static_cast<std::uint32_t>(receiverHz));
-    if (!SendWrapped(ra1792::frequencyCommand(receiverHz))) {
-        // Never sent, never confirmed: the request does not stand.
-        RequestFrq(pendingBefore);
-        return false;
-    }
-    return true;
-}
-
-void Ra1792Receiver::RxSendFrq(std::int32_t hz, MODTYPE, std::int32_t)
-{
-    if (IsConnected() == 0) {
-        return;
-    }
-    const std::int64_t receiverHz = static_cast<std::int64_t>(hz) - RxOffset();
-    if (receiverHz < m_info->frqMin || receiverHz > m_info->frqMax) {
-        return;
-    }
-    SendFrequency(static_cast<std::int32_t>(receiverHz));
-}
-
-void Ra1792Receiver::RxSendBFO(std::int32_t hz)
-{
-    if (IsConnected() == 0) {
-        return;
-    }
-    const std::int32_t bfo = std::clamp(hz, m_info->bfoMin, m_info->bfoMax);
-    RequestBfo(bfo);
-    m_bfoPanel = false;
-    if (SendWrapped(ra1792::bfoCommand(bfo))) {
-        m_receiverBfo = ra1792::bfoOnWire(bfo);
-    } else {
-        ClearBfoRequest();
-    }
-}
-
-MODTYPE Ra1792Receiver::SetMod(MODTYPE mod)
-{
-    // ModNone is no mode: nothing is sent for it ("D-1" would be nonsense).
-    // Modes the receiver lacks but its code table maps go out as their code:
-    // AM_U and AM_L come back as AM, CW_F as CW, ISB as ISB.
-    if (IsConnected() == 0 || mod == ModNone) {
-        return Current().ModType;
-    }
-    const int code = ra1792::codeFromMode(mod);
-    if (code < 0) {
-        return Current().ModType;
-    }
-    const MODTYPE wanted = (mod == ModAM_U || mod == ModAM_L) ? ModAM : (mod == ModCW_F ? ModCW : mod);
-    if (wanted == EffectiveMode()) {
-        // Already there (or on its way): nothing to send, and nothing will
-        // come back for a forwarded change to wait for.
-        return wanted;
-    }
-    // The emulated modes live in the BFO: set it with the mode. CW needs its
-    // own BFO back whenever the receiver still holds one that reads as an
-    // emulated mode, however it got there (the receiver keeps its BFO
-    // through the other modes).
-    bool withBfo = wanted == ModRTTY || wanted == ModFAX;
-    if (wanted == ModCW) {
-        withBfo = !m_receiverBfo || ra1792::modeFromCode(3, *m_receiverBfo, m_bfoPanel) != ModCW;
-    }
-    RequestMod(wanted);
-    bool sent = false;
-    if (withBfo) {
-        const std::int32_t bfo = ModeOffset(wanted, 4);
-        RequestBfo(bfo);
-        m_bfoPanel = false;
-        sent = SendWrapped({ra1792::modeCommand(code), ra1792::bfoCommand(bfo)});
-        if (sent) {
-            m_receiverBfo = ra1792::bfoOnWire(bfo);
-        } else {
-            ClearBfoRequest();
-        }
-    } else {
-        sent = SendWrapped(ra1792::modeCommand(code));
-    }
-    if (!sent) {
-        RequestMod(ModNone);
-        return Current().ModType;
-    }
-    return wanted;
-}
-
-AGCTYPE Ra1792Receiver::SetAgc(AGCTYPE agc)
-{
-    if (IsConnected() == 0 || agc == AgcNone || agc == Current().AgcType) {
-        return Current().AgcType;
-    }
-    if (agc == AgcManual && ManualAgcAllowed() == 0) {
-        return Current().AgcType;
-    }
-    const int code = ra1792::codeFromAgc(agc);
-    if (code < 0) {
-        return Current().AgcType;
-    }
-    RequestAgc(agc);
-    if (!SendWrapped(ra1792::agcCommand(code))) {
-        RequestAgc(AgcNone);
-    }
-    return Current().AgcType;
-}
-
-std::int16_t Ra1792Receiver::SetAgcLvl(std::int16_t level)
-{
-    if (IsConnected() == 0) {
-        return Current().AgcLevel;
-    }
-    RequestAgcLevel(level);
-    if (!SendWrapped(ra1792::gainCommand(level))) {
-        RequestAgcLevel(-1);
-        return Current().AgcLevel;
-    }
-    return level;
-}
-
-std::int32_t Ra1792Receiver::SetFltBW(std::int32_t hz)
-{
-    if (IsConnected() == 0) {
-        return -1;
-    }
-    const MODTYPE mode = EffectiveMode();
-    if (isSsb(mode)) {
-        return SsbWidth(mode);
-    }
-    const int slot = NearestOfferedSlot(hz);
-    if (slot < 0) {
-        return -1;
-    }
-    const std::int32_t width = SlotWidth(slot);
-    if (width != Current().FltValue) {
-        RequestFlt(width);
-        const auto code = static_cast<unsigned>(ra1792::filterCodeFromSlot(slot, m_info->firstSlot));
-        if (!SendWrapped(ra1792::filterCommand(code))) {
-            RequestFlt(-1);
-            return Current().FltValue;
-        }
-    }
-    return width;
-}
-
-// ---- Code conversions -------------------------------------------------------------
-
-std::int32_t Ra1792Receiver::RxCodeToMod(std::int32_t code)
-{
-    return ra1792::modeFromCode(code, Current().BFOValue, m_bfoPanel);
-}
-
-std::int16_t Ra1792Receiver::RxModToCode(std::int32_t mod)
-{
-    return static_cast<std::int16_t>(ra1792::codeFromMode(mod));
-}
-
-std::int32_t Ra1792Receiver::RxCodeToAgc(std::int32_t code)
-{
-    return ra1792::agcFromCode(code);
-}
-
-std::int16_t Ra1792Receiver::RxAgcToCode(std::int32_t agc)
-{
-    return static_cast<std::int16_t>(ra1792::codeFromAgc(agc));
-}
+// ---- Filter codes (the setters are RaReceiver's) ---------------------------------
 
 std::int32_t Ra1792Receiver::RxCodeToFlt(std::int32_t code)
 {

@@ -16,16 +16,12 @@ namespace {
 constexpr int kCharDelayMs = 1;
 constexpr std::size_t kMaxUnterminated = 40;
 
-bool isSsb(std::int32_t mod)
-{
-    return mod == ModUSB || mod == ModLSB || mod == ModISB;
-}
-
 }  // namespace
 
-Ra6790Receiver::Ra6790Receiver(DriverEvents* owner) : FamilyReceiver(owner, DrvRA6790)
+Ra6790Receiver::Ra6790Receiver(DriverEvents* owner) : RaReceiver(owner, DrvRA6790)
 {
     SetRemoteCommands(ra6790::kRemote, ra6790::kLocal, 20);
+    SetManualAgcGated();
     SetRecordFormat('\r', kMaxUnterminated);
 }
 
@@ -148,9 +144,19 @@ void Ra6790Receiver::ApplyFilterList(const ra6790::FilterList& list)
     m_fltShown = static_cast<std::int16_t>(static_cast<int>(ra6790::kFilterSlots) - first);
 }
 
-std::int32_t Ra6790Receiver::SidebandWidth() const
+std::int32_t Ra6790Receiver::SidebandWidth(MODTYPE) const
 {
     return FilterWidth(static_cast<std::int16_t>(m_usbSlot >= 0 ? m_usbSlot : 0));
+}
+
+std::string Ra6790Receiver::FilterCommand(int, std::int32_t width) const
+{
+    return ra6790::filterCommand(width);
+}
+
+bool Ra6790Receiver::ModeOffered(MODTYPE mod) const
+{
+    return mod != ModISB || m_isb;
 }
 
 bool Ra6790Receiver::SynchroniseBfo()
@@ -302,7 +308,7 @@ void Ra6790Receiver::ApplyStatus(const ra6790::Status& s, bool live)
     if (s.filterHz) {
         ChangeFlt(*s.filterHz);
     } else if (isSsb(Current().ModType)) {
-        ChangeFlt(SidebandWidth());
+        ChangeFlt(SidebandWidth(Current().ModType));
     }
 
     const std::int32_t agc = ra6790::agcFromCode(s.agcCode);
@@ -340,171 +346,6 @@ std::string Ra6790Receiver::SMtLvl(SMetVal kind)
     case SPoint: return SPointText();
     default: return {};
     }
-}
-
-// ---- Setters ------------------------------------------------------------------------
-
-bool Ra6790Receiver::SendFrequency(std::int32_t receiverHz)
-{
-    if (receiverHz < RxFrqMin() || receiverHz > RxFrqMax()) {
-        return false;
-    }
-    const std::uint32_t pendingBefore = Requested().FrqValue;
-    RequestFrq(static_cast<std::uint32_t>(receiverHz));
-    if (!SendWrapped(ra6790::frequencyCommand(receiverHz))) {
-        RequestFrq(pendingBefore);
-        return false;
-    }
-    return true;
-}
-
-void Ra6790Receiver::RxSendFrq(std::int32_t hz, MODTYPE, std::int32_t)
-{
-    if (IsConnected() == 0) {
-        return;
-    }
-    const std::int64_t receiverHz = static_cast<std::int64_t>(hz) - RxOffset();
-    // The floor follows the option found at connect.
-    if (receiverHz < RxFrqMin() || receiverHz > RxFrqMax()) {
-        return;
-    }
-    SendFrequency(static_cast<std::int32_t>(receiverHz));
-}
-
-void Ra6790Receiver::RxSendBFO(std::int32_t hz)
-{
-    if (IsConnected() == 0) {
-        return;
-    }
-    const std::int32_t bfo = std::clamp(hz, m_info->bfoMin, m_info->bfoMax);
-    RequestBfo(bfo);
-    m_bfoPanel = false;
-    if (SendWrapped(ra6790::bfoCommand(bfo))) {
-        m_receiverBfo = ra6790::bfoOnWire(bfo);
-    } else {
-        ClearBfoRequest();
-    }
-}
-
-MODTYPE Ra6790Receiver::SetMod(MODTYPE mod)
-{
-    if (IsConnected() == 0 || mod == ModNone || (mod == ModISB && !m_isb)) {
-        return Current().ModType;
-    }
-    const int code = ra6790::codeFromMode(mod);
-    if (code < 0) {
-        return Current().ModType;
-    }
-    const MODTYPE wanted = (mod == ModAM_U || mod == ModAM_L) ? ModAM : (mod == ModCW_F ? ModCW : mod);
-    if (wanted == EffectiveMode()) {
-        // Already there (or on its way): nothing to send, nothing to confirm.
-        return wanted;
-    }
-    // The emulated modes live in the BFO: it goes with the mode. CW brings
-    // its own BFO back whenever the one the receiver holds reads as an
-    // emulated mode.
-    bool withBfo = wanted == ModRTTY || wanted == ModFAX;
-    if (wanted == ModCW) {
-        withBfo = !m_receiverBfo || ra6790::modeFromCode(3, *m_receiverBfo, m_bfoPanel) != ModCW;
-    }
-    RequestMod(wanted);
-    bool sent = false;
-    if (withBfo) {
-        const std::int32_t bfo = ModeOffset(wanted, 4);
-        RequestBfo(bfo);
-        m_bfoPanel = false;
-        sent = SendWrapped({ra6790::modeCommand(code), ra6790::bfoCommand(bfo)});
-        if (sent) {
-            m_receiverBfo = ra6790::bfoOnWire(bfo);
-        } else {
-            ClearBfoRequest();
-        }
-    } else {
-        sent = SendWrapped(ra6790::modeCommand(code));
-    }
-    if (!sent) {
-        RequestMod(ModNone);
-        return Current().ModType;
-    }
-    return wanted;
-}
-
-AGCTYPE Ra6790Receiver::SetAgc(AGCTYPE agc)
-{
-    if (IsConnected() == 0 || agc == AgcNone || agc == Current().AgcType) {
-        return Current().AgcType;
-    }
-    if (agc == AgcManual && ManualAgcAllowed() == 0) {
-        return Current().AgcType;
-    }
-    const int code = ra6790::codeFromAgc(agc);
-    if (code < 0) {
-        return Current().AgcType;
-    }
-    RequestAgc(agc);
-    if (!SendWrapped(ra6790::agcCommand(code))) {
-        RequestAgc(AgcNone);
-    }
-    return Current().AgcType;
-}
-
-std::int16_t Ra6790Receiver::SetAgcLvl(std::int16_t level)
-{
-    if (IsConnected() == 0) {
-        return Current().AgcLevel;
-    }
-    RequestAgcLevel(level);
-    if (!SendWrapped(ra6790::gainCommand(level))) {
-        RequestAgcLevel(-1);
-        return Current().AgcLevel;
-    }
-    return level;
-}
-
-std::int32_t Ra6790Receiver::SetFltBW(std::int32_t hz)
-{
-    if (IsConnected() == 0) {
-        return -1;
-    }
-    // In the sideband modes the receiver uses its sideband filter.
-    if (isSsb(EffectiveMode())) {
-        return SidebandWidth();
-    }
-    const int slot = NearestOfferedSlot(hz);
-    if (slot < 0) {
-        return -1;
-    }
-    const std::int32_t width = SlotWidth(slot);
-    if (width != Current().FltValue) {
-        RequestFlt(width);
-        if (!SendWrapped(ra6790::filterCommand(width))) {
-            RequestFlt(-1);
-            return Current().FltValue;
-        }
-    }
-    return width;
-}
-
-// ---- Code conversions -------------------------------------------------------------
-
-std::int32_t Ra6790Receiver::RxCodeToMod(std::int32_t code)
-{
-    return ra6790::modeFromCode(code, Current().BFOValue, m_bfoPanel);
-}
-
-std::int16_t Ra6790Receiver::RxModToCode(std::int32_t mod)
-{
-    return static_cast<std::int16_t>(ra6790::codeFromMode(mod));
-}
-
-std::int32_t Ra6790Receiver::RxCodeToAgc(std::int32_t code)
-{
-    return ra6790::agcFromCode(code);
-}
-
-std::int16_t Ra6790Receiver::RxAgcToCode(std::int32_t agc)
-{
-    return static_cast<std::int16_t>(ra6790::codeFromAgc(agc));
 }
 
 }  // namespace quorvin

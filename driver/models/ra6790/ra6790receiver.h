@@ -17,15 +17,14 @@
 // record's Status field and not reported by an event of its own.
 #pragma once
 
-#include <optional>
 #include <string>
 
-#include "driver/models/familyreceiver.h"
 #include "driver/models/ra6790/ra6790codec.h"
+#include "driver/models/rareceiver.h"
 
 namespace quorvin {
 
-class Ra6790Receiver : public FamilyReceiver {
+class Ra6790Receiver : public RaReceiver {
 public:
     explicit Ra6790Receiver(DriverEvents* owner);
 
@@ -33,19 +32,8 @@ public:
     void RxClose() override;
     std::int32_t RxPoll(std::uint32_t tickTime) override;
     std::int32_t ModExist(MODTYPE mod) override;
-    std::int32_t SetFltBW(std::int32_t hz) override;
-    MODTYPE SetMod(MODTYPE mod) override;
-    AGCTYPE SetAgc(AGCTYPE agc) override;
-    std::int16_t SetAgcLvl(std::int16_t level) override;
-    void RxSendFrq(std::int32_t hz, MODTYPE mod, std::int32_t notify) override;
-    void RxSendBFO(std::int32_t hz) override;
     std::string SMtLvl(SMetVal kind) override;
     std::int32_t RxSMtRaw() override;
-
-    std::int32_t RxCodeToMod(std::int32_t code) override;
-    std::int16_t RxModToCode(std::int32_t mod) override;
-    std::int32_t RxCodeToAgc(std::int32_t code) override;
-    std::int16_t RxAgcToCode(std::int32_t agc) override;
 
     const std::string& Option() const { return m_option; }
     bool IsbFitted() const { return m_isb; }
@@ -57,23 +45,25 @@ protected:
     bool ApplyRecord(const std::string& record) override;
     void RecordsDone() override;
     std::uint32_t FittedOptions() const override;
+    // ISB only when the receiver's filter list has it.
+    bool ModeOffered(MODTYPE mod) const override;
+    // The upper sideband filter of the receiver's list, in every sideband mode.
+    std::int32_t SidebandWidth(MODTYPE mod) const override;
+    // "I%.2f": the filter by its bandwidth in kHz.
+    std::string FilterCommand(int slot, std::int32_t width) const override;
 
 private:
     std::string Frame(std::string_view command);
-    bool SendFrequency(std::int32_t receiverHz);
     bool SynchroniseBfo();
     void ApplyFilterList(const ra6790::FilterList& list);
     void ApplyStatus(const ra6790::Status& status, bool live);
-    std::int32_t SidebandWidth() const;
 
     std::string m_option = std::string(ra6790::kOptionStandard);
     bool m_isb = false;
     int m_usbSlot = -1;
     int m_controlState = 0;
-    bool m_bfoPanel = false;
     bool m_lastHadBfo = false;
     std::int32_t m_syncBfo = 0;
-    std::optional<std::int32_t> m_receiverBfo;
     bool m_retuneForMode = false;
 };
 

@@ -29,6 +29,7 @@ std::int32_t roundTo(std::int32_t hz, int step)
 Rek085Receiver::Rek085Receiver(DriverEvents* owner) : FamilyReceiver(owner, DrvREK085)
 {
     SetRecordFormat('\r', kMaxUnterminated);
+    SetManualAgcGated();
 }
 
 int Rek085Receiver::Address()
@@ -406,7 +407,7 @@ AGCTYPE Rek085Receiver::SetAgc(AGCTYPE agc)
     if (IsConnected() == 0 || agc == AgcNone || agc == Current().AgcType) {
         return Current().AgcType;
     }
-    if (agc == AgcManual && ManualAgcAllowed() == 0) {
+    if (AgcRefused(agc)) {
         return Current().AgcType;
     }
     const int code = rek085::codeFromAgc(agc, -1);

@@ -255,6 +255,101 @@ TEST(Nrd535Parse, ChannelCommandsThatCannotBeWrittenAreFailures)
     EXPECT_EQ(rx.sent, (std::vector<std::string>{"H1", "J1005", "H0"}));
 }
 
+TEST(Nrd535Parse, HeldInRemoteAWrittenRequestIsConfirmedAtTheNextPoll)
+{
+    // Held in remote the poll asks for no full status: what was written is
+    // what the receiver holds, and the next poll reports it as a status would.
+    RecordingOwner owner;
+    Fed<Nrd535Receiver> rx(&owner);
+    rx.feed("I014096500001\r");
+    rx.markConnected();
+    rx.fakeWire = true;
+    ASSERT_EQ(rx.RxRemote(1), 1);
+    rx.RxPoll(0);  // the full status asked once as the hold begins
+    owner.events.clear();
+    rx.sent.clear();
+
+    rx.RxSendFrq(7100000, ModAM, 1);
+    EXPECT_EQ(rx.SetMod(ModUSB), ModUSB);
+    EXPECT_EQ(rx.SetFltBW(900), 1000);
+    rx.SetAgc(AgcSlow);
+    EXPECT_EQ(rx.SetAtt(AttOn1), AttOn1);
+    EXPECT_EQ(rx.sent, (std::vector<std::string>{"F07100000", "D2", "B2", "G0", "A1"}));
+    EXPECT_EQ(rx.GetFrq(NONE), 9650000);  // not before the poll
+    EXPECT_TRUE(owner.events.empty());
+    rx.sent.clear();
+    rx.RxPoll(0);
+    EXPECT_FALSE(rx.wasSent("I"));
+    EXPECT_EQ(rx.GetFrq(NONE), 7100000);
+    EXPECT_EQ(owner.count("Frq 7100000"), 1);
+    EXPECT_EQ(owner.count("Mod 2"), 1);
+    EXPECT_EQ(owner.count("Flt 1000"), 1);
+    EXPECT_EQ(owner.count("Agc 3"), 1);
+    EXPECT_EQ(owner.count("Att 1 -20"), 1);
+    EXPECT_EQ(rx.Requested().FrqValue, 0xFFFFFFFFu);
+    EXPECT_EQ(rx.Requested().ModType, ModNone);
+    EXPECT_EQ(rx.Requested().FltValue, -1);
+    EXPECT_EQ(rx.Requested().AgcType, AgcNone);
+    EXPECT_EQ(rx.Requested().AttState, AttNone);
+    // Reported once: the next poll has nothing new.
+    owner.events.clear();
+    rx.RxPoll(0);
+    EXPECT_TRUE(owner.events.empty());
+
+    // A frame that was not written confirms nothing.
+    rx.failOn = "F07200000";
+    rx.RxSendFrq(7200000, ModUSB, 1);
+    rx.RxPoll(0);
+    EXPECT_EQ(rx.GetFrq(NONE), 7100000);
+    EXPECT_EQ(owner.count("Frq"), 0);
+
+    // Across carrier offsets the receiver keeps its own frequency, so the
+    // driver tunes it again for the new mode, as after a status.
+    rx.failOn.clear();
+    rx.sent.clear();
+    EXPECT_EQ(rx.SetMod(ModRTTY), ModRTTY);
+    rx.RxPoll(0);
+    EXPECT_TRUE(rx.wasSent("F07097790"));
+    EXPECT_EQ(rx.GetFrq(NONE), 7100000);
+    rx.RxPoll(0);
+    EXPECT_EQ(rx.GetFrq(NONE), 7100000);
+    EXPECT_EQ(rx.Requested().FrqValue, 0xFFFFFFFFu);
+    EXPECT_EQ(owner.count("Frq"), 0);
+    EXPECT_EQ(owner.count("Mod 5"), 1);
+}
+
+TEST(Nrd535Parse, HeldInRemoteTheFullStatusIsAskedOnceWhereNoWriteTellsIt)
+{
+    RecordingOwner owner;
+    Fed<Nrd535Receiver> rx(&owner);
+    rx.feed("I014096500001\r");
+    rx.markConnected();
+    rx.fakeWire = true;
+    const auto statusAsked = [&] {
+        rx.sent.clear();
+        rx.RxPoll(0);
+        return rx.wasSent("I");
+    };
+    EXPECT_TRUE(statusAsked());
+    // A request sent in local control just before the hold still gets its
+    // status: asked once as the hold begins.
+    rx.RxSendFrq(7100000, ModAM, 1);
+    ASSERT_EQ(rx.RxRemote(1), 1);
+    EXPECT_TRUE(statusAsked());
+    rx.feed("I014071000001\r");
+    EXPECT_EQ(rx.Requested().FrqValue, 0xFFFFFFFFu);
+    EXPECT_FALSE(statusAsked());
+    // A channel load: only the receiver knows what the channel holds.
+    EXPECT_EQ(rx.ChnLoad(5), R_OK);
+    EXPECT_TRUE(statusAsked());
+    EXPECT_FALSE(statusAsked());
+    // Out of the hold and back: asked again as it begins.
+    ASSERT_EQ(rx.RxRemote(0), 1);
+    ASSERT_EQ(rx.RxRemote(1), 1);
+    EXPECT_TRUE(statusAsked());
+    EXPECT_FALSE(statusAsked());
+}
+
 TEST(FamilyChores, AFailedWriteInsideTheWrappingStillHandsTheReceiverBack)
 {
     RecordingOwner owner;

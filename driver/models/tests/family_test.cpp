@@ -12,9 +12,11 @@
 #include "driver/links/seriallink.h"
 #include "driver/links/socketlink.h"
 #include "driver/models/familyprotocol.h"
+#include "driver/models/hf2050/hf2050receiver.h"
 #include "driver/models/nrd535/nrd535receiver.h"
 #include "driver/models/ra1792/ra1792receiver.h"
 #include "driver/models/ra6790/ra6790receiver.h"
+#include "driver/models/rek085/rek085receiver.h"
 #include "platform/settingsstore.h"
 
 namespace quorvin {
@@ -266,6 +268,58 @@ TEST_F(FamilyTest, SettingsAreRefusedWholeForOneBadValue)
     EXPECT_EQ(rx.WaitMs(), 300);
     EXPECT_EQ(rx.RxPollPeriod(), 300);
     EXPECT_EQ(rx.ApplySettings({{"C_Wait", 300}}).result, SettingsOutcome::Result::Unchanged);
+}
+
+// The AGC the receiver reports, without a port.
+template <class Model>
+class AgcAt : public Model {
+public:
+    using Model::Model;
+    void at(AGCTYPE agc) { this->m_current.AgcType = agc; }
+};
+
+// The next AGC skips manual AGC while R_MAgc is 0: the setter would refuse
+// it and the AGC button would stop there.
+TEST_F(FamilyTest, NextAgcOffersManualOnlyWhenItIsEnabled)
+{
+    AgcAt<Ra1792Receiver> ra1792(nullptr);
+    AgcAt<Ra6790Receiver> ra6790(nullptr);
+    for (FamilyReceiver* rx : {static_cast<FamilyReceiver*>(&ra1792), static_cast<FamilyReceiver*>(&ra6790)}) {
+        rx->RxInit(0, "Station", "Rx");
+        ASSERT_EQ(rx->ManualAgcAllowed(), 0);
+    }
+    for (AGCTYPE from : {AgcSlowManual, AgcManual}) {
+        ra1792.at(from);
+        ra6790.at(from);
+        EXPECT_EQ(ra1792.AgcNxt(), AgcFast) << from;
+        EXPECT_EQ(ra6790.AgcNxt(), AgcFast) << from;
+    }
+    ra1792.at(AgcSlow);
+    EXPECT_EQ(ra1792.AgcNxt(), AgcFastManual);
+    // The capability answer stays the receiver's.
+    EXPECT_EQ(ra1792.AgcExist(AgcManual), 1);
+
+    ASSERT_EQ(ra1792.ApplySettings({{"R_MAgc", 1}}).result, SettingsOutcome::Result::Applied);
+    ASSERT_EQ(ra6790.ApplySettings({{"R_MAgc", 1}}).result, SettingsOutcome::Result::Applied);
+    ra1792.at(AgcSlowManual);
+    ra6790.at(AgcSlowManual);
+    EXPECT_EQ(ra1792.AgcNxt(), AgcManual);
+    EXPECT_EQ(ra6790.AgcNxt(), AgcManual);
+}
+
+// REK085 and HF2050 gate manual AGC the same way.
+TEST_F(FamilyTest, NextAgcOfTheOtherGatedModelsSkipsManualToo)
+{
+    AgcAt<Rek085Receiver> rek(nullptr);
+    AgcAt<Hf2050Receiver> hf(nullptr);
+    rek.RxInit(0, "Station", "Rx");
+    hf.RxInit(0, "Station", "Rx");
+    rek.at(AgcSlow);
+    hf.at(AgcSlow);
+    EXPECT_EQ(rek.AgcNxt(), AgcFast);
+    EXPECT_EQ(hf.AgcNxt(), AgcFast);
+    ASSERT_EQ(rek.ApplySettings({{"R_MAgc", 1}}).result, SettingsOutcome::Result::Applied);
+    EXPECT_EQ(rek.AgcNxt(), AgcManual);
 }
 
 // A store that keeps nothing (a file the user may read but not write):

@@ -124,12 +124,11 @@ PtyPeer::~PtyPeer()
 
 void PtyPeer::hangUp()
 {
-    // The slave goes too: with nobody else holding it, the driver's side
-    // sees the hang-up.
-    if (m_slave >= 0) {
-        ::close(m_slave);
-        m_slave = -1;
-    }
+    // Closing the master hangs up every open slave, the driver's too, and
+    // removes the device's name. The slave stays open here until the peer
+    // goes: it keeps the pty's number taken, so a driver that opens the
+    // name again finds nothing, never a pty some other program has just
+    // been given under the same number.
     closeFd();
 }
 

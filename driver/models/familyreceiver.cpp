@@ -783,8 +783,11 @@ bool FamilyReceiver::DropUnendedReply()
     // that never comes, and the next reply would be glued to it and read as
     // one. Bytes still unfinished a whole poll later, with no record taken
     // meanwhile, are dropped and reported as an unusable frame.
-    const bool stale = m_unfinishedAtPoll && !m_rxBuffer.empty() && m_recordsTaken == m_recordsAtPoll;
-    m_unfinishedAtPoll = !m_rxBuffer.empty() && !stale;
+    // Line ends alone (the LF after a CR that ended the last record) are no
+    // reply: they wait harmlessly for the next one.
+    const bool unfinished = m_rxBuffer.find_first_not_of("\r\n") != std::string::npos;
+    const bool stale = m_unfinishedAtPoll && unfinished && m_recordsTaken == m_recordsAtPoll;
+    m_unfinishedAtPoll = unfinished && !stale;
     m_recordsAtPoll = m_recordsTaken;
     if (!stale) {
         return false;

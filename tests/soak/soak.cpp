@@ -408,11 +408,18 @@ struct KnownFault {
     const char* model;
     const char* finding;
 };
-constexpr std::array<KnownFault, 1> kKnownFaults{{
-    // Held in remote, the poll asks no full status ("I"): a frequency or
-    // mode set while (or just before) the receiver is held in remote is never
-    // confirmed, and the driver keeps showing the old value.
+constexpr std::array<KnownFault, 8> kKnownFaults{{
+    // A setter frame spoiled or swallowed by a fault never reaches the
+    // receiver: its status keeps the old value, and nothing gives the
+    // request up, so it stays pending until another request replaces it.
     {"NRD535", " request "},
+    {"RA6790", " request "},
+    {"RA1792", " request "},
+    {"TRC243", " request "},
+    {"REK085", " request "},
+    {"NDX264", " request "},
+    {"TRC294", " request "},
+    {"HF2050", " request "},
 }};
 
 void Soak::fail(const std::string& what)

@@ -114,6 +114,7 @@ bool SimServer::openPty(std::string* error)
     }
     ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
     m_masterFd = master;
+    closeFd(m_slaveFd);  // the hung-up line's, kept until now (see hangUp)
     m_slaveFd = slave;
     m_devicePath = path;
     return true;
@@ -349,9 +350,12 @@ void SimServer::hangUp()
         closeClient("dropped (fault)");
         return;
     }
-    // A pty hangs up for good: the device goes away as an unplugged adapter would.
+    // A pty hangs up for good: the device goes away as an unplugged adapter
+    // would. Closing the master hangs up every open slave and removes the
+    // name; our own slave stays open until the line is opened again, so the
+    // pty's number stays taken and a client opening the old name finds
+    // nothing, never a pty another program has just been given under it.
     closeFd(m_masterFd);
-    closeFd(m_slaveFd);
     m_pending.clear();
     m_output.clear();
     m_hungUp = true;

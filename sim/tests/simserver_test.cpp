@@ -1,6 +1,9 @@
 // The serving core over real pseudo-terminals and real TCP sockets on
 // 127.0.0.1: frames in, answers out, shared lines, reconnecting clients and
 // every fault switch.
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <mutex>
@@ -276,6 +279,17 @@ TEST(SimServerFaults, AHungUpPtyComesBackUnderANewNameWithItsReceivers)
         c.send("?\r");
         EXPECT_EQ(c.read(100), "");
         ASSERT_TRUE(waitFor([&] { return server.isHungUp(); }));
+    }
+    {
+        // While it is hung up, its number stays taken: a pty another program
+        // opens now gets another name, so a client opening the old name
+        // never lands on it.
+        const int other = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        ASSERT_GE(other, 0);
+        char name[PATH_MAX] = {};
+        ASSERT_EQ(::ptsname_r(other, name, sizeof name), 0);
+        EXPECT_NE(std::string(name), first);
+        ::close(other);
     }
 
     server.setFaults({});

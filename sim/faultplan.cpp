@@ -14,13 +14,54 @@ bool reached(int after, int count)
 
 }  // namespace
 
-FaultInjector::FaultInjector(FaultPlan plan) : m_plan(std::move(plan)), m_random(m_plan.seed) {}
+FaultInjector::FaultInjector(FaultPlan plan)
+    : m_plan(std::move(plan)), m_random(m_plan.seed), m_dropsLeft(std::max(0, m_plan.dropCount))
+{
+}
 
 void FaultInjector::setPlan(const FaultPlan& plan)
 {
     m_plan = plan;
     m_random = SimRandom(plan.seed);
     m_replies = 0;
+    m_dropsLeft = std::max(0, plan.dropCount);
+}
+
+std::string FaultInjector::filterInput(std::string_view bytes, int* dropped)
+{
+    std::string data = takeHeld();
+    data.append(bytes);
+    const std::string& command = m_plan.dropCommand;
+    if (command.empty() || m_dropsLeft <= 0) {
+        return data;
+    }
+    std::string out;
+    std::size_t pos = 0;
+    while (m_dropsLeft > 0) {
+        const std::size_t at = data.find(command, pos);
+        if (at == std::string::npos) {
+            break;
+        }
+        out.append(data, pos, at - pos);
+        pos = at + command.size();
+        --m_dropsLeft;
+        if (dropped != nullptr) {
+            ++*dropped;
+        }
+    }
+    std::string rest = data.substr(pos);
+    if (m_dropsLeft > 0) {
+        // The longest tail that could still grow into the command waits.
+        for (std::size_t k = std::min(rest.size(), command.size() - 1); k > 0; --k) {
+            if (rest.compare(rest.size() - k, k, command, 0, k) == 0) {
+                m_held = rest.substr(rest.size() - k);
+                rest.resize(rest.size() - k);
+                break;
+            }
+        }
+    }
+    out += rest;
+    return out;
 }
 
 std::string FaultInjector::garble(const std::string& frame)

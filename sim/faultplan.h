@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "simreceiver.h"
 
@@ -22,11 +24,15 @@ struct FaultPlan {
     int corruptAt = -1;  // the byte spoiled (+1): from 0 at the front, -1 the last
     int delayMs = 0;  // delay every reply by this much
     std::uint32_t seed = 1;  // for the random garbage
+    // Commands lost on their way in: the next `dropCount` occurrences of
+    // these bytes never reach the receiver (a setter frame the line ate).
+    std::string dropCommand;
+    int dropCount = 0;
 
     bool any() const
     {
         return silenceAfter >= 0 || garbageAfter >= 0 || truncateAfter >= 0 || hangUpAfter >= 0 || corruptAfter >= 0 ||
-               delayMs > 0;
+               delayMs > 0 || (dropCount > 0 && !dropCommand.empty());
     }
 };
 
@@ -52,12 +58,24 @@ public:
     // Decides what becomes of one reply frame.
     Outcome apply(std::string frame);
 
+    // What of the bytes that came in reaches the receiver: the commands to
+    // drop are cut out. A tail that may be the start of one is held back
+    // until the next bytes (or takeHeld()) tell. `dropped` counts the
+    // commands cut out.
+    std::string filterInput(std::string_view bytes, int* dropped = nullptr);
+    // The bytes held back, released as they are.
+    std::string takeHeld() { return std::exchange(m_held, std::string()); }
+    bool holds() const { return !m_held.empty(); }
+    int dropsLeft() const { return m_dropsLeft; }
+
 private:
     std::string garble(const std::string& frame);
 
     FaultPlan m_plan;
     SimRandom m_random;
     int m_replies = 0;
+    int m_dropsLeft = 0;
+    std::string m_held;
 };
 
 }  // namespace sim

@@ -287,6 +287,13 @@ bool SimServer::serve(int timeoutMs)
                                                                                 std::chrono::steady_clock::now());
         timeout = std::clamp(static_cast<int>(wait.count()) + 1, 0, timeoutMs);
     }
+    {
+        // Held-back input is released soon when nothing follows it.
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_injector.holds()) {
+            timeout = std::min(timeout, 20);
+        }
+    }
     const int ready = ::poll(fds.data(), fds.size(), timeout);
     if (ready < 0 && errno != EINTR) {
         return true;
@@ -299,13 +306,23 @@ bool SimServer::serve(int timeoutMs)
     if (m_listenFd >= 0 && (fds[1].revents & POLLIN)) {
         acceptClient();
     }
+    bool readInput = false;
     if (io >= 0 && io == dataFd() && ready > 0 && (fds[ioIndex].revents & (POLLIN | POLLHUP | POLLERR))) {
         char buf[4096];
         const ssize_t n = ::read(io, buf, sizeof buf);
         if (n > 0) {
             handleInput(buf, static_cast<std::size_t>(n));
+            readInput = true;
         } else if (m_listenFd >= 0 && (n == 0 || (errno != EAGAIN && errno != EINTR))) {
             closeClient("disconnected");
+        }
+    }
+    if (!readInput) {
+        // Nothing more came: bytes held back as the possible start of a
+        // command to drop were something else.
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_injector.holds()) {
+            feedInput(m_injector.takeHeld());
         }
     }
     releaseDue();
@@ -368,7 +385,17 @@ void SimServer::handleInput(const char* data, std::size_t size)
     std::lock_guard<std::mutex> lock(m_mutex);
     m_bytesReceived += size;
     trace("-> " + escapeBytes(std::string_view(data, size)));
-    Frames frames = m_line.feed(std::string_view(data, size));
+    int dropped = 0;
+    const std::string input = m_injector.filterInput(std::string_view(data, size), &dropped);
+    if (dropped > 0) {
+        trace("(command dropped)");
+    }
+    feedInput(input);
+}
+
+void SimServer::feedInput(const std::string& input)
+{
+    Frames frames = m_line.feed(input);
     const auto now = std::chrono::steady_clock::now();
     for (std::string& frame : frames) {
         FaultInjector::Outcome outcome = m_injector.apply(std::move(frame));

@@ -118,6 +118,8 @@ private:
     void closeClient(const char* why);
     void hangUp();
     void handleInput(const char* data, std::size_t size);
+    // Feeds input that reached the receivers (the serving lock held).
+    void feedInput(const std::string& input);
     void releaseDue();
     void flushOutput();
     void trace(const std::string& text);

@@ -109,3 +109,32 @@ TEST(FaultInjector, CorruptAddsOneToOneByte)
     faults.setPlan(plan);
     EXPECT_EQ(faults.apply(frame).bytes, frame);
 }
+
+TEST(FaultInjector, DropsTheNextCommandsGivenEvenWhenTheyArriveInPieces)
+{
+    FaultPlan plan;
+    plan.dropCommand = "F07100000\r";
+    plan.dropCount = 2;
+    FaultInjector faults(plan);
+    int dropped = 0;
+    // Whole, between other commands.
+    EXPECT_EQ(faults.filterInput("I\rF07100000\rI\r", &dropped), "I\rI\r");
+    EXPECT_EQ(dropped, 1);
+    // Cut in three: the possible start waits for what follows.
+    EXPECT_EQ(faults.filterInput("I\rF07", &dropped), "I\r");
+    EXPECT_TRUE(faults.holds());
+    EXPECT_EQ(faults.filterInput("1000", &dropped), "");
+    EXPECT_EQ(faults.filterInput("00\rI\r", &dropped), "I\r");
+    EXPECT_EQ(dropped, 2);
+    EXPECT_EQ(faults.dropsLeft(), 0);
+    // Used up: the same command passes.
+    EXPECT_EQ(faults.filterInput("F07100000\r"), "F07100000\r");
+
+    // A start that turns out to be another command is released whole.
+    faults.setPlan(plan);
+    EXPECT_EQ(faults.filterInput("F07"), "");
+    EXPECT_EQ(faults.filterInput("2"), "F072");
+    EXPECT_EQ(faults.filterInput("F0"), "");
+    EXPECT_EQ(faults.takeHeld(), "F0");
+    EXPECT_EQ(faults.dropsLeft(), 2);
+}

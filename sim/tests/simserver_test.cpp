@@ -225,6 +225,42 @@ TEST(SimServerFaults, GarbageAndTruncation)
     EXPECT_EQ(c.read(7), "I01Q0NR");
 }
 
+TEST(SimServerFaults, ADroppedCommandNeverReachesTheReceiver)
+{
+    TraceLog log;
+    sim::SimServer server(lineOf("NRD535"));
+    server.setTrace(log.sink());
+    ASSERT_TRUE(server.listenTcp(0));
+    sim::FaultPlan plan;
+    plan.dropCommand = "F07100000\r";
+    plan.dropCount = 1;
+    server.setFaults(plan);
+    server.start();
+    Client c = Client::tcp(server.port());
+    const auto frequency = [&] {
+        return server.withLine([](sim::SimLine& line) { return line.as<sim::Nrd535Sim>()->state().frequency; });
+    };
+    const std::int32_t before = frequency();
+    c.send("H1\r");  // remote: the receiver takes settings
+    // Sent in two pieces: the second completes the command to drop.
+    c.send("F071");
+    c.send("00000\r?\r");
+    EXPECT_EQ(c.readLines('\r', 1), "NRD-535\r");
+    EXPECT_TRUE(log.contains("(command dropped)"));
+    EXPECT_EQ(frequency(), before);
+    // Only the next one: sent again, it arrives.
+    c.send("F07100000\r?\r");
+    EXPECT_EQ(c.readLines('\r', 1), "NRD-535\r");
+    EXPECT_EQ(frequency(), 7100000);
+    // A start held back alone is released when nothing follows.
+    plan.dropCommand = "F07200000\r";
+    server.setFaults(plan);
+    c.send("F07");
+    c.send("150000\r?\r");
+    EXPECT_EQ(c.readLines('\r', 1), "NRD-535\r");
+    EXPECT_EQ(frequency(), 7150000);
+}
+
 TEST(SimServerFaults, HangUpClosesTheTcpClientAndTheNextClientIsServed)
 {
     sim::SimServer server(lineOf("NRD535"));

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "driver/core/receiver.h"
+#include "driver/models/ndx264/ndx264codec.h"
 #include "e2esupport.h"
 #include "ndx264sim.h"
 
@@ -149,6 +150,40 @@ TEST_P(Ndx264EndToEnd, ConnectReportsEveryFieldOnceThenEveryControl)
     })) << simMode()
         << " " << simFrequency();
     EXPECT_EQ(state([](const sim::Ndx264State& s) { return s.refused; }), 0);
+}
+
+TEST_P(Ndx264EndToEnd, HeldInRemoteALostTuneIsStillFoundOutAndGivenUp)
+{
+    // Held in remote with a request outstanding the poll holds its status
+    // request back, but not for ever: the receiver is asked again, and a
+    // tune it never took is sent once more, then given up.
+    startSim("NDX264");
+    configure(DrvNDX264, 0);
+    useManualTicks();
+    ASSERT_EQ(connect(), ConnectNoError);
+    ASSERT_TRUE(tickUntil([&] { return m_log.count("Att") > 0; }));
+    std::int32_t result = 0;
+    m_drv->RxRemote(0, 1, &result);
+    ASSERT_EQ(result, 1);
+    sim::FaultPlan plan;
+    plan.dropCommand = ndx264::frequencyCommand(7100000);
+    plan.dropCount = 1;
+    m_sim->setFaults(plan);
+    m_drv->put_RxFrq(0, NONE, 7100000);
+    EXPECT_TRUE(tickUntil([&] { return m_log.has("Frq", {7100000}); }, 100));
+    EXPECT_EQ(simFrequency(), 7100000);
+    EXPECT_EQ(m_log.count("DataError"), 0);
+
+    plan.dropCommand = ndx264::frequencyCommand(7200000);
+    plan.dropCount = 2;
+    m_sim->setFaults(plan);
+    m_drv->put_RxFrq(0, NONE, 7200000);
+    ASSERT_TRUE(tickUntil([&] { return m_log.count("DataError") > 0; }, 150));
+    EXPECT_TRUE(m_log.has("DataError", {ConnectRxDataError}));
+    EXPECT_TRUE(m_log.all("Frq").back().args[1] == 7100000);
+    EXPECT_EQ(receiver().EffectiveFrq(), 7100000u);
+    EXPECT_EQ(simFrequency(), 7100000);
+    EXPECT_FALSE(m_log.connectionLost());
 }
 
 TEST_P(Ndx264EndToEnd, AllHundredChannelsWriteDumpClearRead)

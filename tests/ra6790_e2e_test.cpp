@@ -14,6 +14,7 @@
 #include "driver/core/receiver.h"
 #include "driver/core/tests/linkpeer.h"
 #include "driver/links/serialports.h"
+#include "driver/models/ra1792/ra1792codec.h"
 #include "e2esupport.h"
 #include "platform/settingsstore.h"
 #include "ra6790sim.h"
@@ -253,6 +254,44 @@ TEST_P(Ra6790EndToEnd, FaultsAfterConnect)
 INSTANTIATE_TEST_SUITE_P(Links, Ra6790EndToEnd, ::testing::Values(Transport::Pty, Transport::Tcp),
                          [](const auto& info) { return transportName(info.param); });
 
+TEST_P(Ra6790EndToEnd, ATuneLostOnTheLineIsSentOnceMoreOrGivenUp)
+{
+    startSim("RA6790");
+    configure(DrvRA6790, 0);
+    useManualTicks();
+    ASSERT_EQ(connect(), ConnectNoError);
+    ASSERT_TRUE(tickUntil([&] { return m_log.count("Agc") > 0; }));
+    // Lost once: the resend reaches the receiver and nobody is troubled.
+    sim::FaultPlan plan;
+    plan.dropCommand = ra1792::frequencyCommand(6100000);
+    plan.dropCount = 1;
+    m_sim->setFaults(plan);
+    m_drv->put_RxFrq(0, NONE, 6100000);
+    EXPECT_TRUE(tickUntil([&] { return m_log.has("Frq", {6100000}); }, 100));
+    EXPECT_EQ(simState().frequency, 6100000);
+    EXPECT_EQ(m_log.count("DataError"), 0);
+
+    // Lost twice: the request is given up, the frequency the receiver holds
+    // reported once more, and the failure told.
+    plan.dropCommand = ra1792::frequencyCommand(6200000);
+    plan.dropCount = 2;
+    m_sim->setFaults(plan);
+    const int frqEvents = m_log.count("Frq");
+    m_drv->put_RxFrq(0, NONE, 6200000);
+    EXPECT_EQ(receiver().EffectiveFrq(), 6200000u);
+    ASSERT_TRUE(tickUntil([&] { return m_log.count("DataError") > 0; }, 100));
+    EXPECT_TRUE(m_log.has("DataError", {ConnectRxDataError}));
+    EXPECT_EQ(m_log.count("Frq"), frqEvents + 1);
+    EXPECT_TRUE(m_log.all("Frq").back().args[1] == 6100000);
+    EXPECT_EQ(receiver().Requested().FrqValue, 0xFFFFFFFFu);
+    EXPECT_EQ(receiver().EffectiveFrq(), 6100000u);
+    EXPECT_EQ(simState().frequency, 6100000);
+    EXPECT_FALSE(m_log.connectionLost());
+    // Nothing more comes of it.
+    tickTimes(12);
+    EXPECT_EQ(m_log.count("DataError"), 1);
+}
+
 class Ra6790Tcp : public Ra6790EndToEnd {};
 
 TEST_P(Ra6790Tcp, HangUpGivesAConnectionEvent)
@@ -288,6 +327,31 @@ TEST_P(Ra6790Tcp, ACallFromAnEventDuringAFramesWriteDoesNotSplitTheFrame)
     ASSERT_TRUE(tickUntil([&] { return called; }, 3));
     EXPECT_TRUE(tickUntil([&] { return simState().frequency == 6100000; }, 10)) << "the receiver never took the frame";
     EXPECT_TRUE(tickUntil([&] { return m_log.has("Frq", {6100000}); }, 10));
+}
+
+TEST_P(Ra6790Tcp, ATuneQueuedBehindAFrameThatNeverGoesOutDoesNotStayPending)
+{
+    // A tune asked for while another frame is being written waits for that
+    // frame; when the line fails under it, the tune never goes out and must
+    // not be left pending (the effective frequency would show it).
+    startSim("RA6790");
+    configure(DrvRA6790, 0);
+    useManualTicks();
+    ASSERT_EQ(connect(), ConnectNoError);
+    ASSERT_TRUE(tickUntil([&] { return m_log.count("Agc") > 0; }));
+    const std::uint32_t before = receiver().Current().FrqValue;
+    bool called = false;
+    QTimer::singleShot(0, [&] {
+        called = true;
+        m_drv->put_RxFrq(0, NONE, 6100000);
+        // The line goes under the frame being written.
+        ConnErr result = ConnectObjectError;
+        m_drv->RxConnect(0, 0, &result);
+    });
+    ASSERT_TRUE(tickUntil([&] { return called; }, 3));
+    EXPECT_EQ(receiver().Requested().FrqValue, 0xFFFFFFFFu);
+    EXPECT_EQ(receiver().EffectiveFrq(), before);
+    EXPECT_NE(simState().frequency, 6100000);
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, Ra6790Tcp, ::testing::Values(Transport::Tcp),

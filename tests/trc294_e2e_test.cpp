@@ -8,6 +8,7 @@
 
 #include "driver/core/configstore.h"
 #include "driver/core/receiver.h"
+#include "driver/models/trc294/trc294codec.h"
 #include "e2esupport.h"
 #include "platform/settingsstore.h"
 #include "trc294sim.h"
@@ -117,6 +118,37 @@ TEST_P(Trc294EndToEnd, PlainModelReportsEveryFieldOnceThenEveryControl)
     EXPECT_TRUE(m_log.has("ConnState", {ConnectLnClosed}));
     EXPECT_FALSE(simRemote());
     EXPECT_EQ(state([](const sim::Trc294State& s) { return s.refused; }), 1);  // the A model's request
+}
+
+TEST_P(Trc294EndToEnd, AModeChangeLostOnTheLineIsSentOnceMoreOrGivenUp)
+{
+    // Frequency and mode travel in one binary message.
+    startSim("TRC294");
+    configure(DrvTRC294, 0);
+    useManualTicks();
+    ASSERT_EQ(connect(), ConnectNoError);
+    ASSERT_TRUE(tickUntil([&] { return m_log.count("Att") > 0; }));
+    const auto hz = static_cast<std::int32_t>(receiver().Current().FrqValue);
+    const MODTYPE before = receiver().Current().ModType;
+    const MODTYPE other = before == ModFM ? ModAM : ModFM;
+    sim::FaultPlan plan;
+    plan.dropCommand = trc294::tuneMessage(hz, trc294::codeFromMode(other));
+    plan.dropCount = 1;
+    m_sim->setFaults(plan);
+    m_drv->put_RxMod(0, other);
+    EXPECT_TRUE(tickUntil([&] { return m_log.has("Mod", {other}); }, 100));
+    EXPECT_EQ(m_log.count("DataError"), 0);
+
+    plan.dropCommand = trc294::tuneMessage(hz, trc294::codeFromMode(before));
+    plan.dropCount = 2;
+    m_sim->setFaults(plan);
+    m_drv->put_RxMod(0, before);
+    EXPECT_EQ(receiver().EffectiveMode(), before);
+    ASSERT_TRUE(tickUntil([&] { return m_log.count("DataError") > 0; }, 150));
+    EXPECT_TRUE(m_log.has("DataError", {ConnectRxDataError}));
+    EXPECT_TRUE(m_log.all("Mod").back().args[1] == other);
+    EXPECT_EQ(receiver().EffectiveMode(), other);
+    EXPECT_FALSE(m_log.connectionLost());
 }
 
 TEST_P(Trc294EndToEnd, AllHundredAndOneChannelsWithMasks)

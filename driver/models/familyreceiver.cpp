@@ -343,6 +343,24 @@ void FamilyReceiver::SetRecordFinder(RecordFinder finder, std::size_t maxWaiting
 
 bool FamilyReceiver::SendWrapped(std::initializer_list<std::string_view> commands)
 {
+    return SendWrappedAll(std::vector<std::string_view>(commands));
+}
+
+bool FamilyReceiver::SendWrappedAll(const std::vector<std::string_view>& commands)
+{
+    // The commands of a request just recorded are what its resend repeats.
+    for (std::size_t field = 0; field < kWatched; ++field) {
+        if ((m_capture & (1u << field)) != 0) {
+            m_watch[field].commands.assign(commands.begin(), commands.end());
+        }
+    }
+    struct SendingFor {
+        std::uint32_t& now;
+        std::uint32_t outer;
+        SendingFor(std::uint32_t& n, std::uint32_t fields) : now(n), outer(n) { now = fields; }
+        ~SendingFor() { now = outer; }
+    } sendingFor(m_sendingFor, m_capture);
+    m_capture = 0;
     // A receiver that a setting takes into remote by itself has no "on"
     // command, only the hand-back.
     const bool wrap = !HeldInRemote() && !m_remoteOn.empty();
@@ -392,6 +410,8 @@ std::int32_t FamilyReceiver::RxRemote(std::int32_t on)
 
 std::int32_t FamilyReceiver::RxParse()
 {
+    ++m_parseRound;
+    m_capture = 0;
     std::int32_t result = 0;
     for (;;) {
         std::string record;
@@ -679,26 +699,65 @@ bool FamilyReceiver::SendTraced(const std::string& frame, std::string_view mnemo
     if (m_writing) {
         // Asked for from an event delivered while another frame is being
         // written (a client's timer or link handler): it goes out whole,
-        // right after that frame, never inside it.
-        m_queuedFrames.push_back({frame, charDelayMs, afterDelayMs});
+        // right after that frame, never inside it. Its setter cannot wait
+        // for that: should the frame never go out, the requests it carries
+        // fail then (FailUnwritten).
+        QueuedFrame queued{frame, charDelayMs, afterDelayMs};
+        queued.fields = m_sendingFor;
+        for (std::size_t at = 0; at < kWatched; ++at) {
+            queued.values[at] = PendingOf(static_cast<Watched>(at));
+        }
+        m_queuedFrames.push_back(std::move(queued));
         return true;
     }
-    // The busy flag stands while the frame is written: a link that runs
-    // pending events between characters may let a poll tick in, and that
-    // tick must not put its own frame inside this one.
-    const BusyScope busy(*this);
-    m_writing = true;
-    bool sent = SendCommand(frame, charDelayMs, afterDelayMs);
-    while (!m_queuedFrames.empty()) {
-        const QueuedFrame next = std::move(m_queuedFrames.front());
-        m_queuedFrames.pop_front();
-        // Once the link failed, what waits is not sent either.
-        if (sent) {
-            sent = SendCommand(next.bytes, next.charDelayMs, next.afterDelayMs);
+    bool sent = false;
+    std::vector<QueuedFrame> unwritten;
+    {
+        // The busy flag stands while the frame is written: a link that runs
+        // pending events between characters may let a poll tick in, and
+        // that tick must not put its own frame inside this one.
+        const BusyScope busy(*this);
+        m_writing = true;
+        sent = SendCommand(frame, charDelayMs, afterDelayMs);
+        bool lineGood = sent;
+        while (!m_queuedFrames.empty()) {
+            QueuedFrame next = std::move(m_queuedFrames.front());
+            m_queuedFrames.pop_front();
+            // Once the link failed, what waits is not sent either.
+            if (lineGood) {
+                lineGood = SendCommand(next.bytes, next.charDelayMs, next.afterDelayMs);
+            }
+            if (!lineGood) {
+                unwritten.push_back(std::move(next));
+            }
+        }
+        m_writing = false;
+    }
+    // This frame's own outcome: a queued frame that failed after it does
+    // not make it unsent.
+    FailUnwritten(unwritten);
+    return sent;
+}
+
+void FamilyReceiver::FailUnwritten(const std::vector<QueuedFrame>& frames)
+{
+    bool failed = false;
+    for (const QueuedFrame& frame : frames) {
+        for (std::size_t at = 0; at < kWatched; ++at) {
+            const auto field = static_cast<Watched>(at);
+            if ((frame.fields & (1u << at)) != 0 && PendingOf(field) != -1 && PendingOf(field) == frame.values[at]) {
+                GiveUp(field);
+                failed = true;
+            }
         }
     }
-    m_writing = false;
-    return sent;
+    if (!failed || IsConnected() == 0) {
+        // Without a connection its loss is the report.
+        return;
+    }
+    TraceError("request not written\n");
+    RxReportChanges();
+    ReportDataError(DataErrData);
 }
 
 std::string FamilyReceiver::ReadTraced(int delayMs, const ReplyComplete& complete)
@@ -774,6 +833,10 @@ bool FamilyReceiver::PollAllowed()
     if (IsConnected() != 0 && DropUnendedReply()) {
         return false;
     }
+    m_capture = 0;
+    if (IsConnected() != 0 && !ReviewRequests()) {
+        return false;
+    }
     return IsLinkOpen() != 0;
 }
 
@@ -822,6 +885,8 @@ void FamilyReceiver::ChangeFrq(std::uint32_t hz)
     }
     if (m_requested.FrqValue == hz) {
         m_requested.FrqValue = 0xFFFFFFFFu;
+    } else if (m_requested.FrqValue != 0xFFFFFFFFu) {
+        Contradicted(Watched::Frq, static_cast<std::int32_t>(m_requested.FrqValue), static_cast<std::int32_t>(hz));
     }
 }
 
@@ -836,6 +901,8 @@ void FamilyReceiver::ChangeMod(MODTYPE mod)
     }
     if (m_requested.ModType == mod) {
         m_requested.ModType = ModNone;
+    } else if (m_requested.ModType != ModNone) {
+        Contradicted(Watched::Mod, m_requested.ModType, mod);
     }
 }
 
@@ -858,6 +925,8 @@ void FamilyReceiver::ChangeFlt(std::int32_t hz)
     }
     if (m_requested.FltValue == hz) {
         m_requested.FltValue = -1;
+    } else if (m_requested.FltValue != -1) {
+        Contradicted(Watched::Flt, m_requested.FltValue, hz);
     }
 }
 
@@ -872,6 +941,8 @@ void FamilyReceiver::ChangeAgc(AGCTYPE agc)
     }
     if (m_requested.AgcType == agc) {
         m_requested.AgcType = AgcNone;
+    } else if (m_requested.AgcType != AgcNone) {
+        Contradicted(Watched::Agc, m_requested.AgcType, agc);
     }
 }
 
@@ -905,6 +976,8 @@ void FamilyReceiver::ChangeNBl(NBLTYPE nbl)
     }
     if (m_requested.NBlType == nbl) {
         m_requested.NBlType = NBlNone;
+    } else if (m_requested.NBlType != NBlNone) {
+        Contradicted(Watched::NBl, m_requested.NBlType, nbl);
     }
 }
 
@@ -920,6 +993,8 @@ void FamilyReceiver::ChangeAtt(ATTSTATE att, std::int16_t level)
     }
     if (m_requested.AttState == att) {
         m_requested.AttState = AttNone;
+    } else if (m_requested.AttState != AttNone) {
+        Contradicted(Watched::Att, m_requested.AttState, att);
     }
 }
 
@@ -945,6 +1020,8 @@ void FamilyReceiver::ChangeHFF(HFFSTATE hff)
     }
     if (m_requested.HFFState == hff) {
         m_requested.HFFState = HFFNone;
+    } else if (m_requested.HFFState != HFFNone) {
+        Contradicted(Watched::HFF, m_requested.HFFState, hff);
     }
 }
 
@@ -973,6 +1050,157 @@ void FamilyReceiver::ForgetControls()
     m_current.NBlType = NBlNone;
     m_current.SqlState = SqlNone;
     m_current.HFFState = HFFNone;
+}
+
+// ---- Requests the receiver keeps contradicting ------------------------------------
+
+void FamilyReceiver::Watch(Watched field, std::int32_t value)
+{
+    const auto at = static_cast<std::size_t>(field);
+    m_watch[at] = RequestWatch{};
+    m_watch[at].value = value;
+    // A restored or cleared request (a send that failed) captures nothing.
+    if (value != -1) {
+        m_capture |= 1u << at;
+    } else {
+        m_capture &= ~(1u << at);
+    }
+}
+
+std::int32_t FamilyReceiver::PendingOf(Watched field) const
+{
+    switch (field) {
+    case Watched::Frq:
+        return m_requested.FrqValue == 0xFFFFFFFFu ? -1 : static_cast<std::int32_t>(m_requested.FrqValue);
+    case Watched::Mod: return m_requested.ModType;
+    case Watched::Flt: return m_requested.FltValue;
+    case Watched::Agc: return m_requested.AgcType;
+    case Watched::NBl: return m_requested.NBlType;
+    case Watched::Att: return m_requested.AttState;
+    case Watched::HFF: return m_requested.HFFState;
+    case Watched::Count: break;
+    }
+    return -1;
+}
+
+void FamilyReceiver::Contradicted(Watched field, std::int32_t pending, std::int32_t reported)
+{
+    // Only the replies of a standing connection count (a connect dialogue
+    // reads the state the requests are measured against).
+    if (IsConnected() == 0 || InDialogue()) {
+        return;
+    }
+    RequestWatch& w = m_watch[static_cast<std::size_t>(field)];
+    if (w.value != pending) {
+        // A request recorded without Watch: watch it from here.
+        w = RequestWatch{};
+        w.value = pending;
+    }
+    if (w.round == m_parseRound && w.count > 0) {
+        return;  // one count per status round
+    }
+    w.round = m_parseRound;
+    if (w.count > 0 && w.against == reported) {
+        ++w.count;
+    } else {
+        w.against = reported;
+        w.count = 1;
+    }
+}
+
+void FamilyReceiver::GiveUp(Watched field)
+{
+    switch (field) {
+    case Watched::Frq:
+        m_requested.FrqValue = 0xFFFFFFFFu;
+        m_changed.FrqValue = 1;
+        break;
+    case Watched::Mod:
+        m_requested.ModType = ModNone;
+        m_changed.ModType = 1;
+        break;
+    case Watched::Flt:
+        m_requested.FltValue = -1;
+        m_changed.FltValue = 1;
+        break;
+    case Watched::Agc:
+        m_requested.AgcType = AgcNone;
+        m_changed.AgcType = 1;
+        break;
+    case Watched::NBl:
+        m_requested.NBlType = NBlNone;
+        m_changed.NBlType = 1;
+        break;
+    case Watched::Att:
+        m_requested.AttState = AttNone;
+        m_changed.AttState = 1;
+        break;
+    case Watched::HFF:
+        m_requested.HFFState = HFFNone;
+        m_changed.HFFState = 1;
+        break;
+    case Watched::Count: break;
+    }
+    m_watch[static_cast<std::size_t>(field)] = RequestWatch{};
+}
+
+void FamilyReceiver::DropRequests()
+{
+    for (std::size_t at = 0; at < kWatched; ++at) {
+        const auto field = static_cast<Watched>(at);
+        if (PendingOf(field) != -1) {
+            GiveUp(field);
+        }
+    }
+    m_capture = 0;
+}
+
+bool FamilyReceiver::ReviewRequests()
+{
+    if (InChannelTransfer()) {
+        return true;
+    }
+    bool gaveUp = false;
+    for (std::size_t at = 0; at < kWatched; ++at) {
+        const auto field = static_cast<Watched>(at);
+        RequestWatch& w = m_watch[at];
+        const std::int32_t pending = PendingOf(field);
+        if (pending == -1 || w.value != pending) {
+            w = RequestWatch{};
+            continue;
+        }
+        if (w.count < kContradictionsToResend) {
+            continue;
+        }
+        if (!w.resent) {
+            // Once more, exactly as it went out: a frame spoiled or lost on
+            // the line reaches the receiver this time.
+            w.resent = true;
+            w.count = 0;
+            const std::vector<std::string> commands = w.commands;
+            if (commands.empty()) {
+                continue;
+            }
+            TraceOutcome(" RESEND\n");
+            const bool sent = SendWrappedAll(std::vector<std::string_view>(commands.begin(), commands.end()));
+            if (sent) {
+                continue;
+            }
+        }
+        // The receiver holds something else, however often it is asked:
+        // the request failed.
+        GiveUp(field);
+        gaveUp = true;
+    }
+    if (!gaveUp) {
+        return true;
+    }
+    TraceError("request not confirmed\n");
+    // The value the receiver holds first, then the failure; a client's
+    // handler may reconnect or disconnect from inside either.
+    RxReportChanges();
+    ReportDataError(DataErrData);
+    return false;
 }
 
 void FamilyReceiver::RxReportChanges()

@@ -37,6 +37,7 @@
 // Current()/Requested(); a model never writes the base's flags itself.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -316,16 +317,75 @@ protected:
     std::int32_t SMtLocal() const { return m_smLocal; }
 
     // Each records a request as pending; the reply that confirms it clears it.
-    void RequestFrq(std::uint32_t hz) { m_requested.FrqValue = hz; }
-    void RequestMod(MODTYPE mod) { m_requested.ModType = mod; }
+    // Frequency, mode, filter, AGC, noise blanker, attenuator and preselector
+    // requests are watched (see ReviewRequests); the commands the next
+    // SendWrapped sends are what a resend repeats.
+    void RequestFrq(std::uint32_t hz)
+    {
+        m_requested.FrqValue = hz;
+        Watch(Watched::Frq, static_cast<std::int32_t>(hz));
+    }
+    void RequestMod(MODTYPE mod)
+    {
+        m_requested.ModType = mod;
+        Watch(Watched::Mod, mod);
+    }
     void RequestBfo(std::int32_t hz) { m_requested.BFOValue = hz; }
     void ClearBfoRequest() { m_requested.BFOValue = -1; }
-    void RequestFlt(std::int32_t hz) { m_requested.FltValue = hz; }
-    void RequestAgc(AGCTYPE agc) { m_requested.AgcType = agc; }
+    void RequestFlt(std::int32_t hz)
+    {
+        m_requested.FltValue = hz;
+        Watch(Watched::Flt, hz);
+    }
+    void RequestAgc(AGCTYPE agc)
+    {
+        m_requested.AgcType = agc;
+        Watch(Watched::Agc, agc);
+    }
     void RequestAgcLevel(std::int16_t level) { m_requested.AgcLevel = level; }
-    void RequestNBl(NBLTYPE nbl) { m_requested.NBlType = nbl; }
-    void RequestAtt(ATTSTATE att) { m_requested.AttState = att; }
-    void RequestHFF(HFFSTATE hff) { m_requested.HFFState = hff; }
+    void RequestNBl(NBLTYPE nbl)
+    {
+        m_requested.NBlType = nbl;
+        Watch(Watched::NBl, nbl);
+    }
+    void RequestAtt(ATTSTATE att)
+    {
+        m_requested.AttState = att;
+        Watch(Watched::Att, att);
+    }
+    void RequestHFF(HFFSTATE hff)
+    {
+        m_requested.HFFState = hff;
+        Watch(Watched::HFF, hff);
+    }
+    // A channel load (or anything else that sets the receiver as a whole)
+    // answers the requests still waiting: what the receiver reports next is
+    // the new state, not a contradiction.
+    void DropRequests();
+    // The result of a channel load whose command was (not) written; a
+    // written one drops the requests still waiting.
+    RCODE ChannelLoadSent(bool sent)
+    {
+        if (!sent) {
+            return R_KO;
+        }
+        DropRequests();
+        return R_OK;
+    }
+
+    // Requests the receiver keeps contradicting. Each status round (one
+    // RxParse) that reports, for a pending request, the same other value as
+    // the round before counts once; after kContradictionsToResend such
+    // rounds the request's commands are sent once more (a frame lost on the
+    // line is recovered so), and after as many again the request is given
+    // up: it is cleared, the value the receiver holds is reported through
+    // its update event and a data error (ConnectRxDataError) says that the
+    // request failed. A value that changes from round to round (a tune the
+    // receiver reports in steps) counts as no contradiction; a new request
+    // starts the count again. Runs from PollAllowed; false when a request
+    // was given up (a client's handler may have changed everything).
+    static constexpr int kContradictionsToResend = 3;
+    bool ReviewRequests();
     // Nothing known of these until the receiver reports them.
     void ForgetControls();
 
@@ -349,6 +409,32 @@ protected:
     const ModelInfo* m_info;
 
 private:
+    enum class Watched { Frq, Mod, Flt, Agc, NBl, Att, HFF, Count };
+    struct RequestWatch {
+        std::int32_t value = -1;  // the request as recorded
+        std::int32_t against = 0;  // the value the receiver reported instead
+        int count = 0;  // rounds in a row that reported it
+        bool resent = false;
+        std::uint64_t round = 0;  // the parse round counted last
+        std::vector<std::string> commands;  // what was sent for the request
+    };
+    static constexpr std::size_t kWatched = static_cast<std::size_t>(Watched::Count);
+    void Watch(Watched field, std::int32_t value);
+    bool SendWrappedAll(const std::vector<std::string_view>& commands);
+    // A status round reported `reported` while `field`'s request (`pending`)
+    // still waits.
+    void Contradicted(Watched field, std::int32_t pending, std::int32_t reported);
+    // The pending request of a field (-1: none), and clearing it.
+    std::int32_t PendingOf(Watched field) const;
+    void GiveUp(Watched field);
+
+    std::array<RequestWatch, kWatched> m_watch{};
+    // Fields requested since the last SendWrapped: its commands are theirs.
+    std::uint32_t m_capture = 0;
+    // The requests whose commands SendWrapped is writing now.
+    std::uint32_t m_sendingFor = 0;
+    std::uint64_t m_parseRound = 0;
+
     bool m_traceOpen = false;
     bool m_inDialogue = false;
     int m_pendingTicks = 0;
@@ -357,9 +443,15 @@ private:
         std::string bytes;
         int charDelayMs;
         int afterDelayMs;
+        // The requests it carries (Watched bits) and their values when it
+        // was queued: a frame that never goes out fails them.
+        std::uint32_t fields = 0;
+        std::array<std::int32_t, static_cast<std::size_t>(Watched::Count)> values{};
     };
     bool m_writing = false;
     std::deque<QueuedFrame> m_queuedFrames;
+    // Fails the requests of queued frames that never went out, and says so.
+    void FailUnwritten(const std::vector<QueuedFrame>& frames);
     // Unfinished bytes in the receive buffer at the last poll, and the
     // records taken so far: bytes that wait a whole poll period without any
     // record being completed belong to a reply that never ended.

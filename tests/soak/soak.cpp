@@ -339,13 +339,22 @@ void Soak::onDataError(int i, DataErr e)
     note(i, "DataError " + std::to_string(e) + " (" + soak::faultName(rx.fault) + ")");
     // An unusable reply may have been the channel asked for: the read
     // failed and says so. A set frequency or mode stays with the receiver,
-    // whose next good reply shows it.
-    std::erase_if(rx.requests, [this](const Request& request) {
-        if (request.kind != Request::Channel) {
-            return false;
+    // whose next good reply shows it, unless the driver gave the request up
+    // (the receiver kept reporting something else): then the data error is
+    // its failure, and the driver already shows what the receiver holds.
+    std::int32_t hz = 0;
+    MODTYPE mod = ModNone;
+    m_drv->get_RxFrq(static_cast<std::int16_t>(i), NONE, &hz);
+    m_drv->get_RxMod(static_cast<std::int16_t>(i), &mod);
+    const bool dataError = e == DataErrData;
+    std::erase_if(rx.requests, [&](const Request& request) {
+        const bool failed = request.kind == Request::Channel ||
+                            (dataError && request.kind == Request::Frequency && request.value != hz) ||
+                            (dataError && request.kind == Request::Mode && request.value != mod);
+        if (failed) {
+            ++m_figures.requestsFailed;
         }
-        ++m_figures.requestsFailed;
-        return true;
+        return failed;
     });
 }
 
@@ -408,19 +417,9 @@ struct KnownFault {
     const char* model;
     const char* finding;
 };
-constexpr std::array<KnownFault, 8> kKnownFaults{{
-    // A setter frame spoiled or swallowed by a fault never reaches the
-    // receiver: its status keeps the old value, and nothing gives the
-    // request up, so it stays pending until another request replaces it.
-    {"NRD535", " request "},
-    {"RA6790", " request "},
-    {"RA1792", " request "},
-    {"TRC243", " request "},
-    {"REK085", " request "},
-    {"NDX264", " request "},
-    {"TRC294", " request "},
-    {"HF2050", " request "},
-}};
+// None is open now; a finding goes here with the model's name and a text
+// of its message, e.g. {"NRD535", " request "}.
+constexpr std::array<KnownFault, 0> kKnownFaults{};
 
 void Soak::fail(const std::string& what)
 {

@@ -484,7 +484,7 @@ RCODE Hf2050Receiver::ChnLoad(std::int16_t chn)
     if (IsConnected() == 0) {
         return R_KO;
     }
-    return SendWrapped(hf2050::channelCommand(chn)) ? R_OK : R_KO;
+    return ChannelLoadSent(SendWrapped(hf2050::channelCommand(chn)));
 }
 
 RCODE Hf2050Receiver::ChnRead(std::int16_t chn)

@@ -215,6 +215,10 @@ void Ndx264Receiver::RxClose()
 
 // ---- Poll and frames ---------------------------------------------------------------
 
+namespace {
+constexpr int kHeldPollsBeforeAsking = 3;
+}  // namespace
+
 std::int32_t Ndx264Receiver::RxPoll(std::uint32_t)
 {
     if (!PollAllowed() || m_transfer) {
@@ -223,9 +227,13 @@ std::int32_t Ndx264Receiver::RxPoll(std::uint32_t)
     const tag_EventData& r = Requested();
     const bool outstanding = r.FrqValue != 0xFFFFFFFFu || r.ModType != ModNone || r.BFOValue != -1 ||
                              r.FltValue != -1 || r.AgcType != AgcNone || r.AttState != AttNone;
-    if (HeldInRemote() && outstanding) {
+    // Held in remote, the receiver's answers would only repeat what is on
+    // its way; but a request the line lost would then wait for ever: every
+    // few polls the receiver is asked all the same.
+    if (HeldInRemote() && outstanding && ++m_heldPolls <= kHeldPollsBeforeAsking) {
         return 0;
     }
+    m_heldPolls = 0;
     SendText(ndx264::kStatusRequest);
     return 0;
 }
@@ -551,7 +559,7 @@ RCODE Ndx264Receiver::ChnLoad(std::int16_t chn)
     if (IsConnected() == 0) {
         return R_KO;
     }
-    return SendWrapped(*command) ? R_OK : R_KO;
+    return ChannelLoadSent(SendWrapped(*command));
 }
 
 Ndx264Receiver::Settings Ndx264Receiver::Remember() const

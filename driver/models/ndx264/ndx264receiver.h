@@ -106,6 +106,9 @@ private:
 
     bool m_isbOption = false;
     bool m_transfer = false;
+    // Polls that held the status request back (held in remote with a
+    // request outstanding) since the receiver was last asked.
+    int m_heldPolls = 0;
     bool m_bfoByPanel = false;
     std::int16_t m_awaited = -2;
     bool m_awaitedSeen = false;

@@ -618,7 +618,7 @@ RCODE Nrd535Receiver::ChnLoad(std::int16_t chn)
     }
     m_askStatusOnce = HeldInRemote() || m_askStatusOnce;
     ChangeChn(chn);
-    return R_OK;
+    return ChannelLoadSent(true);
 }
 
 RCODE Nrd535Receiver::ChnSave(std::int16_t chn)

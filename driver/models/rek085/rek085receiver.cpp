@@ -474,7 +474,7 @@ RCODE Rek085Receiver::ChnLoad(std::int16_t chn)
     if (IsConnected() == 0) {
         return R_KO;
     }
-    return SendWrapped(rek085::channelCommand(static_cast<unsigned>(chn))) ? R_OK : R_KO;
+    return ChannelLoadSent(SendWrapped(rek085::channelCommand(static_cast<unsigned>(chn))));
 }
 
 RCODE Rek085Receiver::ChnSave(std::int16_t chn)

@@ -469,7 +469,7 @@ RCODE Trc243Receiver::ChnLoad(std::int16_t chn)
     if (IsConnected() == 0) {
         return R_KO;
     }
-    return SendWrapped(*command) ? R_OK : R_KO;
+    return ChannelLoadSent(SendWrapped(*command));
 }
 
 RCODE Trc243Receiver::ChnSave(std::int16_t chn)

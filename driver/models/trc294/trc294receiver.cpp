@@ -584,7 +584,7 @@ RCODE Trc294Receiver::ChnLoad(std::int16_t chn)
         return R_KO;
     }
     ChangeChn(chn);
-    return R_OK;
+    return ChannelLoadSent(true);
 }
 
 RCODE Trc294Receiver::ChnClear(std::int16_t chn)

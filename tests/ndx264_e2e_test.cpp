@@ -3,6 +3,8 @@
 // channels, the trace file and faults.
 #include <gtest/gtest.h>
 
+#include <QTimer>
+
 #include <fstream>
 #include <sstream>
 
@@ -365,6 +367,38 @@ INSTANTIATE_TEST_SUITE_P(Links, Ndx264EndToEnd, ::testing::Values(Transport::Pty
                          [](const auto& info) { return transportName(info.param); });
 
 class Ndx264Tcp : public Ndx264EndToEnd {};
+
+TEST_P(Ndx264Tcp, AChannelReadAskedForDuringAFramesWriteIsRefusedAtOnce)
+{
+    // Over TCP a frame goes out a byte at a time, events delivered between
+    // the bytes. A channel read asked for from there could neither send its
+    // recall (it waits behind the frame) nor take the answers (the receiver
+    // is busy): it is refused at once, and no recall goes out late.
+    startSim("NDX264");
+    configure(DrvNDX264, 0);
+    useManualTicks();
+    ASSERT_EQ(connect(), ConnectNoError);
+    ASSERT_TRUE(tickUntil([&] { return m_log.count("Att") > 0; }));
+    bool called = false;
+    bool busy = false;
+    RCODE code = R_OK;
+    QTimer::singleShot(0, [&] {
+        called = true;
+        busy = receiver().IsBusy() != 0;
+        m_drv->RxChnRead(0, 53, &code);
+    });
+    ASSERT_TRUE(tickUntil([&] { return called; }, 3));
+    ASSERT_TRUE(busy) << "the read was not asked for during a write";
+    EXPECT_EQ(code, R_KO);
+    tickTimes(4);
+    for (const std::string& line : simTrace()) {
+        EXPECT_EQ(line.find("RM53"), std::string::npos) << line;
+    }
+    // Asked for outside a write, the same read works.
+    m_drv->RxChnRead(0, 53, &code);
+    EXPECT_EQ(code, R_OK);
+    EXPECT_TRUE(m_log.has("ChnStatus", {53}));
+}
 
 TEST_P(Ndx264Tcp, DroppedConnectionGivesAConnectionEvent)
 {

@@ -37,6 +37,7 @@
 #include <mutex>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "driver/links/serialports.h"
@@ -169,6 +170,10 @@ struct Receiver {
     std::int16_t channels = 0, firstChannel = 0;
     int lastChannelStatus = -1000;
     std::deque<Request> requests;
+    // Frequency (1) and mode (2) reports since the last other event: a
+    // request the driver gives up is reported so, right before its data
+    // error.
+    int reportsBefore = 0;
     Clock::time_point cleanAndUpSince;
     double freeAtUp = 0;
     bool up = false;
@@ -313,6 +318,7 @@ void Soak::onConnState(int i, ConnErr e)
     }
     ++rx.connErrors;
     rx.lastStateError = true;
+    rx.reportsBefore = 0;
     // A lost connection answers every request still open: it failed.
     m_figures.requestsFailed += static_cast<long>(rx.requests.size());
     rx.requests.clear();
@@ -340,17 +346,19 @@ void Soak::onDataError(int i, DataErr e)
     // An unusable reply may have been the channel asked for: the read
     // failed and says so. A set frequency or mode stays with the receiver,
     // whose next good reply shows it, unless the driver gave the request up
-    // (the receiver kept reporting something else): then the data error is
-    // its failure, and the driver already shows what the receiver holds.
+    // (the receiver kept reporting something else): then the data error
+    // follows the report of what the receiver holds, and is its failure.
     std::int32_t hz = 0;
     MODTYPE mod = ModNone;
     m_drv->get_RxFrq(static_cast<std::int16_t>(i), NONE, &hz);
     m_drv->get_RxMod(static_cast<std::int16_t>(i), &mod);
     const bool dataError = e == DataErrData;
+    const int reports = std::exchange(rx.reportsBefore, 0);
     std::erase_if(rx.requests, [&](const Request& request) {
-        const bool failed = request.kind == Request::Channel ||
-                            (dataError && request.kind == Request::Frequency && request.value != hz) ||
-                            (dataError && request.kind == Request::Mode && request.value != mod);
+        const bool failed =
+            request.kind == Request::Channel ||
+            (dataError && (reports & 1) != 0 && request.kind == Request::Frequency && request.value != hz) ||
+            (dataError && (reports & 2) != 0 && request.kind == Request::Mode && request.value != mod);
         if (failed) {
             ++m_figures.requestsFailed;
         }
@@ -364,6 +372,7 @@ void Soak::onFrequency(int i, std::int32_t hz)
         return;
     }
     note(i, "Frq " + std::to_string(hz));
+    m_rx[static_cast<std::size_t>(i)].reportsBefore |= 1;
     auto& requests = m_rx[static_cast<std::size_t>(i)].requests;
     for (auto it = requests.begin(); it != requests.end();) {
         if (it->kind == Request::Frequency && (it->value == hz || it->forwarded)) {
@@ -381,6 +390,7 @@ void Soak::onMode(int i, MODTYPE mod)
         return;
     }
     note(i, "Mod " + std::to_string(mod));
+    m_rx[static_cast<std::size_t>(i)].reportsBefore |= 2;
     auto& requests = m_rx[static_cast<std::size_t>(i)].requests;
     for (auto it = requests.begin(); it != requests.end();) {
         if (it->kind == Request::Mode && (it->value == mod || it->forwarded)) {
@@ -399,6 +409,7 @@ void Soak::onChannel(int i, int chn)
     }
     note(i, "ChnStatus " + std::to_string(chn));
     m_rx[static_cast<std::size_t>(i)].lastChannelStatus = chn;
+    m_rx[static_cast<std::size_t>(i)].reportsBefore = 0;
     auto& requests = m_rx[static_cast<std::size_t>(i)].requests;
     for (auto it = requests.begin(); it != requests.end();) {
         if (it->kind == Request::Channel && it->value == chn) {

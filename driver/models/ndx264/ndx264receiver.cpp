@@ -609,6 +609,14 @@ void Ndx264Receiver::Restore(const Settings& s)
     SendSettings(s.mode, ToReceiver(s.frequency, s.mode), s.bfo, s.filterDigit, s.agc);
 }
 
+bool Ndx264Receiver::CanAwaitReplies() const
+{
+    // Asked for from an event delivered while this receiver writes a frame
+    // or handles a reply, a read could not work: its recall would wait
+    // behind that frame and the answers would be thrown away unparsed.
+    return IsBusy() == 0;
+}
+
 RCODE Ndx264Receiver::ReadOneChannel(std::int16_t chn)
 {
     const auto recall = ndx264::recallCommand(chn);
@@ -653,7 +661,7 @@ RCODE Ndx264Receiver::ChnRead(std::int16_t chn)
     if (!validChannel(chn)) {
         return R_PERR;
     }
-    if (IsConnected() == 0 || m_transfer) {
+    if (IsConnected() == 0 || m_transfer || !CanAwaitReplies()) {
         return R_KO;
     }
     const Settings before = Remember();
@@ -674,7 +682,7 @@ RCODE Ndx264Receiver::ChnRead(std::int16_t chn)
 
 RCODE Ndx264Receiver::ChnDump()
 {
-    if (IsConnected() == 0 || m_transfer) {
+    if (IsConnected() == 0 || m_transfer || !CanAwaitReplies()) {
         return R_KO;
     }
     const Settings before = Remember();

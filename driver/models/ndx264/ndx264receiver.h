@@ -94,6 +94,8 @@ private:
     bool SendSettings(MODTYPE mode, std::int64_t hz, std::int32_t bfo, int filterDigit, AGCTYPE agc);
     void Restore(const Settings& s);
     // Recalls the channel and waits for its status frame (three recalls).
+    // Whether a channel read can wait for its answers now (not busy).
+    bool CanAwaitReplies() const;
     RCODE ReadOneChannel(std::int16_t chn);
     void ReportDumpEnd();
 

@@ -355,14 +355,18 @@ void Soak::onDataError(int i, DataErr e)
     const bool dataError = e == DataErrData;
     const int reports = std::exchange(rx.reportsBefore, 0);
     std::erase_if(rx.requests, [&](const Request& request) {
-        const bool failed =
-            request.kind == Request::Channel ||
+        if (request.kind == Request::Channel) {
+            ++m_figures.requestsFailed;
+            return true;
+        }
+        const bool givenUp =
             (dataError && (reports & 1) != 0 && request.kind == Request::Frequency && request.value != hz) ||
             (dataError && (reports & 2) != 0 && request.kind == Request::Mode && request.value != mod);
-        if (failed) {
-            ++m_figures.requestsFailed;
+        if (givenUp) {
+            ++m_figures.requestsGivenUp;
+            note(i, "request " + std::to_string(request.value) + " given up");
         }
-        return failed;
+        return givenUp;
     });
 }
 

@@ -154,9 +154,10 @@ std::string formatFigures(const Figures& f, double seconds, bool final)
     out += line;
     std::snprintf(line, sizeof line,
                   "  requests %ld: confirmed %ld, moved on by forwarding %ld, failed with the connection %ld, "
-                  "pending for ever %ld; channel reads %ld (%ld refused); forwarding changes %ld\n",
-                  f.requestsMade, f.requestsConfirmed, f.requestsSuperseded, f.requestsFailed, f.requestsPendingForEver,
-                  f.channelReads, f.channelRefused, f.forwardChanges);
+                  "given up by the driver %ld, pending for ever %ld; channel reads %ld (%ld refused); forwarding "
+                  "changes %ld\n",
+                  f.requestsMade, f.requestsConfirmed, f.requestsSuperseded, f.requestsFailed, f.requestsGivenUp,
+                  f.requestsPendingForEver, f.channelReads, f.channelRefused, f.forwardChanges);
     out += line;
     std::snprintf(line, sizeof line, "  event loop held at most %.1f s at a time; known faults met %ld\n",
                   f.longestHold, f.knownFaults);

@@ -56,6 +56,7 @@ struct Figures {
     long requestsConfirmed = 0;
     long requestsSuperseded = 0;  // moved on by forwarding before it was seen
     long requestsFailed = 0;  // the connection was lost before the answer
+    long requestsGivenUp = 0;  // the driver gave it up: the receiver kept another value
     long requestsPendingForEver = 0;
     long channelReads = 0;
     long channelRefused = 0;

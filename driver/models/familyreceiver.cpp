@@ -380,6 +380,7 @@ bool FamilyReceiver::SendWrappedAll(const std::vector<std::string_view>& command
         const bool handedBack = SendText(m_remoteOff);
         sent = sent && handedBack;
     }
+    m_wrappedFailed = !sent;
     return sent;
 }
 
@@ -1057,9 +1058,18 @@ void FamilyReceiver::ForgetControls()
 void FamilyReceiver::Watch(Watched field, std::int32_t value)
 {
     const auto at = static_cast<std::size_t>(field);
+    if (m_wrappedFailed && value != -1 && value == m_watchBefore[at].value && m_watch[at].value != value) {
+        // The request before put back because the new one was not
+        // written: it keeps its commands and its count.
+        m_watch[at] = std::move(m_watchBefore[at]);
+        m_watchBefore[at] = RequestWatch{};
+        m_capture &= ~(1u << at);
+        return;
+    }
+    m_watchBefore[at] = std::move(m_watch[at]);
     m_watch[at] = RequestWatch{};
     m_watch[at].value = value;
-    // A restored or cleared request (a send that failed) captures nothing.
+    // A cleared request (a send that failed) captures nothing.
     if (value != -1) {
         m_capture |= 1u << at;
     } else {

@@ -429,6 +429,10 @@ private:
     void GiveUp(Watched field);
 
     std::array<RequestWatch, kWatched> m_watch{};
+    // The watch a new request replaced, for a setter that puts it back.
+    std::array<RequestWatch, kWatched> m_watchBefore{};
+    // The last SendWrapped did not write everything.
+    bool m_wrappedFailed = false;
     // Fields requested since the last SendWrapped: its commands are theirs.
     std::uint32_t m_capture = 0;
     // The requests whose commands SendWrapped is writing now.

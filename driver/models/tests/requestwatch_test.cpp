@@ -78,9 +78,12 @@ public:
     }
     void RxSendFrq(std::int32_t hz, MODTYPE, std::int32_t) override
     {
+        // As the models do: a request that was not written does not stand,
+        // the one before it does.
+        const std::uint32_t before = Requested().FrqValue;
         RequestFrq(static_cast<std::uint32_t>(hz));
         if (!SendWrapped("F" + std::to_string(hz))) {
-            RequestFrq(0xFFFFFFFFu);
+            RequestFrq(before);
         }
     }
     void RxSendBFO(std::int32_t) override {}
@@ -231,6 +234,33 @@ TEST_F(RequestWatchTest, AResendThatCannotBeWrittenGivesTheRequestUp)
     rx.tick();
     EXPECT_EQ(rx.Requested().FrqValue, 0xFFFFFFFFu);
     EXPECT_EQ(log.events, (std::vector<std::string>{"Frq 7000000", "DataError 1030"}));
+}
+
+TEST_F(RequestWatchTest, ARequestPutBackAfterAFailedWriteKeepsItsOwnCommands)
+{
+    rx.SetFrq(7100000, NONE, 1);
+    rx.writesFail = true;
+    rx.SetFrq(7200000, NONE, 1);  // never written: 7100000 stands again
+    rx.writesFail = false;
+    EXPECT_EQ(rx.Requested().FrqValue, 7100000u);
+    rx.SetMod(ModLSB);
+    for (int i = 0; i < WireModel::kContradictionsToResend; ++i) {
+        rx.round("F7000000\nM3\n");
+    }
+    rx.tick();
+    EXPECT_EQ(rx.sentCount("F7100000"), 2);
+    EXPECT_EQ(rx.sentCount("M3"), 1);
+
+    // Asked for again after another request was written, the same value is
+    // a new request: its count starts afresh.
+    rx.SetFrq(7300000, NONE, 1);
+    rx.SetFrq(7100000, NONE, 1);
+    for (int i = 0; i < WireModel::kContradictionsToResend; ++i) {
+        rx.round("F7000000\nM3\n");
+    }
+    rx.tick();
+    EXPECT_EQ(rx.sentCount("F7100000"), 4);  // written, then sent once more
+    EXPECT_EQ(rx.Requested().FrqValue, 7100000u);
 }
 
 TEST_F(RequestWatchTest, AClientThatDisconnectsFromTheReportIsLeftAlone)

@@ -10,6 +10,7 @@
 #include "bushub.h"
 #include "driver/core/configstore.h"
 #include "driver/core/receiver.h"
+#include "driver/models/hf2050/hf2050codec.h"
 #include "e2esupport.h"
 #include "hf2050sim.h"
 #include "platform/settingsstore.h"
@@ -46,6 +47,32 @@ protected:
         return text.str();
     }
 };
+
+TEST_P(Hf2050EndToEnd, AChannelReadThatIsNeverAnsweredIsReportedAsFailed)
+{
+    // The read was started (R_OK); when its answer never comes the client
+    // must learn that it failed, not wait for ever.
+    startSim("HF2050");
+    configure(DrvHF2050, 0);
+    useManualTicks();
+    ASSERT_EQ(connect(), ConnectNoError);
+    ASSERT_TRUE(tickUntil([&] { return m_log.count("Agc") > 0; }));
+    sim::FaultPlan plan;
+    plan.dropCommand = hf2050::readChannelCommand(17);
+    plan.dropCount = 1;
+    m_sim->setFaults(plan);
+    RCODE code = R_KO;
+    m_drv->RxChnRead(0, 17, &code);
+    ASSERT_EQ(code, R_OK);
+    EXPECT_TRUE(tickUntil([&] { return m_log.count("DataError") > 0; }, 60));
+    EXPECT_TRUE(m_log.has("DataError", {ConnectRxDataError}));
+    EXPECT_FALSE(m_log.has("ChnStatus", {17}));
+    EXPECT_FALSE(m_log.connectionLost());
+    // The next read is served.
+    m_drv->RxChnRead(0, 17, &code);
+    ASSERT_EQ(code, R_OK);
+    EXPECT_TRUE(tickUntil([&] { return m_log.has("ChnStatus", {17}); }, 60));
+}
 
 TEST_P(Hf2050EndToEnd, ConnectReportsEveryFieldOnceThenControls)
 {

@@ -129,9 +129,14 @@ std::int32_t Hf2050Receiver::RxPoll(std::uint32_t)
     if (!PollAllowed()) {
         return 0;
     }
-    // A channel read that is never answered does not hold the next back for ever.
+    // A channel read that is never answered does not hold the next back for
+    // ever, and the client that was told it started learns that it failed.
     if (m_awaited >= 0 && ++m_awaitTicks > RxMaxSilentTicks()) {
         EndChannelRead();
+        ReportDataError(DataErrData);
+        if (IsConnected() == 0) {
+            return 0;  // a handler reconnected or disconnected meanwhile
+        }
     }
     SendText(hf2050::kPoll);
     return 0;

@@ -184,8 +184,11 @@ std::int32_t Rek085Receiver::RxPoll(std::uint32_t)
     if (!PollAllowed()) {
         return 0;
     }
-    // A channel read that is never answered does not stop the polls for ever.
-    if (m_transfer && ++m_transferTicks > FamilyReceiver::RxMaxSilentTicks()) {
+    // A channel read that is never answered does not stop the polls for ever,
+    // nor for as long as the silence limit held in remote (the retry count):
+    // the status requests resume while a receiver that answers them is
+    // still counted alive.
+    if (m_transfer && ++m_transferTicks > std::max(1, FamilyReceiver::RxMaxSilentTicks() / 2)) {
         EndTransfer();
     }
     ++m_pollCounter;

@@ -932,12 +932,14 @@ void Soak::step()
         m_freeTime += gap;
     }
     m_figures.longestHold = std::max(m_figures.longestHold, gap);
+    // Each receiver is looked at with the time of its turn: a call to an
+    // earlier one may have held the event loop meanwhile.
     for (int i = 0; i < static_cast<int>(m_rx.size()); ++i) {
-        stepFaults(i, now);
-        reconnect(i, now);
-        checkRequests(i, now, false);
+        stepFaults(i, Clock::now());
+        reconnect(i, Clock::now());
+        checkRequests(i, Clock::now(), false);
     }
-    stepClient(now);
+    stepClient(Clock::now());
     if (now >= m_nextReport) {
         m_nextReport = now + std::chrono::seconds(m_options.reportEvery);
         report(false);
@@ -1055,9 +1057,9 @@ void Soak::settle()
         }
         bool done = true;
         for (int i = 0; i < static_cast<int>(m_rx.size()); ++i) {
-            stepFaults(i, t);
-            reconnect(i, t);
-            checkRequests(i, t, false);
+            stepFaults(i, Clock::now());
+            reconnect(i, Clock::now());
+            checkRequests(i, Clock::now(), false);
             const auto& rx = m_rx[static_cast<std::size_t>(i)];
             done = done && !rx.recovering && !rx.verifying && rx.requests.empty();
         }

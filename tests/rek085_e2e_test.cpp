@@ -271,6 +271,24 @@ TEST_P(Rek085EndToEnd, AnUnansweredChannelReadDoesNotSilenceAReceiverThatAnswers
     EXPECT_EQ(rc, R_OK);
 }
 
+TEST_P(Rek085EndToEnd, AFirstAnswerLostAfterConnectIsAskedForAgainAtOnce)
+{
+    // Out of remote the status is asked for every 59th tick only; until the
+    // receiver's first answer has come, it is asked for on every tick, so a
+    // lost answer does not keep the receiver from connecting for 59 ticks.
+    useManualTicks();
+    startSim("REK085");
+    sim::FaultPlan plan;
+    plan.silenceAfter = 1;  // the connect's status is answered, the next not
+    m_sim->setFaults(plan);
+    configure(DrvREK085, 0);
+    ASSERT_EQ(connect(), ConnectNoError);
+    tickTimes(1);
+    m_sim->setFaults({});
+    EXPECT_TRUE(tickUntil([&] { return m_log.has("ConnState", {ConnectNoError}); }, 5));
+    EXPECT_FALSE(m_log.connectionLost());
+}
+
 INSTANTIATE_TEST_SUITE_P(Links, Rek085EndToEnd, ::testing::Values(Transport::Pty, Transport::Tcp),
                          [](const auto& info) { return transportName(info.param); });
 

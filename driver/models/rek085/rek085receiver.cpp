@@ -99,7 +99,9 @@ std::array<std::int32_t, 7> Rek085Receiver::SlotWidths() const
 std::int32_t Rek085Receiver::RxMaxSilentTicks()
 {
     const std::int32_t retries = FamilyReceiver::RxMaxSilentTicks();
-    if (HeldInRemote()) {
+    // Held in remote, and until the first answer of a connection, the
+    // status is asked for on every tick.
+    if (HeldInRemote() || IsPending() != 0) {
         return retries;
     }
     // Out of remote the status is asked for every kSlowPoll ticks: the
@@ -192,7 +194,9 @@ std::int32_t Rek085Receiver::RxPoll(std::uint32_t)
         EndTransfer();
     }
     ++m_pollCounter;
-    if (HeldInRemote() || m_pollCounter >= kSlowPoll) {
+    // Until the receiver's first answer has come (a lost one would keep the
+    // connection pending for the whole slow period), every tick asks.
+    if (HeldInRemote() || IsPending() != 0 || m_pollCounter >= kSlowPoll) {
         m_pollCounter = 0;
         if (!m_transfer) {
             SendText(rek085::kStatusQuery);

@@ -70,15 +70,7 @@ ConnErr Trc243Receiver::RxOpen()
     ForgetControls();
 
     SendTraced(Frame("LOC"), "SET LOCAL", 0, kAfterDelayMs);
-    // The receiver acknowledges LOC: one that left it unanswered is silent,
-    // and waiting for its answer to RMT as well would hold the line twice.
-    if (ReadTraced(100, Records()).empty()) {
-        const ConnErr link = m_channel.LastError();
-        if (link != ConnectNoError && link != ConnectLnTimeOut) {
-            return FailConnect(link, "empty response\n");
-        }
-        return FailConnect(ConnectLnTimeOut, "bad response\n");
-    }
+    ReadTraced(100, Records());
     SendTraced(Frame("RMT"), "SET REMOTE", 0, kAfterDelayMs);
     const std::string reply = ReadTraced(200, Records());
     if (reply.empty() && m_channel.LastError() != ConnectNoError) {

@@ -162,6 +162,7 @@ void QuickSleeper::sleepMs(int ms)
     if (ms <= 0) {
         return;
     }
+    m_waited += ms;
     // The socket link waits in 10 ms steps (a 40 ms read is 90 of them):
     // those take 1 ms. Longer waits are the drivers' own read delays and
     // stay whole, so a loaded machine still answers within them.

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -74,9 +75,18 @@ private:
 // dialogue over TCP with its long step counts stays quick; longer sleeps
 // (the drivers' read delays) are slept whole, and the receivers' answers
 // arrive in real time from the simulator's thread.
+//
+// It also adds up the milliseconds the waits asked for: how long the driver
+// would have held the event loop on a real line, counted in steps rather
+// than measured on a clock.
 class QuickSleeper : public platform::Sleeper {
 public:
     void sleepMs(int ms) override;
+    long long waitedMs() const { return m_waited.load(); }
+    void resetWaited() { m_waited = 0; }
+
+private:
+    std::atomic<long long> m_waited{0};
 };
 
 // The pauses the receivers need between commands take 1 ms: the simulators

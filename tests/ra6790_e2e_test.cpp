@@ -363,11 +363,15 @@ TEST(Ra6790RawPeer, DelBytesAfterRemoteFailWithBadResponse)
     class Fixture : public ModelFixture {
     public:
         void TestBody() override {}
+        using ModelFixture::keepPauses;
         using ModelFixture::m_dir;
         using ModelFixture::m_drv;
         using ModelFixture::m_log;
     };
     Fixture f;
+    // The read after S2 ends at once when nothing is waiting: the DEL bytes
+    // must be in within the 25 ms pause the receiver gets, not a shortened one.
+    f.keepPauses();
     test::PtyPeer peer;
     ASSERT_TRUE(peer.ok());
     peer.answer = [](const std::string& request) {

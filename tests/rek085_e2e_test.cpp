@@ -3,6 +3,7 @@
 // shared line driven by two instances at once.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -239,6 +240,53 @@ TEST_P(Rek085EndToEnd, FaultsAfterConnect)
     plan.silenceAfter = 0;
     m_sim->setFaults(plan);
     ASSERT_TRUE(tickUntil([&] { return m_log.has("ConnState", {ConnectRxTimeOut}); }));
+}
+
+TEST_P(Rek085EndToEnd, AnUnansweredChannelReadDoesNotSilenceAReceiverThatAnswersAgain)
+{
+    // Held in remote the silence limit is the retry count: a channel read
+    // whose answer was lost stops the status requests only for part of it,
+    // so a receiver that answers again is asked, and stays connected.
+    useManualTicks();
+    connectAndSettle();
+    sim::FaultPlan plan;
+    plan.silenceAfter = 0;
+    m_sim->setFaults(plan);
+    RCODE rc = R_KO;
+    ASSERT_EQ(m_drv->RxChnRead(0, 5, &rc), S_OK);
+    ASSERT_EQ(rc, R_OK);
+    ASSERT_TRUE(waitUntil([&] {
+        const auto lines = simTrace();
+        return std::any_of(lines.begin(), lines.end(),
+                           [](const std::string& l) { return l.find("(silent)") != std::string::npos; });
+    }));
+    m_sim->setFaults({});
+    tickTimes(30);
+    EXPECT_FALSE(m_log.has("ConnState", {ConnectRxTimeOut}));
+    std::int32_t connected = 0;
+    m_drv->get_RxIsConnected(0, &connected);
+    EXPECT_NE(connected, 0);
+    // The read that was never answered is over: another may start.
+    ASSERT_EQ(m_drv->RxChnRead(0, 6, &rc), S_OK);
+    EXPECT_EQ(rc, R_OK);
+}
+
+TEST_P(Rek085EndToEnd, AFirstAnswerLostAfterConnectIsAskedForAgainAtOnce)
+{
+    // Out of remote the status is asked for every 59th tick only; until the
+    // receiver's first answer has come, it is asked for on every tick, so a
+    // lost answer does not keep the receiver from connecting for 59 ticks.
+    useManualTicks();
+    startSim("REK085");
+    sim::FaultPlan plan;
+    plan.silenceAfter = 1;  // the connect's status is answered, the next not
+    m_sim->setFaults(plan);
+    configure(DrvREK085, 0);
+    ASSERT_EQ(connect(), ConnectNoError);
+    tickTimes(1);
+    m_sim->setFaults({});
+    EXPECT_TRUE(tickUntil([&] { return m_log.has("ConnState", {ConnectNoError}); }, 5));
+    EXPECT_FALSE(m_log.connectionLost());
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, Rek085EndToEnd, ::testing::Values(Transport::Pty, Transport::Tcp),

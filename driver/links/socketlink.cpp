@@ -1,5 +1,6 @@
 // The TCP/IP link: name resolution, the echo test, the counted connect
-// wait, reads that wait their full count, and the T_ settings.
+// wait, reads that wait their full count (less once the reply is whole or
+// the far end has gone), and the T_ settings.
 #include "socketlink.h"
 
 #include <QHostAddress>
@@ -275,18 +276,22 @@ std::string SocketLink::Read(int delayMs, const ReplyComplete& complete)
         // The delay counts as 10 ms steps, on top of 50 steps and a tenth
         // of the latency. Without a completeness check the wait runs its
         // full count; with one, the count is the upper bound and the wait
-        // ends at the first step that finds the reply whole.
+        // ends at the first step that finds the reply whole. Either way it
+        // ends once the far end has gone: nothing more can arrive.
         const int steps = delayMs > 0 ? m_latency / 10 + delayMs + kBaseSteps : 1;
         for (int i = 0; i < steps; ++i) {
             if (complete && delayMs > 0) {
                 platform::processPendingEvents();
-                if (complete(received())) {
+                if (!connected() || complete(received())) {
                     break;
                 }
                 platform::sleepMs(kStepMs);
                 continue;
             }
             step();
+            if (!connected()) {
+                break;
+            }
         }
     }
     std::string data = std::move(m_stash);

@@ -66,6 +66,9 @@ constexpr double kReportGrace = 4.0;
 constexpr auto kVerifyBound = std::chrono::seconds(60);
 // How long a fault that must be reported is kept up while it is not.
 constexpr auto kExposureBound = std::chrono::seconds(25);
+// A call of the client that holds the event loop this long is noted in the
+// trace with the receiver it went to.
+constexpr double kLongCall = 1.0;
 constexpr double kRequestBound = 12.0;  // seconds of free time
 
 double secondsSince(Clock::time_point start, Clock::time_point now = Clock::now())
@@ -150,6 +153,7 @@ struct Receiver {
     // The fault under way and its spell.
     soak::Fault fault = soak::Fault::Clean;
     Clock::time_point spellStart;
+    double othersHeldAtSpell = 0;  // heldByOthers() when the spell started
     Clock::time_point spellEnd;
     bool recovering = true;  // clean, waiting to be connected and answering
     int repliesAtClean = 0;
@@ -220,6 +224,11 @@ private:
     void checkRequests(int i, Clock::time_point now, bool final);
     void reconnect(int i, Clock::time_point now);
     bool isConnected(int i);
+    template <class F>
+    void timed(int i, const char* what, F&& call);
+    double heldByOthers(int i) const;
+    void startSpellClock(int i, Clock::time_point now);
+    double spellSeconds(int i, Clock::time_point now) const;
     void fail(const std::string& what);
     void report(bool final);
     void settle();
@@ -243,6 +252,13 @@ private:
     // dialogue holding the loop; no receiver polls meanwhile).
     double m_freeTime = 0;
     Clock::time_point m_lastStep;
+    // Seconds the client spent inside its calls on each receiver (the
+    // outermost call only: a reconnect from a handler inside another
+    // receiver's wait is that receiver's): the event loop was held by that
+    // receiver's dialogue meanwhile, and no other receiver was polled.
+    std::vector<double> m_heldBy;
+    double m_heldTotal = 0;
+    int m_callDepth = 0;
     std::vector<std::string> m_failures;
     bool m_inHandler = false;
     bool m_tearingDown = false;
@@ -327,7 +343,7 @@ void Soak::onConnState(int i, ConnErr e)
     if (!m_inHandler && !m_tearingDown && m_client.chance(20)) {
         m_inHandler = true;
         ConnErr result = ConnectObjectError;
-        m_drv->RxConnect(static_cast<std::int16_t>(i), 1, &result);
+        timed(i, "reconnect from the handler", [&] { m_drv->RxConnect(static_cast<std::int16_t>(i), 1, &result); });
         ++m_figures.handlerReconnects;
         note(i, "reconnect from the handler: " + std::to_string(result));
         m_inHandler = false;
@@ -597,7 +613,7 @@ void Soak::beginSpell(int i, Clock::time_point now)
     const soak::Spell spell = soak::nextSpell([&rx](int low, int high) { return rx.schedule.between(low, high); });
     sim::FaultPlan plan = soak::planFor(spell);
     rx.fault = spell.fault;
-    rx.spellStart = now;
+    startSpellClock(i, now);
     rx.spellEnd = now + std::chrono::milliseconds(spell.durationMs);
     rx.recovering = false;
     rx.up = false;
@@ -642,7 +658,7 @@ void Soak::endSpell(int i, Clock::time_point now)
     rx.freeAtEnd = m_freeTime;
     rx.verifyAt = now + kVerifyBound;
     rx.fault = soak::Fault::Clean;
-    rx.spellStart = now;
+    startSpellClock(i, now);
     rx.recovering = true;
     rx.repliesAtClean = rx.server->repliesSent();
     note(i, "clean");
@@ -674,7 +690,8 @@ void Soak::stepFaults(int i, Clock::time_point now)
         // it depends on the load of the machine, not on the driver alone.
         const bool reported =
             soak::reportedBy(rx.fault, rx.connErrors > rx.errorsAtStart, rx.dataErrors > rx.dataErrorsAtStart);
-        const bool hold = soak::mustBeReported(rx.fault) && !reported && now - rx.spellStart < kExposureBound;
+        const bool hold = soak::mustBeReported(rx.fault) && !reported &&
+                          spellSeconds(i, now) < std::chrono::duration<double>(kExposureBound).count();
         if (now >= rx.spellEnd && !hold) {
             endSpell(i, now);
         }
@@ -685,15 +702,15 @@ void Soak::stepFaults(int i, Clock::time_point now)
         if (isConnected(i) && answering && !rx.lastStateError) {
             rx.recovering = false;
             ++m_figures.recoveries;
-            const double took = secondsSince(rx.spellStart, now);
+            const double took = spellSeconds(i, now);
             m_figures.slowestRecovery = std::max(m_figures.slowestRecovery, took);
             // The next fault after a clean spell of two to six seconds.
             rx.spellEnd = now + std::chrono::milliseconds(rx.schedule.between(2000, 6000));
             note(i, "back after " + std::to_string(static_cast<int>(took * 1000)) + " ms");
-        } else if (now - rx.spellStart > kRecoveryBound) {
+        } else if (spellSeconds(i, now) > std::chrono::duration<double>(kRecoveryBound).count()) {
             fail("RX" + std::to_string(i) + " " + rx.model + " did not come back within " +
                  std::to_string(kRecoveryBound.count()) + " s of its simulator turning clean");
-            rx.spellStart = now;  // counted once per bound
+            startSpellClock(i, now);  // counted once per bound
         }
         return;
     }
@@ -709,6 +726,48 @@ bool Soak::isConnected(int i)
     std::int32_t connected = 0;
     m_drv->get_RxIsConnected(static_cast<std::int16_t>(i), &connected);
     return connected != 0;
+}
+
+template <class F>
+void Soak::timed(int i, const char* what, F&& call)
+{
+    if (m_callDepth > 0) {
+        call();
+        return;
+    }
+    ++m_callDepth;
+    const auto start = Clock::now();
+    call();
+    --m_callDepth;
+    const double took = secondsSince(start);
+    m_heldBy[static_cast<std::size_t>(i)] += took;
+    m_heldTotal += took;
+    if (took >= kLongCall) {
+        char text[96];
+        std::snprintf(text, sizeof text, "%s held the event loop for %.2f s", what, took);
+        note(i, text);
+    }
+}
+
+double Soak::heldByOthers(int i) const
+{
+    return m_heldTotal - m_heldBy[static_cast<std::size_t>(i)];
+}
+
+void Soak::startSpellClock(int i, Clock::time_point now)
+{
+    Receiver& rx = m_rx[static_cast<std::size_t>(i)];
+    rx.spellStart = now;
+    rx.othersHeldAtSpell = heldByOthers(i);
+}
+
+// Seconds since the spell began that count for the receiver: while a call of
+// the client to another receiver held the event loop, this one was neither
+// polled nor able to report or come back.
+double Soak::spellSeconds(int i, Clock::time_point now) const
+{
+    const Receiver& rx = m_rx[static_cast<std::size_t>(i)];
+    return secondsSince(rx.spellStart, now) - (heldByOthers(i) - rx.othersHeldAtSpell);
 }
 
 void Soak::reconnect(int i, Clock::time_point now)
@@ -727,14 +786,14 @@ void Soak::reconnect(int i, Clock::time_point now)
         if (remote == 0) {
             rx.lastAttempt = now;
             std::int32_t result = 0;
-            m_drv->RxRemote(static_cast<std::int16_t>(i), 1, &result);
+            timed(i, "remote", [&] { m_drv->RxRemote(static_cast<std::int16_t>(i), 1, &result); });
             note(i, "remote");
         }
         return;
     }
     rx.lastAttempt = now;
     ConnErr result = ConnectObjectError;
-    m_drv->RxConnect(static_cast<std::int16_t>(i), 1, &result);
+    timed(i, "connect", [&] { m_drv->RxConnect(static_cast<std::int16_t>(i), 1, &result); });
     ++m_figures.connectCalls;
     if (result != ConnectRxComPending && result != ConnectNoError) {
         note(i, "connect: " + std::to_string(result));
@@ -777,7 +836,7 @@ void Soak::stepClient(Clock::time_point now)
         const std::int32_t low = std::max(rx.minHz, 100000) / 1000 + 1;
         const std::int32_t high = std::min(rx.maxHz, 200000000) / 1000 - 1;
         request.value = m_client.between(low, std::max(low, high)) * 1000;
-        m_drv->put_RxFrq(index, NONE, request.value);
+        timed(i, "tune", [&] { m_drv->put_RxFrq(index, NONE, request.value); });
         std::int32_t now_hz = 0;
         m_drv->get_RxFrq(index, NONE, &now_hz);
         note(i, "tune " + std::to_string(request.value));
@@ -794,7 +853,7 @@ void Soak::stepClient(Clock::time_point now)
         }
         request.kind = Request::Mode;
         request.value = next;
-        m_drv->put_RxMod(index, next);
+        timed(i, "mode", [&] { m_drv->put_RxMod(index, next); });
         note(i, "mode " + std::to_string(next));
         MODTYPE mod = ModNone;
         m_drv->get_RxMod(index, &mod);
@@ -811,7 +870,7 @@ void Soak::stepClient(Clock::time_point now)
         request.value = rx.firstChannel + m_client.between(0, rx.channels - 1);
         RCODE code = R_KO;
         rx.lastChannelStatus = -1000;
-        m_drv->RxChnRead(index, static_cast<std::int16_t>(request.value), &code);
+        timed(i, "channel read", [&] { m_drv->RxChnRead(index, static_cast<std::int16_t>(request.value), &code); });
         ++m_figures.channelReads;
         note(i, "read channel " + std::to_string(request.value) + ": " + std::to_string(code));
         if (code != R_OK) {
@@ -887,12 +946,14 @@ void Soak::step()
         m_freeTime += gap;
     }
     m_figures.longestHold = std::max(m_figures.longestHold, gap);
+    // Each receiver is looked at with the time of its turn: a call to an
+    // earlier one may have held the event loop meanwhile.
     for (int i = 0; i < static_cast<int>(m_rx.size()); ++i) {
-        stepFaults(i, now);
-        reconnect(i, now);
-        checkRequests(i, now, false);
+        stepFaults(i, Clock::now());
+        reconnect(i, Clock::now());
+        checkRequests(i, Clock::now(), false);
     }
-    stepClient(now);
+    stepClient(Clock::now());
     if (now >= m_nextReport) {
         m_nextReport = now + std::chrono::seconds(m_options.reportEvery);
         report(false);
@@ -920,6 +981,7 @@ int Soak::run()
         tearDown();
         return 2;
     }
+    m_heldBy.assign(m_rx.size(), 0.0);
     for (auto& rx : m_rx) {
         rx.spellStart = m_start;
         rx.repliesAtClean = 0;
@@ -1009,9 +1071,9 @@ void Soak::settle()
         }
         bool done = true;
         for (int i = 0; i < static_cast<int>(m_rx.size()); ++i) {
-            stepFaults(i, t);
-            reconnect(i, t);
-            checkRequests(i, t, false);
+            stepFaults(i, Clock::now());
+            reconnect(i, Clock::now());
+            checkRequests(i, Clock::now(), false);
             const auto& rx = m_rx[static_cast<std::size_t>(i)];
             done = done && !rx.recovering && !rx.verifying && rx.requests.empty();
         }

@@ -232,6 +232,39 @@ TEST_F(SocketTcp, ReadWhoseReplyStaysIncompleteRunsItsFullCount)
     EXPECT_EQ(rest, "345\r");
 }
 
+TEST_F(SocketTcp, PeerHangingUpEndsTheWaitAtOnce)
+{
+    // Nothing more can arrive once the far end has gone: a read ends there
+    // with what came before, or with the link closed, whether or not it
+    // knows its reply's shape.
+    for (const bool withCheck : {false, true}) {
+        SCOPED_TRACE(withCheck ? "with a completeness check" : "without one");
+        connect();
+        AnsweringTime time;
+        time.answerAt(5, [&] {
+            sendAll(peer, "FRQ 12");
+            ::close(peer);
+            peer = -1;
+        });
+        EXPECT_EQ(link->Read(400, withCheck ? lineEnded() : ReplyComplete{}), "FRQ 12");
+        EXPECT_EQ(link->lastError(), LinkOk);
+        EXPECT_LT(time.m_sleeps, 453u);
+
+        ASSERT_TRUE(link->Open()) << link->lastError();
+        peer = listener.accept();
+        ASSERT_GE(peer, 0);
+        time.m_sleeps = 0;
+        time.answerAt(5, [&] {
+            ::close(peer);
+            peer = -1;
+        });
+        EXPECT_EQ(link->Read(400, withCheck ? lineEnded() : ReplyComplete{}), "");
+        EXPECT_EQ(mapLinkError(link->lastError()), ConnectLnClosed);
+        EXPECT_LT(time.m_sleeps, 453u);
+        link->Close();
+    }
+}
+
 TEST_F(SocketTcp, PerCharacterDelaySendsByteByByte)
 {
     connect();

@@ -138,9 +138,15 @@ ConnErr Ndx264Receiver::RxOpen()
 
     SendText(ndx264::kStatusRequest);
     const std::string first = ReadTraced(400, Records());
+    // A receiver that left the first request unanswered has failed the
+    // connect already: the second request would only hold the line as long
+    // again.
+    if (first.empty()) {
+        return FailConnect(ConnectLnTimeOut, "bad response\n");
+    }
     SendText(ndx264::kStatusRequest);
     const std::string second = ReadTraced(200, Records());
-    if (first.empty() || second.empty() || family::beginsWithTwoDel(second)) {
+    if (second.empty() || family::beginsWithTwoDel(second)) {
         return FailConnect(ConnectLnTimeOut, "bad response\n");
     }
     if (second.front() != ndx264::kStart) {

@@ -99,7 +99,9 @@ std::array<std::int32_t, 7> Rek085Receiver::SlotWidths() const
 std::int32_t Rek085Receiver::RxMaxSilentTicks()
 {
     const std::int32_t retries = FamilyReceiver::RxMaxSilentTicks();
-    if (HeldInRemote()) {
+    // Held in remote, and until the first answer of a connection, the
+    // status is asked for on every tick.
+    if (HeldInRemote() || IsPending() != 0) {
         return retries;
     }
     // Out of remote the status is asked for every kSlowPoll ticks: the
@@ -184,12 +186,17 @@ std::int32_t Rek085Receiver::RxPoll(std::uint32_t)
     if (!PollAllowed()) {
         return 0;
     }
-    // A channel read that is never answered does not stop the polls for ever.
-    if (m_transfer && ++m_transferTicks > FamilyReceiver::RxMaxSilentTicks()) {
+    // A channel read that is never answered does not stop the polls for ever,
+    // nor for as long as the silence limit held in remote (the retry count):
+    // the status requests resume while a receiver that answers them is
+    // still counted alive.
+    if (m_transfer && ++m_transferTicks > std::max(1, FamilyReceiver::RxMaxSilentTicks() / 2)) {
         EndTransfer();
     }
     ++m_pollCounter;
-    if (HeldInRemote() || m_pollCounter >= kSlowPoll) {
+    // Until the receiver's first answer has come (a lost one would keep the
+    // connection pending for the whole slow period), every tick asks.
+    if (HeldInRemote() || IsPending() != 0 || m_pollCounter >= kSlowPoll) {
         m_pollCounter = 0;
         if (!m_transfer) {
             SendText(rek085::kStatusQuery);

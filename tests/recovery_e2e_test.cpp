@@ -89,6 +89,26 @@ TEST_P(Recovery, SilentHf2050)
     silentConnectWaitsOneRead("HF2050", DrvHF2050, 100);
 }
 
+TEST_P(Recovery, SilentNdx264ChannelReadWaitsItsShortWaitsOnly)
+{
+    // A channel read gives a silent receiver three recalls of ten short
+    // waits (20 ms and a look at what came); over TCP each look is one step,
+    // never a whole read of 50 steps.
+    startSim("NDX264");
+    configure(DrvNDX264, 0);
+    ASSERT_EQ(connect(), ConnectNoError);
+    ASSERT_TRUE(waitUntil([&] { return m_log.count("SMt") > 0; })) << "no status after connect";
+    sim::FaultPlan plan;
+    plan.silenceAfter = 0;
+    m_sim->setFaults(plan);
+    m_sleeper.resetWaited();
+    RCODE rc = R_OK;
+    ASSERT_EQ(m_drv->RxChnRead(0, 5, &rc), S_OK);
+    EXPECT_EQ(rc, R_KO);
+    const long long look = GetParam() == Transport::Tcp ? 10 : 0;
+    EXPECT_LE(m_sleeper.waitedMs(), 30 * (20 + look) + slackMs(GetParam()));
+}
+
 INSTANTIATE_TEST_SUITE_P(Links, Recovery, ::testing::Values(Transport::Pty, Transport::Tcp),
                          [](const auto& info) { return transportName(info.param); });
 

@@ -635,8 +635,12 @@ RCODE Ndx264Receiver::ReadOneChannel(std::int16_t chn)
             break;
         }
         for (int wait = 0; wait < kWaitsPerRecall; ++wait) {
+            // A short wait, then a look at what came: a read with a delay
+            // would wait 50 steps more over TCP each time a silent receiver
+            // leaves it unanswered (thirty times in all).
+            platform::sleepMs(m_channel.AddedLatency() + 20);
             platform::processPendingEvents();
-            const std::string got = m_channel.Read(m_channel.AddedLatency() + 20, Records());
+            const std::string got = m_channel.Read(0);
             if (!got.empty()) {
                 ReceiveBytes(got, 0);
             }

@@ -421,29 +421,7 @@ ModelRun measureModel(const ModelInfo& info, sim::SimServer::Transport transport
 
 // ---- Frames and replies without a link ------------------------------------------------------
 
-class QuietOwner : public DriverEvents {
-public:
-    void DrvUpdated(std::int32_t) override {}
-    void RxConnState(std::int16_t, ConnErr) override {}
-    void RxDataError(std::int16_t, DataErr) override {}
-    void RxFrqUpdated(std::int16_t, std::int32_t, std::int32_t) override {}
-    void RxChnUpdated(std::int16_t, std::int16_t) override {}
-    void RxModUpdated(std::int16_t, MODTYPE, std::int32_t) override {}
-    void RxFltUpdated(std::int16_t, std::int32_t) override {}
-    void RxAgcUpdated(std::int16_t, AGCTYPE, std::int16_t) override {}
-    void RxNBlUpdated(std::int16_t, NBLTYPE, std::int16_t) override {}
-    void RxSqlUpdated(std::int16_t, SQLSTATE, std::int16_t) override {}
-    void RxAttUpdated(std::int16_t, ATTSTATE, std::int16_t) override {}
-    void RxSMtUpdated(std::int16_t, std::int32_t, std::int16_t, std::int16_t, const std::string&) override {}
-    void RxHFFUpdated(std::int16_t, HFFSTATE) override {}
-    void RxChnStatus(std::int16_t, std::int16_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                     std::int32_t) override
-    {
-    }
-    void RxOutUpdated(std::int16_t, std::int16_t, std::int32_t) override {}
-    void RxStpUpdated(std::int16_t, std::int32_t) override {}
-    void RxRmtState(std::int16_t, std::int32_t) override {}
-};
+using QuietOwner = IgnoringDriverEvents;
 
 // The parse path of a model opened for the bench: its receive buffer and
 // its parser, no link.

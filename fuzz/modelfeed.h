@@ -19,29 +19,7 @@ namespace fuzz {
 
 // Every driver event taken and dropped; the driver's own checks are what
 // the fuzzer watches.
-class QuietOwner : public quorvin::DriverEvents {
-public:
-    void DrvUpdated(std::int32_t) override {}
-    void RxConnState(std::int16_t, quorvin::ConnErr) override {}
-    void RxDataError(std::int16_t, quorvin::DataErr) override {}
-    void RxFrqUpdated(std::int16_t, std::int32_t, std::int32_t) override {}
-    void RxChnUpdated(std::int16_t, std::int16_t) override {}
-    void RxModUpdated(std::int16_t, quorvin::MODTYPE, std::int32_t) override {}
-    void RxFltUpdated(std::int16_t, std::int32_t) override {}
-    void RxAgcUpdated(std::int16_t, quorvin::AGCTYPE, std::int16_t) override {}
-    void RxNBlUpdated(std::int16_t, quorvin::NBLTYPE, std::int16_t) override {}
-    void RxSqlUpdated(std::int16_t, quorvin::SQLSTATE, std::int16_t) override {}
-    void RxAttUpdated(std::int16_t, quorvin::ATTSTATE, std::int16_t) override {}
-    void RxSMtUpdated(std::int16_t, std::int32_t, std::int16_t, std::int16_t, const std::string&) override {}
-    void RxHFFUpdated(std::int16_t, quorvin::HFFSTATE) override {}
-    void RxChnStatus(std::int16_t, std::int16_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                     std::int32_t) override
-    {
-    }
-    void RxOutUpdated(std::int16_t, std::int16_t, std::int32_t) override {}
-    void RxStpUpdated(std::int16_t, std::int32_t) override {}
-    void RxRmtState(std::int16_t, std::int32_t) override {}
-};
+using QuietOwner = quorvin::IgnoringDriverEvents;
 
 template <class Model>
 class FedReceiver : public Model {

@@ -37,4 +37,30 @@ public:
     virtual void RxRmtState(std::int16_t index, std::int32_t sts) = 0;
 };
 
+// An owner that takes every event and does nothing with it: owners that care
+// about a few events (tests, benches, fuzz targets) override just those.
+class IgnoringDriverEvents : public DriverEvents {
+public:
+    void DrvUpdated(std::int32_t) override {}
+    void RxConnState(std::int16_t, ConnErr) override {}
+    void RxDataError(std::int16_t, DataErr) override {}
+    void RxFrqUpdated(std::int16_t, std::int32_t, std::int32_t) override {}
+    void RxChnUpdated(std::int16_t, std::int16_t) override {}
+    void RxModUpdated(std::int16_t, MODTYPE, std::int32_t) override {}
+    void RxFltUpdated(std::int16_t, std::int32_t) override {}
+    void RxAgcUpdated(std::int16_t, AGCTYPE, std::int16_t) override {}
+    void RxNBlUpdated(std::int16_t, NBLTYPE, std::int16_t) override {}
+    void RxSqlUpdated(std::int16_t, SQLSTATE, std::int16_t) override {}
+    void RxAttUpdated(std::int16_t, ATTSTATE, std::int16_t) override {}
+    void RxSMtUpdated(std::int16_t, std::int32_t, std::int16_t, std::int16_t, const std::string&) override {}
+    void RxHFFUpdated(std::int16_t, HFFSTATE) override {}
+    void RxChnStatus(std::int16_t, std::int16_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                     std::int32_t) override
+    {
+    }
+    void RxOutUpdated(std::int16_t, std::int16_t, std::int32_t) override {}
+    void RxStpUpdated(std::int16_t, std::int32_t) override {}
+    void RxRmtState(std::int16_t, std::int32_t) override {}
+};
+
 }  // namespace quorvin

@@ -12,13 +12,12 @@
 namespace quorvin {
 namespace {
 
-class Events : public DriverEvents {
+class Events : public IgnoringDriverEvents {
 public:
     std::vector<std::string> events;
     void note(std::string text) { events.push_back(std::move(text)); }
     static std::string n(std::int64_t v) { return std::to_string(v); }
 
-    void DrvUpdated(std::int32_t) override {}
     void RxConnState(std::int16_t, ConnErr e) override { note("ConnState " + n(e)); }
     void RxDataError(std::int16_t, DataErr e) override { note("DataError " + n(e)); }
     void RxFrqUpdated(std::int16_t, std::int32_t f, std::int32_t) override { note("Frq " + n(f)); }
@@ -28,15 +27,7 @@ public:
     void RxAgcUpdated(std::int16_t, AGCTYPE a, std::int16_t l) override { note("Agc " + n(a) + " " + n(l)); }
     void RxNBlUpdated(std::int16_t, NBLTYPE v, std::int16_t l) override { note("NBl " + n(v) + " " + n(l)); }
     void RxSqlUpdated(std::int16_t, SQLSTATE v, std::int16_t l) override { note("Sql " + n(v) + " " + n(l)); }
-    void RxAttUpdated(std::int16_t, ATTSTATE, std::int16_t) override {}
-    void RxSMtUpdated(std::int16_t, std::int32_t, std::int16_t, std::int16_t, const std::string&) override {}
-    void RxHFFUpdated(std::int16_t, HFFSTATE) override {}
-    void RxChnStatus(std::int16_t, std::int16_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                     std::int32_t) override
-    {
-    }
     void RxOutUpdated(std::int16_t, std::int16_t num, std::int32_t s) override { note("Out " + n(num) + " " + n(s)); }
-    void RxStpUpdated(std::int16_t, std::int32_t) override {}
     void RxRmtState(std::int16_t, std::int32_t s) override { note("Rmt " + n(s)); }
 };
 

@@ -15,7 +15,7 @@
 namespace quorvin {
 namespace {
 
-class RecordingOwner : public DriverEvents {
+class RecordingOwner : public IgnoringDriverEvents {
 public:
     std::vector<std::string> events;
     void note(std::string text) { events.push_back(std::move(text)); }
@@ -29,7 +29,6 @@ public:
         return c;
     }
 
-    void DrvUpdated(std::int32_t) override {}
     void RxConnState(std::int16_t, ConnErr e) override { note("ConnState " + n(e)); }
     void RxDataError(std::int16_t, DataErr e) override { note("DataError " + n(e)); }
     void RxFrqUpdated(std::int16_t, std::int32_t f, std::int32_t) override { note("Frq " + n(f)); }
@@ -50,8 +49,6 @@ public:
     {
         note("ChnStatus " + n(c) + " " + n(f) + " " + n(m) + " " + n(flt) + " " + n(a));
     }
-    void RxOutUpdated(std::int16_t, std::int16_t, std::int32_t) override {}
-    void RxStpUpdated(std::int16_t, std::int32_t) override {}
     void RxRmtState(std::int16_t, std::int32_t s) override { note("Rmt " + n(s)); }
 };
 

@@ -13,7 +13,7 @@
 namespace quorvin {
 namespace {
 
-class EventLog : public DriverEvents {
+class EventLog : public IgnoringDriverEvents {
 public:
     std::vector<std::string> events;
     std::function<void(const std::string&)> onEvent;
@@ -26,26 +26,11 @@ public:
         }
     }
     static std::string n(std::int64_t v) { return std::to_string(v); }
-    void DrvUpdated(std::int32_t) override {}
     void RxConnState(std::int16_t, ConnErr e) override { note("ConnState " + n(e)); }
     void RxDataError(std::int16_t, DataErr e) override { note("DataError " + n(e)); }
     void RxFrqUpdated(std::int16_t, std::int32_t f, std::int32_t) override { note("Frq " + n(f)); }
-    void RxChnUpdated(std::int16_t, std::int16_t) override {}
     void RxModUpdated(std::int16_t, MODTYPE m, std::int32_t) override { note("Mod " + n(m)); }
     void RxFltUpdated(std::int16_t, std::int32_t f) override { note("Flt " + n(f)); }
-    void RxAgcUpdated(std::int16_t, AGCTYPE, std::int16_t) override {}
-    void RxNBlUpdated(std::int16_t, NBLTYPE, std::int16_t) override {}
-    void RxSqlUpdated(std::int16_t, SQLSTATE, std::int16_t) override {}
-    void RxAttUpdated(std::int16_t, ATTSTATE, std::int16_t) override {}
-    void RxSMtUpdated(std::int16_t, std::int32_t, std::int16_t, std::int16_t, const std::string&) override {}
-    void RxHFFUpdated(std::int16_t, HFFSTATE) override {}
-    void RxChnStatus(std::int16_t, std::int16_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                     std::int32_t) override
-    {
-    }
-    void RxOutUpdated(std::int16_t, std::int16_t, std::int32_t) override {}
-    void RxStpUpdated(std::int16_t, std::int32_t) override {}
-    void RxRmtState(std::int16_t, std::int32_t) override {}
 };
 
 // Records "F<hz>" and "M<mode>" each ended by a LF; commands are the same

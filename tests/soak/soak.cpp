@@ -443,8 +443,11 @@ void Soak::onChannel(int i, int chn)
         return;
     }
     note(i, "ChnStatus " + std::to_string(chn));
-    m_rx[static_cast<std::size_t>(i)].lastChannelStatus = chn;
     m_rx[static_cast<std::size_t>(i)].reportsBefore = 0;
+    if (chn < 0) {
+        return;  // the end of a dump, after the last channel's own report
+    }
+    m_rx[static_cast<std::size_t>(i)].lastChannelStatus = chn;
     auto& requests = m_rx[static_cast<std::size_t>(i)].requests;
     for (auto it = requests.begin(); it != requests.end();) {
         if (it->kind == Request::Channel && it->value == chn) {

@@ -353,6 +353,18 @@ void ModelFixture::tickTimes(int n)
     tickUntil([&] { return m_ticksFired - before >= n; }, n);
 }
 
+void ModelFixture::tickTogether(int n)
+{
+    if (!m_ticks) {
+        ADD_FAILURE() << "tickTogether needs useManualTicks()";
+        return;
+    }
+    for (int i = 0; i < n; ++i) {
+        m_ticks->ticks.fireNext();
+        ++m_ticksFired;
+    }
+}
+
 void ModelFixture::keepPauses()
 {
     platform::setPauseSleeper(m_oldPauses);

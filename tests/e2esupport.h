@@ -128,6 +128,9 @@ protected:
     // Fires exactly n poll ticks the same way: the polls a pause of n poll
     // periods would have seen.
     void tickTimes(int n);
+    // Fires n poll ticks back to back, before any answer is handled: the
+    // later polls' replies cross whatever the driver sends on the first.
+    void tickTogether(int n);
     int ticksFired() const { return m_ticksFired; }
     // The receivers' pauses at their full length, for a test whose counts
     // depend on what happens during them.

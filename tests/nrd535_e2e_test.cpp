@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "driver/core/receiver.h"
+#include "driver/models/nrd535/nrd535codec.h"
 #include "e2esupport.h"
 #include "nrd535sim.h"
 
@@ -264,6 +265,52 @@ TEST_P(Nrd535EndToEnd, ModeChangesAcrossCarrierOffsetsKeepTheRequestedFrequency)
     // FAX to RTTY at the front panel alone: tuned again, the display stays.
     withSim<sim::Nrd535Sim>([](sim::Nrd535Sim& s) { return s.panelMode(0); });
     EXPECT_SETTLES(6998100 - 2210 + 1900, 0, 7000000);
+}
+
+TEST_P(Nrd535EndToEnd, AStatusCrossingTheRetuneForANewModeShowsNoPassingFrequency)
+{
+    // Two polls' status replies, both sent before the driver tuned the
+    // receiver again for its new mode: the second still shows the receiver
+    // where it was. Read in the new mode that is a frequency 1.9 kHz off,
+    // never really held; it must not flash on screen (nor be forwarded).
+    useManualTicks();
+    connectAndSettle();
+    Receiver& rx = receiver();
+    ASSERT_EQ(m_drv->put_RxFrq(0, NONE, 7000000), S_OK);
+    ASSERT_TRUE(tickUntil([&] { return rx.GetFrq(NONE) == 7000000 && rx.Requested().FrqValue == 0xFFFFFFFFu; }));
+    m_log.clear();
+    ASSERT_EQ(m_drv->put_RxMod(0, ModFAX), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return state([](const sim::Nrd535State& s) { return s.mode; }) == 6; }));
+    tickTogether(2);
+    EXPECT_TRUE(tickUntil([&] {
+        return state([](const sim::Nrd535State& s) { return s.frequency; }) == 6998100 &&
+               rx.Requested().FrqValue == 0xFFFFFFFFu;
+    }));
+    EXPECT_EQ(rx.GetFrq(NONE), 7000000);
+    for (const Event& e : m_log.all("Frq")) {
+        EXPECT_EQ(e.args[1], 7000000);
+    }
+    EXPECT_TRUE(m_log.has("Mod", {ModFAX}));
+
+    // A retune the line ate is not hidden for long: the receiver's own
+    // report shows, and the retune goes out once more.
+    ASSERT_EQ(m_drv->put_RxMod(0, ModAM), S_OK);
+    ASSERT_TRUE(tickUntil([&] {
+        return state([](const sim::Nrd535State& s) { return s.frequency; }) == 7000000 &&
+               rx.Requested().FrqValue == 0xFFFFFFFFu && rx.Requested().ModType == ModNone;
+    }));
+    sim::FaultPlan plan;
+    plan.dropCommand = nrd535::frame(nrd535::frequencyCommand(6998100));
+    plan.dropCount = 1;
+    m_sim->setFaults(plan);
+    ASSERT_EQ(m_drv->put_RxMod(0, ModFAX), S_OK);
+    EXPECT_TRUE(tickUntil(
+        [&] {
+            return state([](const sim::Nrd535State& s) { return s.frequency; }) == 6998100 &&
+                   rx.Requested().FrqValue == 0xFFFFFFFFu && rx.GetFrq(NONE) == 7000000;
+        },
+        100));
+    EXPECT_EQ(m_log.count("DataError"), 0);
 }
 
 TEST_P(Nrd535EndToEnd, ChannelLoadsAcrossCarrierOffsetsKeepTheChannelsFrequency)

@@ -154,6 +154,36 @@ TEST_P(Ndx264EndToEnd, ConnectReportsEveryFieldOnceThenEveryControl)
     EXPECT_EQ(state([](const sim::Ndx264State& s) { return s.refused; }), 0);
 }
 
+TEST_P(Ndx264EndToEnd, AStatusCrossingTheRetuneForANewModeShowsNoPassingFrequency)
+{
+    // Two polls' status frames, both sent before the driver tuned the
+    // receiver again for its new mode (FAX: the receiver 1.9 kHz above the
+    // carrier): the second still shows the receiver where it was, a
+    // frequency 1.9 kHz off in the new mode that must not flash on screen
+    // (nor be forwarded).
+    startSim("NDX264");
+    configure(DrvNDX264, 0);
+    useManualTicks();
+    ASSERT_EQ(connect(), ConnectNoError);
+    ASSERT_TRUE(tickUntil([&] { return m_log.count("Att") > 0; }));
+    Receiver& rx = receiver();
+    ASSERT_EQ(m_drv->put_RxFrq(0, NONE, 7000000), S_OK);
+    ASSERT_TRUE(tickUntil([&] { return rx.GetFrq(NONE) == 7000000 && rx.Requested().FrqValue == 0xFFFFFFFFu; }))
+        << rx.GetFrq(NONE) << " " << simFrequency();
+    m_log.clear();
+    ASSERT_EQ(m_drv->put_RxMod(0, ModFAX), S_OK);
+    ASSERT_TRUE(waitUntil([&] { return state([](const sim::Ndx264State& s) { return s.bfo; }) == -1900; }));
+    tickTogether(2);
+    EXPECT_TRUE(tickUntil([&] {
+        return simFrequency() == 7001900 && rx.Requested().FrqValue == 0xFFFFFFFFu && rx.Requested().ModType == ModNone;
+    })) << simFrequency();
+    EXPECT_EQ(rx.GetFrq(NONE), 7000000);
+    for (const Event& e : m_log.all("Frq")) {
+        EXPECT_EQ(e.args[1], 7000000);
+    }
+    EXPECT_TRUE(m_log.has("Mod", {ModFAX}));
+}
+
 TEST_P(Ndx264EndToEnd, HeldInRemoteALostTuneIsStillFoundOutAndGivenUp)
 {
     // Held in remote with a request outstanding the poll holds its status

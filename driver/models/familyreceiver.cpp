@@ -1053,6 +1053,29 @@ void FamilyReceiver::ForgetControls()
     m_current.HFFState = HFFNone;
 }
 
+void FamilyReceiver::NoteRetune(std::int32_t receiverHzBefore, MODTYPE mode, std::uint32_t shownHz)
+{
+    m_retune = Retune{receiverHzBefore, mode, shownHz, 0};
+}
+
+bool FamilyReceiver::SentBeforeRetune(std::int32_t receiverHz, MODTYPE mode)
+{
+    if (!m_retune) {
+        return false;
+    }
+    if (m_requested.FrqValue != m_retune->shownHz) {
+        // Confirmed, given up or replaced by another request.
+        m_retune.reset();
+        return false;
+    }
+    if (mode != m_retune->mode || receiverHz != m_retune->receiverHzBefore ||
+        m_retune->passed >= kRepliesCrossingRetune) {
+        return false;
+    }
+    ++m_retune->passed;
+    return true;
+}
+
 // ---- Requests the receiver keeps contradicting ------------------------------------
 
 void FamilyReceiver::Watch(Watched field, std::int32_t value)

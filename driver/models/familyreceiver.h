@@ -388,6 +388,18 @@ protected:
     bool ReviewRequests();
     // Nothing known of these until the receiver reports them.
     void ForgetControls();
+    // A receiver that keeps its own frequency when its mode changes is
+    // tuned again so the carrier stays where it is shown. Status replies to
+    // polls sent before that retune went out still show the receiver where
+    // it was: read in the new mode, a frequency it never held for the
+    // operator. NoteRetune records a retune that went out; SentBeforeRetune
+    // is true for such a reply (neither shown nor counted against the
+    // request), for the few polls that can have been on their way only, so
+    // a retune the receiver never took is watched like any other request.
+    void NoteRetune(std::int32_t receiverHzBefore, MODTYPE mode, std::uint32_t shownHz);
+    bool SentBeforeRetune(std::int32_t receiverHz, MODTYPE mode);
+    void ForgetRetune() { m_retune.reset(); }
+    static constexpr int kRepliesCrossingRetune = 3;
 
     // The width of the offered slot nearest to the request (ties go to the
     // narrower one); -1 when none is offered.
@@ -438,6 +450,14 @@ private:
     // The requests whose commands SendWrapped is writing now.
     std::uint32_t m_sendingFor = 0;
     std::uint64_t m_parseRound = 0;
+
+    struct Retune {
+        std::int32_t receiverHzBefore = 0;
+        MODTYPE mode = ModNone;
+        std::uint32_t shownHz = 0;
+        int passed = 0;  // replies from before it taken so far
+    };
+    std::optional<Retune> m_retune;
 
     bool m_traceOpen = false;
     bool m_inDialogue = false;

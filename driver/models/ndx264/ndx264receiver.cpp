@@ -134,6 +134,7 @@ ConnErr Ndx264Receiver::RxOpen()
     m_bfoByPanel = false;
     m_filterDigit = -1;
     ForgetControls();
+    ForgetRetune();
     Pause(100);
 
     SendText(ndx264::kStatusRequest);
@@ -332,8 +333,12 @@ void Ndx264Receiver::ApplyStatus(const ndx264::StatusFields& f)
                             ModeOffset(mode, 3) != ModeOffset(before.ModType, 3) &&
                             static_cast<std::uint32_t>(hz) != target;
         if (retune) {
+            const std::uint64_t sentBefore = CommandsSent();
             RxSendFrq(static_cast<std::int32_t>(target) + RxOffset(), mode, 1);
-        } else {
+            if (CommandsSent() != sentBefore && Requested().FrqValue != 0xFFFFFFFFu) {
+                NoteRetune(*f.frequencyHz, mode, Requested().FrqValue);
+            }
+        } else if (!(live && SentBeforeRetune(*f.frequencyHz, mode))) {
             ChangeFrq(static_cast<std::uint32_t>(hz));
         }
     }

@@ -16,8 +16,6 @@ namespace {
 constexpr int kAfterDelayMs = 10;
 constexpr std::size_t kMaxUnterminated = 40;
 constexpr int kLastChannel = nrd535::kChannelCount - 1;
-// Status replies to polls sent before a retune went out, at most.
-constexpr int kRepliesCrossingRetune = 3;
 
 }  // namespace
 
@@ -60,7 +58,7 @@ ConnErr Nrd535Receiver::RxOpen()
     m_lastFilterDigit = -1;
     m_channelLoading = false;
     m_knownStatus.reset();
-    m_retune.reset();
+    ForgetRetune();
     m_writtenWhileHeld = false;
     m_askStatusOnce = false;
     ForgetControls();
@@ -330,13 +328,13 @@ void Nrd535Receiver::ApplyStatus(const nrd535::Status& s, bool live)
     bool retune = false;
     const std::int32_t hz = StatusFrequency(s, before.ModType, newMode, live, retune);
     ChangeMod(newMode);
-    if (!(live && BeforeRetune(s, newMode))) {
+    if (!(live && SentBeforeRetune(s.frequencyHz, newMode))) {
         ChangeFrq(static_cast<std::uint32_t>(hz));
     }
     if (retune) {
         // Tune again for the new mode, so the carrier stays where it is shown.
         if (SendReceiverFrequency(ToReceiver(hz, newMode), hz)) {
-            m_retune = Retune{s.frequencyHz, newMode, static_cast<std::uint32_t>(hz)};
+            NoteRetune(s.frequencyHz, newMode, static_cast<std::uint32_t>(hz));
         }
     }
     if (newMode == ModFM) {
@@ -359,28 +357,6 @@ void Nrd535Receiver::ApplyStatus(const nrd535::Status& s, bool live)
     } else if (live && anyChange && !HeldInRemote() && after.ChnNumber != -1) {
         ChangeChn(-1);
     }
-}
-
-bool Nrd535Receiver::BeforeRetune(const nrd535::Status& s, MODTYPE now)
-{
-    if (!m_retune) {
-        return false;
-    }
-    if (Requested().FrqValue != m_retune->driverHz) {
-        // Confirmed, given up or replaced by another request.
-        m_retune.reset();
-        return false;
-    }
-    // Replies to polls sent before the retune went out: read in the new
-    // mode they would show a frequency the receiver never held for the
-    // operator. Neither shown nor counted against the request. Only the
-    // few polls that can have been on their way: a retune the receiver
-    // never took is then watched like any other request.
-    if (now != m_retune->mode || s.frequencyHz != m_retune->receiverHz || m_retune->passed >= kRepliesCrossingRetune) {
-        return false;
-    }
-    ++m_retune->passed;
-    return true;
 }
 
 void Nrd535Receiver::ReportChannel(const nrd535::ChannelRecord& record)

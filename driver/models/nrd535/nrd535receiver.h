@@ -72,9 +72,6 @@ private:
     std::int32_t StatusFrequency(const nrd535::Status& status, MODTYPE before, MODTYPE now, bool live,
                                  bool& retune) const;
     void ApplyStatus(const nrd535::Status& status, bool live);
-    // A status the receiver sent before it took the retune for its new
-    // mode: it still shows the receiver where it was.
-    bool BeforeRetune(const nrd535::Status& status, MODTYPE now);
     void ReportChannel(const nrd535::ChannelRecord& record);
     // The refresh after connect: the BFO, which no poll asks for.
     void RefreshStatus();
@@ -101,15 +98,6 @@ private:
     // status) and after a channel load (only the receiver knows what the
     // channel holds).
     bool m_askStatusOnce = false;
-    // The last retune for a new mode while it waits for its confirmation:
-    // where the receiver was, in which mode, and the frequency it keeps.
-    struct Retune {
-        std::int32_t receiverHz = 0;
-        MODTYPE mode = ModNone;
-        std::uint32_t driverHz = 0;
-        int passed = 0;
-    };
-    std::optional<Retune> m_retune;
 };
 
 }  // namespace quorvin

@@ -151,6 +151,37 @@ TEST_P(Trc294EndToEnd, AModeChangeLostOnTheLineIsSentOnceMoreOrGivenUp)
     EXPECT_FALSE(m_log.connectionLost());
 }
 
+TEST_P(Trc294EndToEnd, FilterAndAttenuatorAskedForTogetherBothStay)
+{
+    // Filter and attenuator travel in one message: the second request,
+    // sent before the receiver confirmed the first, carries it along
+    // instead of putting the old setting back.
+    startSim("TRC294");
+    configure(DrvTRC294, 0);
+    useManualTicks();
+    ASSERT_EQ(connect(), ConnectNoError);
+    ASSERT_TRUE(tickUntil([&] { return m_log.count("Att") > 0; }));
+    ASSERT_NE(receiver().Current().ModType, ModUSB);
+    ASSERT_EQ(state([](const sim::Trc294State& s) { return s.filter * 10 + s.attenuator; }), 10);
+    m_drv->put_RxFltBW(0, 30000);
+    m_drv->put_RxAttSts(0, AttOn2);
+    EXPECT_TRUE(tickUntil(
+        [&] {
+            return receiver().Requested().FltValue == -1 && receiver().Requested().AttState == AttNone &&
+                   m_log.has("Flt", {36000}) && m_log.has("Att", {AttOn2, AttOn2});
+        },
+        100));
+    EXPECT_EQ(state([](const sim::Trc294State& s) { return s.filter * 10 + s.attenuator; }), 22);
+
+    // The other way round: an attenuator first, then a filter.
+    m_drv->put_RxAttSts(0, AttOn4);
+    m_drv->put_RxFltBW(0, 16000);
+    EXPECT_TRUE(tickUntil(
+        [&] { return receiver().Requested().FltValue == -1 && receiver().Requested().AttState == AttNone; }, 100));
+    EXPECT_EQ(state([](const sim::Trc294State& s) { return s.filter * 10 + s.attenuator; }), 14);
+    EXPECT_EQ(m_log.count("DataError"), 0);
+}
+
 TEST_P(Trc294EndToEnd, AllHundredAndOneChannelsWithMasks)
 {
     if (GetParam() == Transport::Tcp) {

@@ -213,6 +213,19 @@ int Trc294Receiver::ModeCode() const
     return m_modeCode >= 0 ? m_modeCode : trc294::codeFromMode(Current().ModType);
 }
 
+int Trc294Receiver::FilterCodeToSend() const
+{
+    if (Requested().FltValue != -1 && Requested().FltValue == m_sentFilterWidth && m_sentFilterCode >= 0) {
+        return m_sentFilterCode;
+    }
+    return m_filterCode >= 0 ? m_filterCode : 1;
+}
+
+int Trc294Receiver::AttCodeToSend() const
+{
+    return Requested().AttState != AttNone ? Requested().AttState - AttOff : m_attCode;
+}
+
 // ---- Connect and disconnect --------------------------------------------------------
 
 ConnErr Trc294Receiver::RxOpen()
@@ -424,7 +437,9 @@ std::int32_t Trc294Receiver::SetFltBW(std::int32_t hz)
     const std::int32_t width = SlotWidth(slot);
     if (width != Current().FltValue || code != m_filterCode) {
         RequestFlt(width);
-        if (!SendWrapped(trc294::filterAttMessage(code, m_attCode))) {
+        m_sentFilterWidth = width;
+        m_sentFilterCode = code;
+        if (!SendWrapped(trc294::filterAttMessage(code, AttCodeToSend()))) {
             RequestFlt(-1);
             return Current().FltValue;
         }
@@ -444,7 +459,7 @@ ATTSTATE Trc294Receiver::SetAtt(ATTSTATE att)
         return att;
     }
     RequestAtt(att);
-    if (!SendWrapped(trc294::filterAttMessage(m_filterCode >= 0 ? m_filterCode : 1, att - AttOff))) {
+    if (!SendWrapped(trc294::filterAttMessage(FilterCodeToSend(), att - AttOff))) {
         RequestAtt(AttNone);
         return AttNone;
     }

@@ -82,6 +82,11 @@ private:
     void Rounds(int count);
     void ApplyStatus(const trc294::Status& s);
     int ModeCode() const;
+    // Filter and attenuator travel in one message: the codes it carries,
+    // a request still waiting for its confirmation being the one kept (the
+    // receiver's last report would put the old setting back).
+    int FilterCodeToSend() const;
+    int AttCodeToSend() const;
     std::string StatusRequest() const;
 
     // The stored content of a channel; empty when none was written.
@@ -105,6 +110,9 @@ private:
     int m_modeCode = -1;
     int m_filterCode = -1;
     int m_attCode = 0;
+    // The filter request last sent: its width and code.
+    std::int32_t m_sentFilterWidth = -1;
+    int m_sentFilterCode = -1;
 };
 
 }  // namespace quorvin

@@ -271,6 +271,48 @@ TEST_P(Rek085EndToEnd, AnUnansweredChannelReadDoesNotSilenceAReceiverThatAnswers
     EXPECT_EQ(rc, R_OK);
 }
 
+TEST_P(Rek085EndToEnd, AModeChangedAtThePanelKeepsTheShownFrequency)
+{
+    // The receiver keeps its own frequency when its mode is turned at the
+    // panel; the driver tunes it again for the new mode's carrier, and the
+    // frequency shown never moves meanwhile.
+    useManualTicks();
+    startSim("REK085");
+    configure(DrvREK085, 0);
+    ASSERT_EQ(connect(), ConnectNoError);
+    ASSERT_TRUE(tickUntil([&] { return m_log.count("Agc") > 0; }));
+    Receiver& rx = receiver();
+    ASSERT_EQ(rx.Current().ModType, ModUSB);
+    const std::uint32_t shown = rx.Current().FrqValue;
+    const std::int32_t receiverBefore = simState().now.frequency;
+    m_log.clear();
+    m_sim->withLine([](sim::SimLine& line) { line.as<sim::Rek085Sim>()->state().now.mode = 4; });  // FAX
+    EXPECT_TRUE(tickUntil(
+        [&] {
+            return simState().now.frequency != receiverBefore && rx.Requested().FrqValue == 0xFFFFFFFFu &&
+                   rx.Current().ModType == ModFAX;
+        },
+        400));
+    EXPECT_EQ(rx.Current().FrqValue, shown);
+    for (const Event& e : m_log.all("Frq")) {
+        EXPECT_EQ(e.args[1], static_cast<std::int64_t>(shown));
+    }
+
+    // A channel recalled at the panel changes mode and frequency at once:
+    // taken as the receiver reports it, nothing tuned again.
+    m_sim->withLine([](sim::SimLine& line) {
+        auto& state = line.as<sim::Rek085Sim>()->state();
+        state.now = sim::Rek085Setting{8000000, 2, 0, 2, 0, 0, 0, 0};
+        state.channel = 5;
+    });
+    EXPECT_TRUE(tickUntil([&] { return rx.Current().ModType == ModUSB; }, 400));
+    pump(200);
+    tickTimes(3);
+    EXPECT_EQ(simState().now.frequency, 8000000);
+    EXPECT_EQ(rx.Current().FrqValue, 8000000u);
+    EXPECT_EQ(m_log.count("DataError"), 0);
+}
+
 TEST_P(Rek085EndToEnd, AFirstAnswerLostAfterConnectIsAskedForAgainAtOnce)
 {
     // Out of remote the status is asked for every 59th tick only; until the

@@ -121,6 +121,8 @@ ConnErr Rek085Receiver::RxOpen()
     m_output = -1;
     m_reportedOutput = -1;
     m_retuneForMode = false;
+    m_receiverHz = -1;
+    ForgetRetune();
     m_lastStatus.clear();
     // The first tick asks for the status at once: that answer completes the connection.
     m_pollCounter = kSlowPoll - 1;
@@ -239,6 +241,9 @@ void Rek085Receiver::ApplyStatus(const rek085::Status& s, bool live)
     m_lastStatus = s.settings;
     const std::uint32_t displayBefore = Current().FrqValue;
     const MODTYPE before = Current().ModType;
+    const std::int32_t receiverBefore = m_receiverHz;
+    const bool requested = Requested().FrqValue != kUnknown || Requested().ModType != ModNone;
+    m_receiverHz = s.frequencyHz;
 
     ChangeChn(static_cast<std::int16_t>(s.channel));
     ChangeBfo(s.bfoHz);
@@ -246,10 +251,23 @@ void Rek085Receiver::ApplyStatus(const rek085::Status& s, bool live)
     if (mode >= 0) {
         ChangeMod(static_cast<MODTYPE>(mode));
     }
-    // RTTY and FAX are shown at their carrier; the frequency the driver
-    // sends takes the same offset off again.
-    const std::int64_t shown = static_cast<std::int64_t>(s.frequencyHz) + Carrier(Current().ModType);
-    ChangeFrq(static_cast<std::uint32_t>(std::clamp<std::int64_t>(shown, RxFrqMin(), RxFrqMax())));
+    const MODTYPE now = Current().ModType;
+    // A mode turned at the panel: the receiver kept its own frequency. It
+    // is tuned again for the new mode's carrier once the read is parsed,
+    // and the frequency shown stays where it was. A channel recalled there
+    // changes both at once: taken as the receiver reports it.
+    const bool panelMode = live && !requested && before != ModNone && now != before &&
+                           Carrier(before) != Carrier(now) && s.frequencyHz == receiverBefore &&
+                           displayBefore != kUnknown;
+    if (panelMode) {
+        m_retuneForMode = true;
+        m_displayBefore = displayBefore;
+    } else if (!(live && SentBeforeRetune(s.frequencyHz, now))) {
+        // RTTY and FAX are shown at their carrier; the frequency the driver
+        // sends takes the same offset off again.
+        const std::int64_t shown = static_cast<std::int64_t>(s.frequencyHz) + Carrier(now);
+        ChangeFrq(static_cast<std::uint32_t>(std::clamp<std::int64_t>(shown, RxFrqMin(), RxFrqMax())));
+    }
 
     // Codes outside 1..7 (0, "/") name no slot; a slot without a fitted filter neither.
     const int slot = rek085::slotFromFilterCode(s.filterCode);
@@ -261,11 +279,6 @@ void Rek085Receiver::ApplyStatus(const rek085::Status& s, bool live)
         ChangeAgc(static_cast<AGCTYPE>(agc));
     }
     m_output = s.output;
-
-    if (live && before != ModNone && Current().ModType != before && Carrier(before) != Carrier(Current().ModType)) {
-        m_retuneForMode = true;
-        m_displayBefore = displayBefore;
-    }
 }
 
 void Rek085Receiver::ApplyChannel(const rek085::Status& s)
@@ -336,7 +349,11 @@ void Rek085Receiver::RecordsDone()
         m_displayBefore == kUnknown) {
         return;
     }
+    const std::uint64_t sentBefore = CommandsSent();
     RxSendFrq(static_cast<std::int32_t>(m_displayBefore) + RxOffset(), Current().ModType, 1);
+    if (CommandsSent() != sentBefore && Requested().FrqValue != kUnknown) {
+        NoteRetune(m_receiverHz, Current().ModType, Requested().FrqValue);
+    }
 }
 
 // ---- Setters ------------------------------------------------------------------------

@@ -89,6 +89,8 @@ private:
     int m_reportedOutput = -1;
     bool m_retuneForMode = false;
     std::uint32_t m_displayBefore = 0xFFFFFFFFu;
+    // The receiver's own frequency in its last status (-1: none yet).
+    std::int32_t m_receiverHz = -1;
 };
 
 }  // namespace quorvin

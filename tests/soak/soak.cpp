@@ -223,6 +223,8 @@ public:
     void onDataError(int i, DataErr e);
     void onFrequency(int i, std::int32_t hz);
     void onMode(int i, MODTYPE mod);
+    // Requests of the other receivers that a forwarded change replaced.
+    void movedOnByForwarding(int source, int kind);
     void onChannel(int i, int chn);
     void note(int i, const std::string& text);
     void writeTrace(const std::string& line);
@@ -417,6 +419,32 @@ void Soak::onFrequency(int i, std::int32_t hz)
             ++it;
         }
     }
+    movedOnByForwarding(i, Request::Frequency);
+}
+
+void Soak::movedOnByForwarding(int source, int kind)
+{
+    // The change was forwarded before this event reached the client: every
+    // other receiver was sent it, and its driver's own request of that kind
+    // gave way to it. That request ends without an event of its own when
+    // the forwarded value is what the receiver already showed.
+    if (m_forward != -2 && m_forward != source) {
+        return;
+    }
+    for (std::size_t j = 0; j < m_rx.size(); ++j) {
+        if (static_cast<int>(j) == source) {
+            continue;
+        }
+        auto& requests = m_rx[j].requests;
+        for (auto it = requests.begin(); it != requests.end();) {
+            if (it->kind == kind && it->forwarded) {
+                ++m_figures.requestsSuperseded;
+                it = requests.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
 }
 
 void Soak::onMode(int i, MODTYPE mod)
@@ -435,6 +463,7 @@ void Soak::onMode(int i, MODTYPE mod)
             ++it;
         }
     }
+    movedOnByForwarding(i, Request::Mode);
 }
 
 void Soak::onChannel(int i, int chn)

@@ -313,6 +313,32 @@ TEST_P(Nrd535EndToEnd, AStatusCrossingTheRetuneForANewModeShowsNoPassingFrequenc
     EXPECT_EQ(m_log.count("DataError"), 0);
 }
 
+TEST_P(Nrd535EndToEnd, AChannelReadNeverAnsweredEndsWithADataError)
+{
+    // The read command is lost on the line: the receiver answers its polls
+    // but never the read, and the client learns that the read failed.
+    useManualTicks();
+    connectAndSettle();
+    sim::FaultPlan plan;
+    plan.dropCommand = nrd535::frame(nrd535::readChannelsCommand(7, 7));
+    plan.dropCount = 1;
+    m_sim->setFaults(plan);
+    RCODE rc = R_KO;
+    ASSERT_EQ(m_drv->RxChnRead(0, 7, &rc), S_OK);
+    ASSERT_EQ(rc, R_OK);
+    EXPECT_TRUE(tickUntil([&] { return m_log.count("DataError") > 0; }, 100));
+    EXPECT_TRUE(m_log.has("DataError", {ConnectRxDataError}));
+    EXPECT_FALSE(m_log.connectionLost());
+
+    // An answered read ends quietly.
+    m_log.clear();
+    ASSERT_EQ(m_drv->RxChnRead(0, 7, &rc), S_OK);
+    ASSERT_EQ(rc, R_OK);
+    EXPECT_TRUE(tickUntil([&] { return m_log.count("ChnStatus") > 0; }, 20));
+    tickTimes(40);
+    EXPECT_EQ(m_log.count("DataError"), 0);
+}
+
 TEST_P(Nrd535EndToEnd, ChannelLoadsAcrossCarrierOffsetsKeepTheChannelsFrequency)
 {
     connectAndSettle();

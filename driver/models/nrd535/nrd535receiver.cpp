@@ -59,6 +59,7 @@ ConnErr Nrd535Receiver::RxOpen()
     m_channelLoading = false;
     m_knownStatus.reset();
     ForgetRetune();
+    m_awaitedChannel = -1;
     m_writtenWhileHeld = false;
     m_askStatusOnce = false;
     ForgetControls();
@@ -150,6 +151,16 @@ std::int32_t Nrd535Receiver::RxPoll(std::uint32_t)
 {
     if (!PollAllowed()) {
         return 0;
+    }
+    // A channel read that is never answered: the client that was told it
+    // started learns that it failed.
+    if (m_awaitedChannel >= 0 && ++m_awaitTicks > RxMaxSilentTicks()) {
+        m_awaitedChannel = -1;
+        TraceError("channel read not answered\n");
+        ReportDataError(DataErrData);
+        if (IsConnected() == 0) {
+            return 0;  // a handler reconnected or disconnected meanwhile
+        }
     }
     if (!HeldInRemote() || m_askStatusOnce) {
         m_askStatusOnce = false;
@@ -361,6 +372,9 @@ void Nrd535Receiver::ApplyStatus(const nrd535::Status& s, bool live)
 
 void Nrd535Receiver::ReportChannel(const nrd535::ChannelRecord& record)
 {
+    if (record.channel == m_awaitedChannel) {
+        m_awaitedChannel = -1;
+    }
     DriverEvents* owner = Owner();
     if (owner != nullptr) {
         const auto& f = record.fields;
@@ -639,7 +653,12 @@ RCODE Nrd535Receiver::ChnRead(std::int16_t chn)
     if (IsConnected() == 0 || !validChannel(chn)) {
         return R_KO;
     }
-    return SendText(nrd535::readChannelsCommand(chn, chn)) ? R_OK : R_KO;
+    if (!SendText(nrd535::readChannelsCommand(chn, chn))) {
+        return R_KO;
+    }
+    m_awaitedChannel = chn;
+    m_awaitTicks = 0;
+    return R_OK;
 }
 
 RCODE Nrd535Receiver::ChnWrite(std::int16_t chn, std::int32_t hz, std::int32_t, MODTYPE mod, std::int32_t fltHz,

@@ -98,6 +98,10 @@ private:
     // status) and after a channel load (only the receiver knows what the
     // channel holds).
     bool m_askStatusOnce = false;
+    // The channel a read asked for while its answer is awaited (-1: none),
+    // and the polls it has waited.
+    int m_awaitedChannel = -1;
+    int m_awaitTicks = 0;
 };
 
 }  // namespace quorvin
